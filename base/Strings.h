@@ -1,0 +1,22 @@
+// Text helpers: the program is UTF-16 inside, UTF-8 at the JSON boundary.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace winhush {
+
+std::wstring Utf8ToWide(std::string_view utf8);
+std::string WideToUtf8(std::wstring_view wide);
+
+// Appends a backslash unless the text already ends with one (an empty text stays empty).
+void AppendBackslash(std::wstring& path);
+
+// Upper-cases with the system's locale-independent mapping (CharUpperBuffW), the same
+// mapping the executable paths of records are compared with.
+std::wstring ToUpper(std::wstring_view text);
+
+// printf-style formatting into a wide string.
+std::wstring FormatW(const wchar_t* format, ...);
+
+}  // namespace winhush
