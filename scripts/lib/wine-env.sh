@@ -82,9 +82,8 @@ wine_env_stop() {
 # Configures (once) and builds the project in $build.
 winhush_build() {
     local root=$1 build=$2
-    if [ ! -f "$build/build.ninja" ]; then
-        cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-            -DCMAKE_CROSSCOMPILING_EMULATOR=wine >/dev/null
-    fi
+    # Configured every time: folders are picked up by globbing, so a new one needs it.
+    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+        -DCMAKE_CROSSCOMPILING_EMULATOR=wine >/dev/null
     cmake --build "$build"
 }
