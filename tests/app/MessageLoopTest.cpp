@@ -91,7 +91,7 @@ TEST(MessageLoop, HandlersMayRemoveThemselvesWhileCalled) {
 }
 
 TEST(MessageLoop, OnlyFloodMessagesLeaveIdleProcessingOff) {
-    for (UINT message : {WM_MOUSEMOVE, WM_NCMOUSEMOVE, WM_PAINT, 0x0118u}) {
+    for (UINT message : {UINT(WM_MOUSEMOVE), UINT(WM_NCMOUSEMOVE), UINT(WM_PAINT), 0x0118u}) {
         MSG msg = {};
         msg.message = message;
         EXPECT_FALSE(CMessageLoop::IsIdleMessage(msg)) << message;
