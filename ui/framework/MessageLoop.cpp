@@ -116,6 +116,18 @@ bool CAppModule::RemoveMessageLoop() {
     return loops_.erase(::GetCurrentThreadId()) > 0;
 }
 
+CMessageLoop* CAppModule::SwapMessageLoop(CMessageLoop* loop) {
+    std::lock_guard guard(lock_);
+    DWORD thread = ::GetCurrentThreadId();
+    CMessageLoop* previous = nullptr;
+    if (auto it = loops_.find(thread); it != loops_.end()) {
+        previous = it->second;
+        loops_.erase(it);
+    }
+    if (loop) loops_.emplace(thread, loop);
+    return previous;
+}
+
 CMessageLoop* CAppModule::GetMessageLoop(DWORD threadId) const {
     std::lock_guard guard(lock_);
     auto it = loops_.find(threadId);

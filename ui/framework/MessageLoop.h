@@ -63,6 +63,10 @@ public:
     bool AddMessageLoop(CMessageLoop* loop);  // under the current thread id
     bool RemoveMessageLoop();
     CMessageLoop* GetMessageLoop(DWORD threadId = ::GetCurrentThreadId()) const;
+    // Makes `loop` the current thread's loop (null removes it) and returns the previous one;
+    // a modal loop installs itself for its duration so that windows created while it runs
+    // register their filters where messages are actually pumped.
+    CMessageLoop* SwapMessageLoop(CMessageLoop* loop);
 
     void AddInitCallback(std::function<void()> callback) { initCallbacks_.push_back(std::move(callback)); }
 

@@ -48,12 +48,32 @@ RECT Rect(int l, int t, int r, int b) { return RECT{l, t, r, b}; }
 
 }  // namespace
 
-TEST(NativeWindow, ReceivesMessagesSentBeforeNcCreate) {
+namespace {
+std::vector<UINT>* gHooked = nullptr;
+LRESULT CALLBACK RecordSentMessages(int code, WPARAM wParam, LPARAM lParam) {
+    auto* sent = reinterpret_cast<CWPSTRUCT*>(lParam);
+    wchar_t name[8] = {};
+    // Only messages for windows of the probe's class: generated names start with "ATL:".
+    if (code == HC_ACTION && gHooked && ::GetClassNameW(sent->hwnd, name, 8) && std::wstring(name, 4) == L"ATL:")
+        gHooked->push_back(sent->message);
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+}  // namespace
+
+TEST(NativeWindow, ReceivesEveryMessageFromTheFirstOn) {
+    std::vector<UINT> hooked;
+    gHooked = &hooked;
+    HHOOK hook = ::SetWindowsHookExW(WH_CALLWNDPROC, RecordSentMessages, nullptr, ::GetCurrentThreadId());
+    ASSERT_TRUE(hook);
     ProbeWnd wnd;
-    ASSERT_TRUE(wnd.Create(nullptr, Rect(10, 10, 210, 110)));
-    // A pop-up gets WM_GETMINMAXINFO before WM_NCCREATE; the object must see both.
-    ASSERT_GE(wnd.seen.size(), 2u);
-    EXPECT_EQ(wnd.seen[0], static_cast<UINT>(WM_GETMINMAXINFO));
+    HWND created = wnd.Create(nullptr, Rect(10, 10, 210, 110));
+    ::UnhookWindowsHookEx(hook);
+    gHooked = nullptr;
+    ASSERT_TRUE(created);
+    // Pop-ups may get WM_GETMINMAXINFO before WM_NCCREATE; the object must see that too,
+    // in fact every message the window was sent during creation.
+    ASSERT_FALSE(hooked.empty());
+    EXPECT_EQ(wnd.seen, hooked);
     EXPECT_NE(std::find(wnd.seen.begin(), wnd.seen.end(), static_cast<UINT>(WM_NCCREATE)), wnd.seen.end());
     EXPECT_NE(std::find(wnd.seen.begin(), wnd.seen.end(), static_cast<UINT>(WM_CREATE)), wnd.seen.end());
     RECT rc = wnd.GetWindowRect();
