@@ -5,6 +5,7 @@
 #include "app/MainWindowHost.h"
 #include "app/StartupConfig.h"
 #include "app/WinhushApp.h"
+#include "monitor/WndMgr.h"
 
 namespace winhush {
 
@@ -14,6 +15,11 @@ LRESULT CALLBACK PlaceholderProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
     switch (message) {
         case WM_CREATE:
             SetMainWindowHandle(hwnd);
+            monitor::WndMgr().enabled = 1;
+            monitor::WndMgr().StartScanThread();
+            return 0;
+        case monitor::WM_BLOCK_TOOLTIP:
+            monitor::FreeTooltipText(reinterpret_cast<wchar_t*>(wParam));
             return 0;
         case WM_NCHITTEST: {
             // Borderless: let the whole window drag like a caption.
@@ -30,7 +36,14 @@ LRESULT CALLBACK PlaceholderProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
             ::DeleteObject(background);
             ::SetBkMode(dc, TRANSPARENT);
             ::SetTextColor(dc, RGB(0x1F, 0x23, 0x29));
+            // The stock GUI font has no CJK glyphs; the UI font does (or its substitute).
+            HFONT font = ::CreateFontW(-MulDiv(20, ::GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0, FW_NORMAL, FALSE,
+                                       FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                       CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Microsoft YaHei");
+            HGDIOBJ oldFont = ::SelectObject(dc, font);
             ::DrawTextW(dc, kMainWindowTitle, -1, &rc, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+            ::SelectObject(dc, oldFont);
+            ::DeleteObject(font);
             ::EndPaint(hwnd, &ps);
             return 0;
         }
