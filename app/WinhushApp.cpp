@@ -11,6 +11,7 @@
 #include "app/StartupConfig.h"
 #include "app/UiResources.h"
 #include "base/Handles.h"
+#include "monitor/WndMgr.h"
 #include "settings/SettingsStore.h"
 #include "ui/framework/MessageLoop.h"
 
@@ -111,6 +112,7 @@ int RunWinhush(HINSTANCE instance, const wchar_t* commandLine) {
         }
 
         GetDataDirectory();  // creates the folder on first start
+        monitor::WndMgr().Init();
 
         StartupConfig& config = GetStartupConfig();
         FillStartupBasics(config);
@@ -121,6 +123,7 @@ int RunWinhush(HINSTANCE instance, const wchar_t* commandLine) {
         }
 
         RunMainWindow(instance, WantsHiddenStart(commandLine));
+        monitor::WndMgr().Stop();
 
         ui::Module().Term();
     }

@@ -1,0 +1,30 @@
+// The candidate filter: which windows look like advertising pop-ups worth recording,
+// whether a stored record is still valid, and whether a block is counted.
+#pragma once
+
+#include <windows.h>
+
+#include "app/StartupConfig.h"
+#include "monitor/WndInfo.h"
+
+namespace winhush::monitor {
+
+enum CandidateCheck : int {
+    CHECK_NOT_COMMON = 1,
+    CHECK_POPUP_SHAPE = 2,
+    CHECK_AD_PLACE = 4,
+    CHECK_NOT_SYSTEM = 8,
+};
+
+inline constexpr int kCheckRevalidate = CHECK_NOT_COMMON | CHECK_NOT_SYSTEM;           // 9
+inline constexpr int kCheckCounted = CHECK_POPUP_SHAPE;                                // 2
+inline constexpr int kCheckChanged = CHECK_POPUP_SHAPE | CHECK_NOT_SYSTEM;             // 10
+inline constexpr int kCheckRecord = CHECK_NOT_COMMON | CHECK_POPUP_SHAPE | CHECK_AD_PLACE | CHECK_NOT_SYSTEM;  // 15
+
+bool IsCandidate(const WndInfo& w, const StartupConfig& config, int mask);
+
+// The geometric tests against a monitor (null when its information is unavailable).
+bool PassesPopupShape(const RECT& rect, const MONITORINFO* monitor);
+bool PassesAdPlace(const RECT& rect, const MONITORINFO* monitor);
+
+}  // namespace winhush::monitor

@@ -1,0 +1,229 @@
+#include "monitor/WndInfo.h"
+
+#include <psapi.h>
+
+#include <algorithm>
+#include <cwchar>
+
+#include "base/Handles.h"
+#include "base/Strings.h"
+
+namespace winhush::monitor {
+
+WndInfo::WndInfo(const WndInfo& other)
+    : pid(other.pid),
+      path(other.path),
+      caption(other.caption),
+      className(other.className),
+      rect(other.rect),
+      style(other.style),
+      pos(other.pos) {
+    CopyHandlesFrom(other);
+}
+
+WndInfo& WndInfo::operator=(const WndInfo& other) {
+    if (this == &other) return *this;
+    pid = other.pid;
+    path = other.path;
+    caption = other.caption;
+    className = other.className;
+    rect = other.rect;
+    style = other.style;
+    pos = other.pos;
+    CopyHandlesFrom(other);
+    return *this;
+}
+
+void WndInfo::Add(HWND hwnd) {
+    hwnds.push_back(hwnd);
+    Prune();
+}
+
+void WndInfo::Prune() {
+    std::erase_if(hwnds, [](HWND h) { return !::IsWindow(h); });
+}
+
+HWND WndInfo::Current() const {
+    for (auto it = hwnds.rbegin(); it != hwnds.rend(); ++it) {
+        if (::IsWindow(*it)) return *it;
+    }
+    return nullptr;
+}
+
+bool WndInfo::Contains(HWND hwnd) {
+    bool found = std::find(hwnds.begin(), hwnds.end(), hwnd) != hwnds.end();
+    Prune();
+    return found;
+}
+
+bool WndInfo::SharesHandle(const std::vector<HWND>& other) {
+    bool shared = std::any_of(hwnds.begin(), hwnds.end(), [&](HWND h) {
+        return std::find(other.begin(), other.end(), h) != other.end();
+    });
+    Prune();
+    return shared;
+}
+
+void WndInfo::CopyHandlesFrom(const WndInfo& other) {
+    if (&other != this) hwnds = other.hwnds;
+    Prune();
+}
+
+bool Snapshot(WndInfo& info, HWND hwnd) {
+    if (!::IsWindow(hwnd)) return false;
+    info.Add(hwnd);
+    DWORD style = static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_STYLE));
+    if (style & WS_CHILD) return false;
+    info.style = style;
+
+    wchar_t text[260] = {};
+    ::GetWindowTextW(hwnd, text, 260);
+    info.caption = text;
+    wchar_t className[260] = {};
+    ::GetClassNameW(hwnd, className, 260);
+    info.className = className;
+
+    RECT rect;
+    if (!::GetWindowRect(hwnd, &rect)) return false;
+    info.rect = rect;
+    info.pos = PositionClassOf(hwnd, rect);
+
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hwnd, &pid);
+    info.pid = pid;
+    HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    if (!process) return false;
+    return GetImagePath(process, info.path);
+}
+
+std::vector<DriveDevice> QueryDriveDevices() {
+    std::vector<DriveDevice> result;
+    wchar_t drives[261] = {};
+    DWORD length = ::GetLogicalDriveStringsW(260, drives);
+    if (length == 0 || length > 260) return result;
+    for (const wchar_t* drive = drives; *drive; drive += std::wcslen(drive) + 1) {
+        wchar_t name[3] = {drive[0], L':', 0};
+        wchar_t target[260] = {};
+        if (!::QueryDosDeviceW(name, target, 260)) continue;
+        size_t n = std::wcslen(target);
+        if (n == 0 || n >= 260) continue;
+        result.push_back({drive[0], target});
+    }
+    return result;
+}
+
+bool MapDevicePath(const std::wstring& devicePath, const std::vector<DriveDevice>& drives, std::wstring& out) {
+    for (const DriveDevice& drive : drives) {
+        size_t n = drive.device.size();
+        if (n == 0 || devicePath.size() <= n) continue;
+        if (::_wcsnicmp(devicePath.c_str(), drive.device.c_str(), n) != 0) continue;
+        // A device name is only a prefix of a path when a separator follows it.
+        if (drive.device.back() != L'\\' && devicePath[n] != L'\\') continue;
+        out.assign(1, drive.letter);
+        out += L':';
+        out.append(devicePath, n, std::wstring::npos);
+        out = ToUpper(out);
+        return true;
+    }
+    return false;
+}
+
+bool GetImagePath(HANDLE process, std::wstring& out) {
+    UniqueHandle owned(process);
+    wchar_t devicePath[260] = {};
+    DWORD length = ::GetProcessImageFileNameW(process, devicePath, 260);
+    if (length == 0 || devicePath[0] == 0) return false;
+    return MapDevicePath(devicePath, QueryDriveDevices(), out);
+}
+
+PositionClass PositionClassOf(HWND hwnd, const RECT& rect) {
+    MONITORINFO info = {sizeof(info)};
+    if (!::GetMonitorInfoW(::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &info)) return kPositionNone;
+    return ClassifyPosition(rect, info.rcWork);
+}
+
+namespace {
+// PtInRect's rule: left and top edges inside, right and bottom edges outside.
+bool Inside(LONG x, LONG y, LONG left, LONG top, LONG right, LONG bottom) {
+    return x >= left && x < right && y >= top && y < bottom;
+}
+}  // namespace
+
+PositionClass ClassifyPosition(const RECT& rect, const RECT& work) {
+    const LONG L = rect.left, T = rect.top, R = rect.right, B = rect.bottom;
+    const LONG WL = work.left, WT = work.top, WR = work.right, WB = work.bottom;
+    // Sums are twice the centres: a window whose centre is within 15 pixels is centred.
+    if (std::labs((L + R) - (WR + WL)) < 30 && std::labs((T + B) - (WT + WB)) < 30) return kPositionCenter;
+    const LONG x = (L + R) / 2;
+    const LONG y = (T + B) / 2;
+    if (Inside(x, y, WL, WT, (WR + WL) / 2, (WT + WB) / 2)) return kPositionLeftTop;
+    if (Inside(x, y, WL, WT + (WB - WT) / 2, WR - (WR - WL) / 2, WB)) return kPositionLeftBottom;
+    if (Inside(x, y, WL + (WR - WL) / 2, WT, WR, WB - (WB - WT) / 2)) return kPositionRightTop;
+    if (Inside(x, y, (WR + WL) / 2, (WB + WT) / 2, WR, WB)) return kPositionRightBottom;
+    return kPositionNone;
+}
+
+namespace {
+uint32_t ReadWord(const unsigned char* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
+}
+}  // namespace
+
+uint64_t MurmurHash64B(const void* data, size_t length, uint64_t seed) {
+    constexpr uint32_t m = 0x5BD1E995;
+    constexpr int r = 24;
+    const unsigned char* bytes = static_cast<const unsigned char*>(data);
+    uint32_t h1 = static_cast<uint32_t>(seed) ^ static_cast<uint32_t>(length);
+    uint32_t h2 = static_cast<uint32_t>(seed >> 32);
+    auto mix = [](uint32_t& h, uint32_t k) {
+        k *= m;
+        k ^= k >> r;
+        k *= m;
+        h *= m;
+        h ^= k;
+    };
+    while (length >= 8) {
+        mix(h1, ReadWord(bytes));
+        mix(h2, ReadWord(bytes + 4));
+        bytes += 8;
+        length -= 8;
+    }
+    if (length >= 4) {
+        mix(h1, ReadWord(bytes));
+        bytes += 4;
+        length -= 4;
+    }
+    switch (length) {
+        case 3:
+            h2 ^= static_cast<uint32_t>(bytes[2]) << 16;
+            [[fallthrough]];
+        case 2:
+            h2 ^= static_cast<uint32_t>(bytes[1]) << 8;
+            [[fallthrough]];
+        case 1:
+            h2 ^= bytes[0];
+            h2 *= m;
+    }
+    h1 ^= h2 >> 18;
+    h1 *= m;
+    h2 ^= h1 >> 22;
+    h2 *= m;
+    h1 ^= h2 >> 17;
+    h1 *= m;
+    h2 ^= h1 >> 19;
+    h2 *= m;
+    return (static_cast<uint64_t>(h1) << 32) | h2;
+}
+
+uint64_t WindowKeyHash(const wchar_t* path, const wchar_t* className, LONG width, LONG height) {
+    if (!path || !className) return 0;
+    std::wstring text = path;
+    text += className;
+    text += std::to_wstring(width);
+    text += std::to_wstring(height);
+    // wchar_t is UTF-16LE on Windows, so the string's memory is exactly the hashed bytes.
+    return MurmurHash64B(text.data(), text.size() * sizeof(wchar_t), kWindowHashSeed);
+}
+
+}  // namespace winhush::monitor

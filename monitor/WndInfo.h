@@ -1,0 +1,87 @@
+// What the program knows about one top-level window of another process: the handles seen
+// for it, its executable, caption, class, rectangle, style and screen corner, plus the
+// identity hash that ties a live window to its record in the record file.
+//
+// The hash is stored in users' record files, so its bytes (path, class and size as
+// UTF-16LE, MurmurHash64B with our seed) must never change.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace winhush::monitor {
+
+enum PositionClass : int {
+    kPositionNone = 0,
+    kPositionLeftTop = 1,
+    kPositionLeftBottom = 2,
+    kPositionCenter = 3,
+    kPositionRightTop = 4,
+    kPositionRightBottom = 5,
+};
+
+inline constexpr uint64_t kWindowHashSeed = 0x19870714;
+
+struct WndInfo {
+    std::vector<HWND> hwnds;  // every live handle seen for this window; the last is current
+    DWORD pid = 0;
+    std::wstring path;  // drive-letter form, upper case
+    std::wstring caption;
+    std::wstring className;
+    RECT rect = {};
+    DWORD style = 0;
+    int pos = kPositionNone;
+
+    WndInfo() = default;
+    // Copies drop handles of windows that have died meanwhile.
+    WndInfo(const WndInfo& other);
+    WndInfo& operator=(const WndInfo& other);
+    WndInfo(WndInfo&&) noexcept = default;
+    WndInfo& operator=(WndInfo&&) noexcept = default;
+
+    LONG width() const { return rect.right - rect.left; }
+    LONG height() const { return rect.bottom - rect.top; }
+
+    void Add(HWND hwnd);
+    void Prune();
+    // The last handle that is still a window, or null.
+    HWND Current() const;
+    bool Contains(HWND hwnd);
+    bool SharesHandle(const std::vector<HWND>& other);
+    void CopyHandlesFrom(const WndInfo& other);
+};
+
+// Fills info from a live top-level window of any process. False when the handle is dead,
+// a child window, or its process or executable cannot be resolved to a drive-letter path.
+bool Snapshot(WndInfo& info, HWND hwnd);
+
+// The executable of a process in drive-letter form, upper case. Takes ownership of the
+// process handle and closes it in every case.
+bool GetImagePath(HANDLE process, std::wstring& out);
+
+// Maps a native device path ("\Device\HarddiskVolume1\x.exe") through a list of
+// (drive, device name) pairs; the device name must be followed by a path separator so
+// that "\Device\HarddiskVolume1" does not claim "\Device\HarddiskVolume10\...".
+struct DriveDevice {
+    wchar_t letter;
+    std::wstring device;
+};
+bool MapDevicePath(const std::wstring& devicePath, const std::vector<DriveDevice>& drives, std::wstring& out);
+std::vector<DriveDevice> QueryDriveDevices();
+
+PositionClass PositionClassOf(HWND hwnd, const RECT& rect);
+// The classification against a given work area (what PositionClassOf does after the
+// monitor lookup).
+PositionClass ClassifyPosition(const RECT& rect, const RECT& work);
+
+uint64_t MurmurHash64B(const void* data, size_t length, uint64_t seed);
+uint64_t WindowKeyHash(const wchar_t* path, const wchar_t* className, LONG width, LONG height);
+inline uint64_t WindowKeyHash(const WndInfo& info) {
+    return WindowKeyHash(info.path.c_str(), info.className.c_str(), info.width(), info.height());
+}
+
+}  // namespace winhush::monitor

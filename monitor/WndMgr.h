@@ -1,0 +1,103 @@
+// The window monitor: one process-wide object whose scan thread walks the desktop's
+// top-level windows every 500 ms, hides the windows the user chose to block and, while
+// recording is on, remembers pop-up-like windows with a picture. It also owns the record
+// list and its file; every other part of the program reads and changes records through
+// the locked operations here and receives copies, never references.
+//
+// The lock is a Win32 mutex rather than a critical section: it is re-entrant (blocking a
+// window from inside the scan's own lookup takes it again) and a scan thread ended by
+// force leaves it abandoned instead of held forever.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "app/StartupConfig.h"
+#include "monitor/BlockRecord.h"
+
+namespace winhush::monitor {
+
+// Posted to the main window after a counted block; wParam is a text from
+// AllocTooltipText that the receiver releases with FreeTooltipText.
+inline constexpr UINT WM_BLOCK_TOOLTIP = WM_USER + 1;
+wchar_t* AllocTooltipText(const std::wstring& text);
+void FreeTooltipText(wchar_t* text);
+
+// String resource of the tooltip text, in the executable.
+inline constexpr UINT kBlockTooltipStringId = 107;
+
+class CWndMgr {
+public:
+    CWndMgr();
+    ~CWndMgr();
+    CWndMgr(const CWndMgr&) = delete;
+    CWndMgr& operator=(const CWndMgr&) = delete;
+
+    // Start-up: lock, record file path in the data directory, records, initial "Block".
+    bool Init();
+    // The same with an explicit data directory (tests, tools); no registry read.
+    bool InitWithDataDirectory(const std::wstring& dataDirectory, bool enabledAtStart);
+
+    // Starts the scan thread unless one runs; the caller sets enabled first.
+    bool StartScanThread();
+    // Shutdown: ends the scan thread (1 s, then by force), closes the lock, last write.
+    bool Stop();
+
+    std::atomic<int> enabled{0};
+    std::atomic<int> recording{0};
+    std::atomic<int> stopRequested{0};
+
+    // Record operations, all under the lock.
+    bool Load();
+    bool Save();
+    bool CopyRecords(int mode, std::vector<BlockRecord>& out);
+    bool CountRecorded(int& count);
+    bool StoreRecord(const BlockRecord& record);
+    void ClearRecorded();
+
+    // The per-window routine of the scan and the hiding of one blocked window.
+    void HandleWindow(HWND hwnd);
+    void BlockWindow(HWND hwnd, bool counted);
+
+    // One scan pass over all top-level windows (what the thread does every period).
+    void ScanOnce();
+
+    const std::wstring& logPath() const { return logPath_; }
+    const std::wstring& dataDirectory() const { return dataDirectory_; }
+    bool scanning() const { return scanThread_ != nullptr; }
+
+    // Tests and tools run the monitor against their own facts.
+    void SetConfig(const StartupConfig* config) { config_ = config; }
+    // Where tooltips go; by default the program's main window.
+    void SetNotifyWindow(HWND hwnd) { notifyWindow_ = hwnd; }
+
+private:
+    class Lock;
+    friend class Lock;
+    static DWORD WINAPI ScanThread(LPVOID monitor);
+    static BOOL CALLBACK OnTopLevelWindow(HWND hwnd, LPARAM monitor);
+
+    const StartupConfig& config() const { return *config_; }
+    bool ComputeKey(BlockRecord& record, bool withScreenshot);
+    std::wstring Screenshot(const BlockRecord& record);
+    bool SaveLocked();
+    void NotifyBlocked(const BlockRecord& record);
+
+    std::vector<BlockRecord> records_;
+    std::wstring logPath_;
+    std::wstring dataDirectory_;
+    HANDLE scanThread_ = nullptr;
+    HANDLE recordLock_ = nullptr;
+    bool keepDamagedFile_ = false;  // the loaded file could not be fully read
+    bool useProgramDataDirectory_ = true;
+    const StartupConfig* config_;
+    HWND notifyWindow_ = nullptr;
+};
+
+// The program's monitor.
+CWndMgr& WndMgr();
+
+}  // namespace winhush::monitor
