@@ -1,5 +1,7 @@
 #include "ui/framework/ShadowSurface.h"
 
+#include <dwmapi.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -20,6 +22,7 @@ double RoundedRectDistance(double px, double py, double halfWidth, double halfHe
 void PaintShadow(uint32_t* pixels, int width, int height, const ShadowMargins& margins, const ShadowStyle& style) {
     if (!pixels || width <= 0 || height <= 0) return;
     const double alphaMax = ((style.colour >> 24) & 0xFF) / 255.0;
+    const double backdrop = 0xF5;  // a light window background, the usual thing behind a dialog
     const uint32_t red = (style.colour >> 16) & 0xFF, green = (style.colour >> 8) & 0xFF, blue = style.colour & 0xFF;
 
     // The caster is the window shifted towards the larger margins, blurred by the mean
@@ -41,6 +44,9 @@ void PaintShadow(uint32_t* pixels, int width, int height, const ShadowMargins& m
     // the edge of the image about 2.5 sigma out, where less than 1% is left.
     double sigma = blur / 2.5;
     double scale = 1.0 / (sigma * std::sqrt(2.0));
+    // The window itself, unshifted, for the hole.
+    double windowCentreX = margins.left + casterWidth / 2.0;
+    double windowCentreY = margins.top + casterHeight / 2.0;
 
     for (int y = 0; y < height; ++y) {
         uint32_t* row = pixels + static_cast<size_t>(y) * width;
@@ -49,6 +55,24 @@ void PaintShadow(uint32_t* pixels, int width, int height, const ShadowMargins& m
             double px = x + 0.5 - centreX;
             double distance = RoundedRectDistance(px, py, casterWidth / 2.0, casterHeight / 2.0, radius);
             double coverage = distance < -3 * sigma ? 1.0 : 0.5 * std::erfc(distance * scale);
+            if (style.hole) {
+                double inWindow = RoundedRectDistance(x + 0.5 - windowCentreX, py + centreY - windowCentreY,
+                                                      casterWidth / 2.0, casterHeight / 2.0, radius);
+                // Anti-aliased over one pixel so that the rounded corners stay smooth.
+                coverage *= std::clamp(0.5 + inWindow, 0.0, 1.0);
+            }
+            if (style.opaque) {
+                double a = alphaMax * coverage;
+                if (a < 0.03) {
+                    row[x] = 0;
+                    continue;
+                }
+                auto blend = [&](uint32_t channel) {
+                    return static_cast<uint32_t>(std::lround(backdrop * (1 - a) + channel * a));
+                };
+                row[x] = 0xFF000000u | (blend(red) << 16) | (blend(green) << 8) | blend(blue);
+                continue;
+            }
             uint32_t alpha = static_cast<uint32_t>(std::lround(alphaMax * coverage * 255.0));
             if (alpha == 0) {
                 row[x] = 0;
@@ -59,34 +83,58 @@ void PaintShadow(uint32_t* pixels, int width, int height, const ShadowMargins& m
     }
 }
 
+bool IsDesktopCompositionOn() {
+    BOOL enabled = FALSE;
+    return SUCCEEDED(::DwmIsCompositionEnabled(&enabled)) && enabled;
+}
+
+uint32_t* CShadowSurface::Prepare(int width, int height) {
+    if (width <= 0 || height <= 0) return nullptr;
+    if (!bits_ || width != width_ || height != height_) {
+        Reset();
+        dc_.reset(::CreateCompatibleDC(nullptr));
+        if (!dc_) return nullptr;
+        BITMAPINFO info = {};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;  // top-down
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        bitmap_.reset(::CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+        if (!bitmap_ || !bits) {
+            Reset();
+            return nullptr;
+        }
+        previousBitmap_ = ::SelectObject(dc_.get(), bitmap_.get());
+        bits_ = static_cast<uint32_t*>(bits);
+        width_ = width;
+        height_ = height;
+    }
+    // Whatever was cached is about to be overwritten: no longer the cached shadow.
+    margins_ = ShadowMargins{-1, -1, -1, -1};
+    return bits_;
+}
+
+bool CShadowSurface::Push(HWND layered, POINT origin) {
+    if (!bits_ || !::IsWindow(layered)) return false;
+    ::GdiFlush();
+    SIZE size = {width_, height_};
+    POINT source = {0, 0};
+    BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    return ::UpdateLayeredWindow(layered, nullptr, &origin, &size, dc_.get(), &source, 0, &blend, ULW_ALPHA) != FALSE;
+}
+
 bool CShadowSurface::Render(int width, int height, const ShadowMargins& margins, const ShadowStyle& style) {
     bool sameShape = width == width_ && height == height_ && margins.left == margins_.left &&
                      margins.top == margins_.top && margins.right == margins_.right &&
                      margins.bottom == margins_.bottom && style.colour == style_.colour &&
-                     style.cornerRadius == style_.cornerRadius;
+                     style.cornerRadius == style_.cornerRadius && style.hole == style_.hole && style.opaque == style_.opaque;
     if (sameShape && bits_) return true;
-    Reset();
-    dc_.reset(::CreateCompatibleDC(nullptr));
-    if (!dc_) return false;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    bitmap_.reset(::CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!bitmap_ || !bits) {
-        Reset();
-        return false;
-    }
-    previousBitmap_ = ::SelectObject(dc_.get(), bitmap_.get());
-    bits_ = static_cast<uint32_t*>(bits);
-    PaintShadow(bits_, width, height, margins, style);
-    ::GdiFlush();
-    width_ = width;
-    height_ = height;
+    uint32_t* pixels = Prepare(width, height);
+    if (!pixels) return false;
+    PaintShadow(pixels, width, height, margins, style);
     margins_ = margins;
     style_ = style;
     return true;
@@ -107,11 +155,7 @@ bool CShadowSurface::Present(HWND layered, const RECT& screenRect, const ShadowM
     if (!::IsWindow(layered) || width <= 0 || height <= 0) return false;
     if (!(::GetWindowLongPtrW(layered, GWL_EXSTYLE) & WS_EX_LAYERED)) return false;
     if (!Render(width, height, margins, style)) return false;
-    POINT origin = {screenRect.left, screenRect.top};
-    SIZE size = {width, height};
-    POINT source = {0, 0};
-    BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    return ::UpdateLayeredWindow(layered, nullptr, &origin, &size, dc_.get(), &source, 0, &blend, ULW_ALPHA) != FALSE;
+    return Push(layered, POINT{screenRect.left, screenRect.top});
 }
 
 }  // namespace winhush::ui

@@ -20,7 +20,17 @@ struct ShadowMargins {
 struct ShadowStyle {
     uint32_t colour = 0x30000000;  // ARGB; the alpha is the darkness right under the window's edge
     int cornerRadius = 8;          // of the window the shadow belongs to, in pixels
+    // Leave the window's own area clear. An owned window always stays above its owner in
+    // z-order, so a shadow owned by its host would otherwise darken the host's content.
+    bool hole = true;
+    // Without desktop composition per-pixel alpha is not blended (Wine without a compositor
+    // turns every non-zero alpha into an opaque pixel). Opaque mode pre-blends the shadow
+    // over a light backdrop and keeps only the pixels that visibly differ from it.
+    bool opaque = false;
 };
+
+// True when the desktop blends per-pixel alpha of layered windows.
+bool IsDesktopCompositionOn();
 
 // Fills `pixels` (width × height, top-down BGRA, premultiplied) with the shadow of a window
 // that occupies the image minus the margins. The shadow fades to nothing at the image's
@@ -35,6 +45,12 @@ public:
     // is not layered or the image cannot be made.
     bool Present(HWND layered, const RECT& screenRect, const ShadowMargins& margins, const ShadowStyle& style);
     void Reset();
+
+    // For other images pushed the same way (the lock veil): a top-down premultiplied BGRA
+    // buffer of the given size that the caller fills, then pushes; null on failure.
+    uint32_t* Prepare(int width, int height);
+    HDC GetDC() const { return dc_.get(); }
+    bool Push(HWND layered, POINT origin);
 
 private:
     bool Render(int width, int height, const ShadowMargins& margins, const ShadowStyle& style);

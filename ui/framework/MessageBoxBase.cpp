@@ -1,0 +1,53 @@
+#include "ui/framework/MessageBoxBase.h"
+
+#include "ui/framework/WindowPlacement.h"
+
+namespace winhush::ui {
+
+void CMessageBoxBase::OnClick(TNotifyUI& msg) {
+    if (!msg.pSender) return;
+    dui::CDuiString name = msg.pSender->GetName();
+    if (name == L"sysclosebutton" || name == L"btn_cancel")
+        result = kDeclined;
+    else if (name == L"btn_ok")
+        result = kConfirmed;
+    else
+        return;
+    PostMessage(WM_CLOSE);
+}
+
+int CMessageBoxBase::Run(HWND owner, const wchar_t* layout) {
+    skinFile.clear();
+    if (!layout || !*layout) return kDeclined;
+    skinFile = layout;
+    // Anything but an explicit OK is a refusal.
+    result = kDeclined;
+    if (!Create(owner, rcDefault, nullptr, kMessageBoxStyle, WS_EX_TOOLWINDOW)) return kDeclined;
+    CenterWindowOverOwner(m_hWnd);
+    RunModalLoop();
+    if (IsWindow()) DestroyWindow();  // the loop ended on WM_QUIT
+    return result;
+}
+
+void CMessageBoxBase::Notify(TNotifyUI& msg) {
+    if (msg.sType == dui::DUI_MSGTYPE_WINDOWINIT)
+        OnLayoutInit();
+    else if (msg.sType == dui::DUI_MSGTYPE_CLICK)
+        OnClick(msg);
+    else if (msg.sType == dui::DUI_MSGTYPE_RETURN)
+        OnReturn();
+}
+
+LRESULT CMessageBoxBase::HandleMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/, BOOL& handled) {
+    // Escape answers like the close button, as in every Windows message box.
+    if (message == WM_KEYDOWN && wParam == VK_ESCAPE) {
+        result = kDeclined;
+        PostMessage(WM_CLOSE);
+        handled = TRUE;
+        return 0;
+    }
+    handled = FALSE;
+    return 0;
+}
+
+}  // namespace winhush::ui
