@@ -1,0 +1,181 @@
+#include "rules/PopupRule.h"
+
+#include <mutex>
+#include <optional>
+
+#include "base/Handles.h"
+#include "base/Json.h"
+#include "base/Strings.h"
+#include "rules/AutoCheck.h"
+#include "rules/InstallLocation.h"
+#include "rules/RuleDatabase.h"
+#include "rules/SoftwareInventory.h"
+#include "settings/SettingsStore.h"
+
+namespace winhush::rules {
+
+namespace {
+
+struct InstSoftwareCopy {
+    std::mutex mutex;
+    std::wstring text;
+};
+InstSoftwareCopy& KeptInstSoftware() {
+    static InstSoftwareCopy copy;
+    return copy;
+}
+
+// The stored value as it is now, whatever its type; "." when missing.
+std::wstring ReadInstSoftwareNow(HKEY key) {
+    if (!key) return settings::kDefaultInstSoftware;
+    DWORD bytes = 0;
+    if (::RegQueryValueExW(key, settings::kInstSoftware, nullptr, nullptr, nullptr, &bytes) != ERROR_SUCCESS)
+        return settings::kDefaultInstSoftware;
+    std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
+    DWORD got = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    if (::RegQueryValueExW(key, settings::kInstSoftware, nullptr, nullptr, reinterpret_cast<BYTE*>(text.data()),
+                           &got) != ERROR_SUCCESS)
+        return settings::kDefaultInstSoftware;
+    text.resize(got / sizeof(wchar_t));
+    while (!text.empty() && text.back() == L'\0') text.pop_back();
+    return text;
+}
+
+bool StopRequested(CAutoCheck* owner) {
+    return owner && owner->stopRequested.load(std::memory_order_relaxed);
+}
+
+}  // namespace
+
+int32_t PositionFromName(std::string_view pos) {
+    if (pos == "left_top") return 1;
+    if (pos == "left_bottom") return 2;
+    if (pos == "center") return 3;
+    if (pos == "right_top") return 4;
+    if (pos == "right_bottom") return 5;
+    return 0;
+}
+
+bool IsNewProgram(const std::wstring& nameReg) {
+    const std::wstring tag = L"[" + nameReg + L"]";
+    InstSoftwareCopy& kept = KeptInstSoftware();
+    std::lock_guard lock(kept.mutex);
+    if (kept.text.empty()) {
+        UniqueHKey key = settings::OpenSettingsKey(false);
+        kept.text = ReadInstSoftwareNow(key.get());
+    }
+    if (kept.text.find(tag) != std::wstring::npos) return false;
+
+    // Announce it in the registry, but keep the copy as it was: within this run the program
+    // stays new, so every load of this run offers it the same way.
+    UniqueHKey key = settings::OpenSettingsKey(true);
+    if (key) {
+        std::wstring current = ReadInstSoftwareNow(key.get());
+        if (current.find(tag) == std::wstring::npos) {
+            std::wstring updated = current + tag;
+            ::RegSetValueExW(key.get(), settings::kInstSoftware, 0, REG_MULTI_SZ,
+                             reinterpret_cast<const BYTE*>(updated.data()),
+                             static_cast<DWORD>(updated.size() * sizeof(wchar_t)));
+        }
+    }
+    return true;
+}
+
+void ResetNewProgramCache() {
+    InstSoftwareCopy& kept = KeptInstSoftware();
+    std::lock_guard lock(kept.mutex);
+    kept.text.clear();
+}
+
+int LoadPopupRulesFrom(json_t* inRule, CAutoCheck* owner, std::vector<PopupRule>& rules) {
+    rules.clear();
+    if (!json_is_array(inRule)) return 0;
+
+    std::vector<SoftwareEntry> installed;
+    CollectInstalledSoftware(installed);
+
+    const size_t programCount = json_array_size(inRule);
+    for (size_t programIndex = 0; programIndex < programCount; ++programIndex) {
+        if (StopRequested(owner)) break;
+        json_t* program = json_array_get(inRule, programIndex);
+        if (!program) break;
+        const char* name = nullptr;
+        json_t* uninstReg = nullptr;
+        json_t* popups = nullptr;
+        if (json_unpack(program, "{s:s, s:o, s:o}", "name", &name, "uninst_reg", &uninstReg, "popup", &popups) != 0)
+            continue;
+        const char* nameRegUtf8 = nullptr;
+        if (json_unpack(uninstReg, "{s:s}", "name_reg", &nameRegUtf8) != 0) continue;
+        const std::wstring nameReg = Utf8ToWide(nameRegUtf8);
+        if (nameReg.empty()) continue;
+
+        std::vector<const SoftwareEntry*> matches;
+        for (const auto& entry : installed) {
+            if (entry.keyPath.find(nameReg) != std::wstring::npos) matches.push_back(&entry);
+        }
+        if (matches.empty()) continue;
+
+        bool single = false;
+        bool wildcard = false;
+        for (size_t m = 0; m < matches.size() && !single; ++m) {
+            std::wstring location;
+            if (!ResolveInstallLocation(*matches[m], uninstReg, location) || location.empty()) continue;
+            if (!wildcard && location.find(L'*') != std::wstring::npos) wildcard = true;
+            const std::wstring unresolvedLocation = location;
+            if (!ResolveWildcardPath(location)) continue;
+
+            if (matches.size() == 1) {
+                single = true;
+            } else if (matches.size() == 2) {
+                // Two uninstall entries of one program: when the other one does not lead to a
+                // second existing folder, this is the only installation and needs no suffix.
+                std::wstring other;
+                if (!ResolveInstallLocation(*matches[m == 0 ? 1 : 0], uninstReg, other) || other.empty() ||
+                    other == location || other == unresolvedLocation) {
+                    single = true;
+                } else if (!ResolveWildcardPath(other) || other == location) {
+                    single = true;
+                }
+            }
+
+            const size_t popupCount = json_is_array(popups) ? json_array_size(popups) : 0;
+            for (size_t p = 0; p < popupCount; ++p) {
+                json_t* popup = json_array_get(popups, p);
+                if (!popup) break;
+                const char* displayName = nullptr;
+                const char* file = nullptr;
+                const char* className = nullptr;
+                const char* pos = nullptr;
+                int width = 0;
+                int height = 0;
+                if (!json_is_object(popup) ||
+                    json_unpack(popup, "{s:s, s:s, s:s, s:s, s:i, s:i}", "display_name", &displayName, "file", &file,
+                                "class", &className, "pos", &pos, "width", &width, "height", &height) != 0)
+                    continue;
+                PopupRule rule;
+                rule.filePath = ToUpper(location + Utf8ToWide(file));
+                if (!wildcard && rule.filePath.find(L'*') != std::wstring::npos) wildcard = true;
+                if (!ResolveWildcardPath(rule.filePath)) continue;
+                rule.displayName = Utf8ToWide(displayName);
+                if (!single) rule.displayName += matches[m]->fromWow6432Node ? kSuffix32Bit : kSuffix64Bit;
+                rule.className = Utf8ToWide(className);
+                rule.width = width;
+                rule.height = height;
+                rule.isNew = IsNewProgram(nameReg) ? 1 : 0;
+                rule.hasWildcard = wildcard ? 1 : 0;
+                rule.position = PositionFromName(pos);
+                rules.push_back(std::move(rule));
+            }
+        }
+    }
+    return 1;
+}
+
+int LoadPopupRules(CAutoCheck* owner, std::vector<PopupRule>& rules) {
+    rules.clear();
+    UniqueJson inRule = GetRuleSection(kSectionInRule);
+    if (!json_is_array(inRule.get())) return 0;
+    return LoadPopupRulesFrom(inRule.get(), owner, rules);
+}
+
+}  // namespace winhush::rules
