@@ -165,6 +165,10 @@ public:
     CEventSource OnNotify;
 
 protected:
+    // The paint steps in order, clipped to the rounded shape when borderround is set;
+    // containers paint their border after their children.
+    void PaintLayers(HDC hDC, bool withBorder);
+
     CPaintManagerUI* manager_ = nullptr;
     CControlUI* parent_ = nullptr;
     CDuiString virtualWnd_;

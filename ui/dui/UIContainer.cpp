@@ -1,0 +1,855 @@
+#include "ui/dui/UIContainer.h"
+
+#include <algorithm>
+
+#include "ui/dui/UIParse.h"
+#include "ui/dui/UIRender.h"
+#include "ui/dui/UIScrollBar.h"
+
+namespace winhush::dui {
+
+namespace {
+int Clamp(int value, int low, int high) { return std::max(low, std::min(value, high)); }
+}  // namespace
+
+CContainerUI::CContainerUI() = default;
+
+CContainerUI::~CContainerUI() {
+    delayedDestroy_ = false;
+    RemoveAll();
+    delete verticalScrollBar_;
+    delete horizontalScrollBar_;
+}
+
+LPCTSTR CContainerUI::GetClass() const { return L"ContainerUI"; }
+
+LPVOID CContainerUI::GetInterface(LPCTSTR name) {
+    if (name && wcscmp(name, L"IContainer") == 0) return static_cast<IContainerUI*>(this);
+    if (name && wcscmp(name, L"Container") == 0) return static_cast<CContainerUI*>(this);
+    return CControlUI::GetInterface(name);
+}
+
+CControlUI* CContainerUI::GetItemAt(int index) const { return static_cast<CControlUI*>(items_.GetAt(index)); }
+int CContainerUI::GetItemIndex(CControlUI* pControl) const { return items_.Find(pControl); }
+
+bool CContainerUI::SetItemIndex(CControlUI* pControl, int index) {
+    int current = items_.Find(pControl);
+    if (current < 0 || index < 0 || index >= items_.GetSize()) return false;
+    items_.Remove(current);
+    items_.InsertAt(index, pControl);
+    NeedUpdate();
+    return true;
+}
+
+int CContainerUI::GetCount() const { return items_.GetSize(); }
+
+bool CContainerUI::Add(CControlUI* pControl) { return AddAt(pControl, items_.GetSize()); }
+
+bool CContainerUI::AddAt(CControlUI* pControl, int index) {
+    if (!pControl || index < 0 || index > items_.GetSize()) return false;
+    if (manager_) {
+        manager_->InitControls(pControl, this);
+    } else {
+        pControl->SetManager(nullptr, this, false);
+    }
+    if (!IsVisible()) pControl->SetInternVisible(false);
+    items_.InsertAt(index, pControl);
+    NeedUpdate();
+    return true;
+}
+
+bool CContainerUI::Remove(CControlUI* pControl) {
+    int index = items_.Find(pControl);
+    if (index < 0) return false;
+    return RemoveAt(index);
+}
+
+bool CContainerUI::RemoveAt(int index) {
+    CControlUI* control = GetItemAt(index);
+    if (!control) return false;
+    items_.Remove(index);
+    NeedUpdate();
+    if (autoDestroy_) {
+        // Deferred by default: the control may be removing itself from its own handler.
+        if (delayedDestroy_ && manager_) {
+            manager_->AddDelayedCleanup(control);
+        } else {
+            delete control;
+        }
+    }
+    return true;
+}
+
+void CContainerUI::RemoveAll() {
+    while (!items_.IsEmpty()) {
+        CControlUI* control = GetItemAt(items_.GetSize() - 1);
+        items_.Remove(items_.GetSize() - 1);
+        if (autoDestroy_) {
+            if (delayedDestroy_ && manager_) {
+                manager_->AddDelayedCleanup(control);
+            } else {
+                delete control;
+            }
+        }
+    }
+    NeedUpdate();
+}
+
+bool CContainerUI::IsAutoDestroy() const { return autoDestroy_; }
+void CContainerUI::SetAutoDestroy(bool autoDestroy) { autoDestroy_ = autoDestroy; }
+bool CContainerUI::IsDelayedDestroy() const { return delayedDestroy_; }
+void CContainerUI::SetDelayedDestroy(bool delayed) { delayedDestroy_ = delayed; }
+bool CContainerUI::IsMouseChildEnabled() const { return mouseChildEnabled_; }
+void CContainerUI::SetMouseChildEnabled(bool enable) { mouseChildEnabled_ = enable; }
+
+RECT CContainerUI::GetInset() const { return DpiScale(rcInset_); }
+void CContainerUI::SetInset(RECT rcInset) {
+    rcInset_ = rcInset;
+    NeedUpdate();
+}
+int CContainerUI::GetChildPadding() const { return DpiScale(childPadding_); }
+void CContainerUI::SetChildPadding(int padding) {
+    childPadding_ = std::max(padding, 0);
+    NeedUpdate();
+}
+
+void CContainerUI::SetVisible(bool visible) {
+    if (visible_ == visible) return;
+    CControlUI::SetVisible(visible);
+    for (int i = 0; i < items_.GetSize(); ++i) GetItemAt(i)->SetInternVisible(IsVisible());
+}
+
+void CContainerUI::SetInternVisible(bool visible) {
+    CControlUI::SetInternVisible(visible);
+    for (int i = 0; i < items_.GetSize(); ++i) GetItemAt(i)->SetInternVisible(IsVisible());
+}
+
+void CContainerUI::SetMouseEnabled(bool enable) {
+    if (verticalScrollBar_) verticalScrollBar_->SetMouseEnabled(enable);
+    if (horizontalScrollBar_) horizontalScrollBar_->SetMouseEnabled(enable);
+    CControlUI::SetMouseEnabled(enable);
+}
+
+int CContainerUI::FindSelectable(int index, bool forward) const {
+    int count = GetCount();
+    if (count == 0) return -1;
+    index = Clamp(index, 0, count - 1);
+    auto selectable = [&](int i) {
+        CControlUI* c = GetItemAt(i);
+        return c->GetInterface(L"ListItem") && c->IsVisible() && c->IsEnabled();
+    };
+    if (forward) {
+        for (int i = index; i < count; ++i) {
+            if (selectable(i)) return i;
+        }
+        return -1;
+    }
+    for (int i = index; i >= 0; --i) {
+        if (selectable(i)) return i;
+    }
+    for (int i = 0; i < count; ++i) {
+        if (selectable(i)) return i;
+    }
+    return -1;
+}
+
+void CContainerUI::DoEvent(TEventUI& event) {
+    if (!IsMouseEnabled() && event.Type > UIEVENT__MOUSEBEGIN && event.Type < UIEVENT__MOUSEEND) {
+        if (parent_) {
+            parent_->DoEvent(event);
+        } else {
+            CControlUI::DoEvent(event);
+        }
+        return;
+    }
+    if (event.Type == UIEVENT_SETFOCUS) {
+        focused_ = true;
+        return;
+    }
+    if (event.Type == UIEVENT_KILLFOCUS) {
+        focused_ = false;
+        return;
+    }
+    if (verticalScrollBar_ && verticalScrollBar_->IsVisible() && verticalScrollBar_->IsEnabled()) {
+        if (event.Type == UIEVENT_KEYDOWN) {
+            switch (event.chKey) {
+            case VK_DOWN: LineDown(); return;
+            case VK_UP: LineUp(); return;
+            case VK_NEXT: PageDown(); return;
+            case VK_PRIOR: PageUp(); return;
+            case VK_HOME: HomeUp(); return;
+            case VK_END: EndDown(); return;
+            default: break;
+            }
+        } else if (event.Type == UIEVENT_SCROLLWHEEL) {
+            switch (LOWORD(event.wParam)) {
+            case SB_LINEUP: LineUp(); return;
+            case SB_LINEDOWN: LineDown(); return;
+            default: break;
+            }
+        }
+    } else if (horizontalScrollBar_ && horizontalScrollBar_->IsVisible() && horizontalScrollBar_->IsEnabled()) {
+        if (event.Type == UIEVENT_KEYDOWN) {
+            switch (event.chKey) {
+            case VK_DOWN: LineRight(); return;
+            case VK_UP: LineLeft(); return;
+            case VK_NEXT: PageRight(); return;
+            case VK_PRIOR: PageLeft(); return;
+            case VK_HOME: HomeLeft(); return;
+            case VK_END: EndRight(); return;
+            default: break;
+            }
+        } else if (event.Type == UIEVENT_SCROLLWHEEL) {
+            switch (LOWORD(event.wParam)) {
+            case SB_LINEUP: LineLeft(); return;
+            case SB_LINEDOWN: LineRight(); return;
+            default: break;
+            }
+        }
+    }
+    CControlUI::DoEvent(event);
+}
+
+SIZE CContainerUI::GetScrollPos() const {
+    SIZE sz = {0, 0};
+    if (verticalScrollBar_ && verticalScrollBar_->IsVisible()) sz.cy = verticalScrollBar_->GetScrollPos();
+    if (horizontalScrollBar_ && horizontalScrollBar_->IsVisible()) sz.cx = horizontalScrollBar_->GetScrollPos();
+    return sz;
+}
+
+SIZE CContainerUI::GetScrollRange() const {
+    SIZE sz = {0, 0};
+    if (verticalScrollBar_ && verticalScrollBar_->IsVisible()) sz.cy = verticalScrollBar_->GetScrollRange();
+    if (horizontalScrollBar_ && horizontalScrollBar_->IsVisible()) sz.cx = horizontalScrollBar_->GetScrollRange();
+    return sz;
+}
+
+void CContainerUI::SetScrollPos(SIZE szPos) {
+    int cx = 0, cy = 0;
+    if (verticalScrollBar_ && verticalScrollBar_->IsVisible()) {
+        int last = verticalScrollBar_->GetScrollPos();
+        verticalScrollBar_->SetScrollPos(szPos.cy);
+        cy = verticalScrollBar_->GetScrollPos() - last;
+    }
+    if (horizontalScrollBar_ && horizontalScrollBar_->IsVisible()) {
+        int last = horizontalScrollBar_->GetScrollPos();
+        horizontalScrollBar_->SetScrollPos(szPos.cx);
+        cx = horizontalScrollBar_->GetScrollPos() - last;
+    }
+    if (cx == 0 && cy == 0) return;
+    for (int i = 0; i < items_.GetSize(); ++i) {
+        CControlUI* control = GetItemAt(i);
+        if (!control->IsVisible() || control->IsFloat()) continue;
+        RECT rc = control->GetPos();
+        ::OffsetRect(&rc, -cx, -cy);
+        control->SetPos(rc, false);
+    }
+    Invalidate();
+}
+
+void CContainerUI::LineUp() {
+    int line = manager_ ? manager_->GetDefaultFontInfo()->tm.tmHeight + DpiScale(8) : 8;
+    SIZE sz = GetScrollPos();
+    sz.cy = std::max(0, static_cast<int>(sz.cy) - line);
+    SetScrollPos(sz);
+}
+void CContainerUI::LineDown() {
+    int line = manager_ ? manager_->GetDefaultFontInfo()->tm.tmHeight + DpiScale(8) : 8;
+    SIZE sz = GetScrollPos();
+    sz.cy += line;
+    SetScrollPos(sz);
+}
+void CContainerUI::PageUp() {
+    RECT inset = GetInset();
+    int page = GetHeight() - inset.top - inset.bottom;
+    if (horizontalScrollBar_ && horizontalScrollBar_->IsVisible()) page -= horizontalScrollBar_->GetFixedHeight();
+    SIZE sz = GetScrollPos();
+    sz.cy = std::max(0, static_cast<int>(sz.cy) - page);
+    SetScrollPos(sz);
+}
+void CContainerUI::PageDown() {
+    RECT inset = GetInset();
+    int page = GetHeight() - inset.top - inset.bottom;
+    if (horizontalScrollBar_ && horizontalScrollBar_->IsVisible()) page -= horizontalScrollBar_->GetFixedHeight();
+    SIZE sz = GetScrollPos();
+    sz.cy += page;
+    SetScrollPos(sz);
+}
+void CContainerUI::HomeUp() {
+    SIZE sz = GetScrollPos();
+    sz.cy = 0;
+    SetScrollPos(sz);
+}
+void CContainerUI::EndDown() {
+    SIZE sz = GetScrollPos();
+    sz.cy = GetScrollRange().cy;
+    SetScrollPos(sz);
+}
+void CContainerUI::LineLeft() {
+    SIZE sz = GetScrollPos();
+    sz.cx = std::max(0, static_cast<int>(sz.cx) - DpiScale(8));
+    SetScrollPos(sz);
+}
+void CContainerUI::LineRight() {
+    SIZE sz = GetScrollPos();
+    sz.cx += DpiScale(8);
+    SetScrollPos(sz);
+}
+void CContainerUI::PageLeft() {
+    RECT inset = GetInset();
+    int page = GetWidth() - inset.left - inset.right;
+    if (verticalScrollBar_ && verticalScrollBar_->IsVisible()) page -= verticalScrollBar_->GetFixedWidth();
+    SIZE sz = GetScrollPos();
+    sz.cx = std::max(0, static_cast<int>(sz.cx) - page);
+    SetScrollPos(sz);
+}
+void CContainerUI::PageRight() {
+    RECT inset = GetInset();
+    int page = GetWidth() - inset.left - inset.right;
+    if (verticalScrollBar_ && verticalScrollBar_->IsVisible()) page -= verticalScrollBar_->GetFixedWidth();
+    SIZE sz = GetScrollPos();
+    sz.cx += page;
+    SetScrollPos(sz);
+}
+void CContainerUI::HomeLeft() {
+    SIZE sz = GetScrollPos();
+    sz.cx = 0;
+    SetScrollPos(sz);
+}
+void CContainerUI::EndRight() {
+    SIZE sz = GetScrollPos();
+    sz.cx = GetScrollRange().cx;
+    SetScrollPos(sz);
+}
+
+void CContainerUI::EnableScrollBar(bool enableVertical, bool enableHorizontal) {
+    if (enableVertical && !verticalScrollBar_) {
+        verticalScrollBar_ = new CScrollBarUI;
+        verticalScrollBar_->SetOwner(this);
+        verticalScrollBar_->SetManager(manager_, nullptr, false);
+        verticalScrollBar_->SetVisible(false);
+        if (manager_) {
+            if (LPCTSTR defaults = manager_->GetDefaultAttributeList(L"VScrollBar")) {
+                verticalScrollBar_->ApplyAttributeList(defaults);
+            }
+        }
+    } else if (!enableVertical && verticalScrollBar_) {
+        delete verticalScrollBar_;
+        verticalScrollBar_ = nullptr;
+    }
+    if (enableHorizontal && !horizontalScrollBar_) {
+        horizontalScrollBar_ = new CScrollBarUI;
+        horizontalScrollBar_->SetHorizontal(true);
+        horizontalScrollBar_->SetOwner(this);
+        horizontalScrollBar_->SetManager(manager_, nullptr, false);
+        horizontalScrollBar_->SetVisible(false);
+        if (manager_) {
+            if (LPCTSTR defaults = manager_->GetDefaultAttributeList(L"HScrollBar")) {
+                horizontalScrollBar_->ApplyAttributeList(defaults);
+            }
+        }
+    } else if (!enableHorizontal && horizontalScrollBar_) {
+        delete horizontalScrollBar_;
+        horizontalScrollBar_ = nullptr;
+    }
+    NeedUpdate();
+}
+
+CScrollBarUI* CContainerUI::GetVerticalScrollBar() const { return verticalScrollBar_; }
+CScrollBarUI* CContainerUI::GetHorizontalScrollBar() const { return horizontalScrollBar_; }
+
+RECT CContainerUI::GetClientRect() const {
+    RECT rc = rcItem_;
+    RECT inset = GetInset();
+    rc.left += inset.left;
+    rc.top += inset.top;
+    rc.right -= inset.right;
+    rc.bottom -= inset.bottom;
+    if (verticalScrollBar_ && verticalScrollBar_->IsVisible()) rc.right -= verticalScrollBar_->GetFixedWidth();
+    if (horizontalScrollBar_ && horizontalScrollBar_->IsVisible()) rc.bottom -= horizontalScrollBar_->GetFixedHeight();
+    if (rc.right < rc.left) rc.right = rc.left;
+    if (rc.bottom < rc.top) rc.bottom = rc.top;
+    return rc;
+}
+
+void CContainerUI::SetPos(RECT rc, bool needInvalidate) {
+    CControlUI::SetPos(rc, needInvalidate);
+    if (items_.IsEmpty()) return;
+    RECT client = GetClientRect();
+    for (int i = 0; i < items_.GetSize(); ++i) {
+        CControlUI* control = GetItemAt(i);
+        if (!control->IsVisible()) continue;
+        if (control->IsFloat()) {
+            SetFloatPos(i);
+        } else {
+            control->SetPos(client, false);
+        }
+    }
+}
+
+void CContainerUI::SetFloatPos(int index) {
+    CControlUI* control = GetItemAt(index);
+    if (!control || !control->IsVisible() || !control->IsFloat()) return;
+    SIZE xy = control->GetFixedXY();
+    SIZE size = {control->GetFixedWidth(), control->GetFixedHeight()};
+    RECT rc;
+    // A negative offset anchors the control's right/bottom edge to the container's.
+    if (xy.cx >= 0) {
+        rc.left = rcItem_.left + xy.cx;
+        rc.right = rc.left + size.cx;
+    } else {
+        rc.right = rcItem_.right + xy.cx;
+        rc.left = rc.right - size.cx;
+    }
+    if (xy.cy >= 0) {
+        rc.top = rcItem_.top + xy.cy;
+        rc.bottom = rc.top + size.cy;
+    } else {
+        rc.bottom = rcItem_.bottom + xy.cy;
+        rc.top = rc.bottom - size.cy;
+    }
+    control->SetPos(rc, false);
+}
+
+void CContainerUI::ProcessScrollBar(RECT rc, int cxRequired, int cyRequired) {
+    auto relayout = [&]() {
+        if (scrollProcess_) return;
+        scrollProcess_ = true;
+        SetPos(rcItem_, false);
+        scrollProcess_ = false;
+    };
+    if (horizontalScrollBar_) {
+        int viewport = rc.right - rc.left;
+        if (cxRequired > viewport) {
+            int range = cxRequired - viewport;
+            if (!horizontalScrollBar_->IsVisible()) {
+                horizontalScrollBar_->SetVisible(true);
+                horizontalScrollBar_->SetScrollRange(range);
+                horizontalScrollBar_->SetScrollPos(0);
+                relayout();
+                return;
+            }
+            horizontalScrollBar_->SetPos({rc.left, rc.bottom, rc.right, rc.bottom + horizontalScrollBar_->GetFixedHeight()}, false);
+            if (horizontalScrollBar_->GetScrollRange() != range) {
+                int last = horizontalScrollBar_->GetScrollPos();
+                horizontalScrollBar_->SetScrollRange(range);
+                if (last > horizontalScrollBar_->GetScrollPos()) relayout();
+            }
+        } else if (horizontalScrollBar_->IsVisible()) {
+            horizontalScrollBar_->SetVisible(false);
+            horizontalScrollBar_->SetScrollRange(0);
+            horizontalScrollBar_->SetScrollPos(0);
+            relayout();
+            return;
+        }
+    }
+    if (verticalScrollBar_) {
+        int viewport = rc.bottom - rc.top;
+        if (cyRequired > viewport) {
+            int range = cyRequired - viewport;
+            if (!verticalScrollBar_->IsVisible()) {
+                verticalScrollBar_->SetVisible(true);
+                verticalScrollBar_->SetScrollRange(range);
+                verticalScrollBar_->SetScrollPos(0);
+                relayout();
+                return;
+            }
+            verticalScrollBar_->SetPos({rc.right, rc.top, rc.right + verticalScrollBar_->GetFixedWidth(), rc.bottom}, false);
+            if (verticalScrollBar_->GetScrollRange() != range) {
+                int last = verticalScrollBar_->GetScrollPos();
+                verticalScrollBar_->SetScrollRange(range);
+                if (last > verticalScrollBar_->GetScrollPos()) relayout();
+            }
+        } else if (verticalScrollBar_->IsVisible()) {
+            verticalScrollBar_->SetVisible(false);
+            verticalScrollBar_->SetScrollRange(0);
+            verticalScrollBar_->SetScrollPos(0);
+            relayout();
+        }
+    }
+}
+
+void CContainerUI::DoPaint(HDC hDC, const RECT& rcPaint) {
+    RECT rcTemp;
+    if (!::IntersectRect(&rcTemp, &rcPaint, &rcItem_)) return;
+    CRenderClip clip;
+    CRenderClip::GenerateClip(hDC, rcTemp, clip);
+    rcPaint_ = rcTemp;
+    PaintLayers(hDC, false);
+
+    if (!items_.IsEmpty()) {
+        RECT client = GetClientRect();
+        RECT childArea;
+        if (!::IntersectRect(&childArea, &rcPaint, &client)) {
+            // Only float children can show outside the client area.
+            for (int i = 0; i < items_.GetSize(); ++i) {
+                CControlUI* control = GetItemAt(i);
+                if (!control->IsVisible() || !control->IsFloat()) continue;
+                RECT pos = control->GetPos();
+                if (!::IntersectRect(&rcTemp, &rcPaint, &pos)) continue;
+                control->DoPaint(hDC, rcPaint);
+            }
+        } else {
+            CRenderClip childClip;
+            CRenderClip::GenerateClip(hDC, childArea, childClip);
+            for (int i = 0; i < items_.GetSize(); ++i) {
+                CControlUI* control = GetItemAt(i);
+                if (!control->IsVisible()) continue;
+                RECT pos = control->GetPos();
+                if (!::IntersectRect(&rcTemp, &rcPaint, &pos)) continue;
+                if (control->IsFloat()) {
+                    if (!::IntersectRect(&rcTemp, &rcItem_, &pos)) continue;
+                    CRenderClip::UseOldClipBegin(hDC, childClip);
+                    control->DoPaint(hDC, rcPaint);
+                    CRenderClip::UseOldClipEnd(hDC, childClip);
+                } else {
+                    if (!::IntersectRect(&rcTemp, &client, &pos)) continue;
+                    control->DoPaint(hDC, rcPaint);
+                }
+            }
+        }
+    }
+    rcPaint_ = rcTemp;
+    ::IntersectRect(&rcPaint_, &rcPaint, &rcItem_);
+    PaintBorder(hDC);
+    if (verticalScrollBar_ && verticalScrollBar_->IsVisible()) {
+        RECT pos = verticalScrollBar_->GetPos();
+        if (::IntersectRect(&rcTemp, &rcPaint, &pos)) verticalScrollBar_->DoPaint(hDC, rcPaint);
+    }
+    if (horizontalScrollBar_ && horizontalScrollBar_->IsVisible()) {
+        RECT pos = horizontalScrollBar_->GetPos();
+        if (::IntersectRect(&rcTemp, &rcPaint, &pos)) horizontalScrollBar_->DoPaint(hDC, rcPaint);
+    }
+}
+
+void CContainerUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
+    if (!name || !value) return;
+    std::wstring n = name;
+    RECT rc;
+    int number;
+    if (n == L"inset") {
+        if (detail::ParseRect(value, rc)) SetInset(rc);
+    } else if (n == L"mousechild") {
+        SetMouseChildEnabled(detail::ParseBool(value));
+    } else if (n == L"vscrollbar") {
+        EnableScrollBar(detail::ParseBool(value), GetHorizontalScrollBar() != nullptr);
+    } else if (n == L"vscrollbarstyle") {
+        EnableScrollBar(true, GetHorizontalScrollBar() != nullptr);
+        if (GetVerticalScrollBar()) GetVerticalScrollBar()->ApplyAttributeList(value);
+    } else if (n == L"hscrollbar") {
+        EnableScrollBar(GetVerticalScrollBar() != nullptr, detail::ParseBool(value));
+    } else if (n == L"hscrollbarstyle") {
+        EnableScrollBar(GetVerticalScrollBar() != nullptr, true);
+        if (GetHorizontalScrollBar()) GetHorizontalScrollBar()->ApplyAttributeList(value);
+    } else if (n == L"childpadding") {
+        if (detail::ParseInt(value, number)) SetChildPadding(number);
+    } else {
+        CControlUI::SetAttribute(name, value);
+    }
+}
+
+void CContainerUI::SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bool init) {
+    for (int i = 0; i < items_.GetSize(); ++i) GetItemAt(i)->SetManager(pManager, this, init);
+    if (verticalScrollBar_) verticalScrollBar_->SetManager(pManager, this, init);
+    if (horizontalScrollBar_) horizontalScrollBar_->SetManager(pManager, this, init);
+    CControlUI::SetManager(pManager, pParent, init);
+}
+
+CControlUI* CContainerUI::FindControl(FINDCONTROLPROC proc, LPVOID data, UINT flags) {
+    if ((flags & UIFIND_VISIBLE) && !IsVisible()) return nullptr;
+    if ((flags & UIFIND_ENABLED) && !IsEnabled()) return nullptr;
+    if ((flags & UIFIND_HITTEST) && !::PtInRect(&rcItem_, *static_cast<const POINT*>(data))) return nullptr;
+    if ((flags & UIFIND_HITTEST) && !mouseChildEnabled_) {
+        CControlUI* result = nullptr;
+        if (verticalScrollBar_) result = verticalScrollBar_->FindControl(proc, data, flags);
+        if (!result && horizontalScrollBar_) result = horizontalScrollBar_->FindControl(proc, data, flags);
+        if (!result) result = CControlUI::FindControl(proc, data, flags);
+        return result;
+    }
+    if (flags & UIFIND_ME_FIRST) {
+        if (CControlUI* result = CControlUI::FindControl(proc, data, flags)) return result;
+    }
+    if (verticalScrollBar_) {
+        if (CControlUI* result = verticalScrollBar_->FindControl(proc, data, flags)) return result;
+    }
+    if (horizontalScrollBar_) {
+        if (CControlUI* result = horizontalScrollBar_->FindControl(proc, data, flags)) return result;
+    }
+    RECT client = GetClientRect();
+    int count = items_.GetSize();
+    for (int k = 0; k < count; ++k) {
+        int i = (flags & UIFIND_TOP_FIRST) ? count - 1 - k : k;
+        CControlUI* control = GetItemAt(i);
+        if (!control) continue;
+        if ((flags & UIFIND_HITTEST) && !control->IsFloat() &&
+            !::PtInRect(&client, *static_cast<const POINT*>(data))) {
+            continue;
+        }
+        if (CControlUI* result = control->FindControl(proc, data, flags)) return result;
+    }
+    if (!(flags & UIFIND_ME_FIRST)) return CControlUI::FindControl(proc, data, flags);
+    return nullptr;
+}
+
+bool CContainerUI::SetSubControlText(LPCTSTR subControlName, LPCTSTR text) {
+    CControlUI* control = FindSubControl(subControlName);
+    if (!control) return false;
+    control->SetText(text);
+    return true;
+}
+
+CControlUI* CContainerUI::FindSubControl(LPCTSTR subControlName) {
+    return manager_ ? manager_->FindSubControlByName(this, subControlName) : nullptr;
+}
+
+// ---- linear layouts ------------------------------------------------------------------
+
+LPCTSTR CVerticalLayoutUI::GetClass() const { return L"VerticalLayoutUI"; }
+LPVOID CVerticalLayoutUI::GetInterface(LPCTSTR name) {
+    if (name && wcscmp(name, L"VerticalLayout") == 0) return this;
+    return CContainerUI::GetInterface(name);
+}
+
+void CVerticalLayoutUI::SetPos(RECT rc, bool needInvalidate) {
+    CControlUI::SetPos(rc, needInvalidate);
+    RECT client = GetClientRect();
+    if (items_.IsEmpty()) {
+        ProcessScrollBar(client, 0, 0);
+        return;
+    }
+    SIZE available = {client.right - client.left, client.bottom - client.top};
+    if (horizontalScrollBar_ && horizontalScrollBar_->IsVisible()) available.cx += horizontalScrollBar_->GetScrollRange();
+    int childPadding = GetChildPadding();
+
+    // Pass 1: fixed heights and the number of stretching children.
+    int stretchCount = 0, fixedTotal = 0, counted = 0;
+    for (int i = 0; i < items_.GetSize(); ++i) {
+        CControlUI* control = GetItemAt(i);
+        if (!control->IsVisible() || control->IsFloat()) continue;
+        SIZE sz = control->EstimateSize(available);
+        RECT padding = control->GetPadding();
+        if (sz.cy == 0) {
+            ++stretchCount;
+        } else {
+            fixedTotal += Clamp(sz.cy, control->GetMinHeight(), control->GetMaxHeight());
+        }
+        fixedTotal += padding.top + padding.bottom;
+        ++counted;
+    }
+    if (counted > 1) fixedTotal += (counted - 1) * childPadding;
+    int stretchSpace = std::max(0, static_cast<int>(available.cy) - fixedTotal);
+    int share = stretchCount > 0 ? stretchSpace / stretchCount : 0;
+
+    // Pass 2: placement.
+    SIZE scroll = GetScrollPos();
+    int y = client.top - scroll.cy;
+    int x = client.left - scroll.cx;
+    int stretchSeen = 0, stretchLeft = stretchSpace, cyNeeded = 0, cxNeeded = 0, placed = 0;
+    for (int i = 0; i < items_.GetSize(); ++i) {
+        CControlUI* control = GetItemAt(i);
+        if (!control->IsVisible()) continue;
+        if (control->IsFloat()) {
+            SetFloatPos(i);
+            continue;
+        }
+        RECT padding = control->GetPadding();
+        SIZE sz = control->EstimateSize(available);
+        if (sz.cy == 0) {
+            ++stretchSeen;
+            sz.cy = stretchSeen == stretchCount ? stretchLeft : share;
+            sz.cy = Clamp(sz.cy, control->GetMinHeight(), control->GetMaxHeight());
+            stretchLeft = std::max(0, stretchLeft - static_cast<int>(sz.cy));
+        } else {
+            sz.cy = Clamp(sz.cy, control->GetMinHeight(), control->GetMaxHeight());
+        }
+        if (sz.cx == 0) sz.cx = available.cx - padding.left - padding.right;
+        sz.cx = Clamp(sz.cx, control->GetMinWidth(), control->GetMaxWidth());
+        if (sz.cx < 0) sz.cx = 0;
+        RECT rcCtrl = {x + padding.left, y + padding.top, x + padding.left + sz.cx, y + padding.top + sz.cy};
+        control->SetPos(rcCtrl, false);
+        y += padding.top + sz.cy + padding.bottom + childPadding;
+        cyNeeded += padding.top + sz.cy + padding.bottom;
+        cxNeeded = std::max(cxNeeded, static_cast<int>(padding.left + sz.cx + padding.right));
+        ++placed;
+    }
+    if (placed > 1) cyNeeded += (placed - 1) * childPadding;
+    ProcessScrollBar(client, cxNeeded, cyNeeded);
+}
+
+LPCTSTR CHorizontalLayoutUI::GetClass() const { return L"HorizontalLayoutUI"; }
+LPVOID CHorizontalLayoutUI::GetInterface(LPCTSTR name) {
+    if (name && wcscmp(name, L"HorizontalLayout") == 0) return this;
+    return CContainerUI::GetInterface(name);
+}
+
+void CHorizontalLayoutUI::SetPos(RECT rc, bool needInvalidate) {
+    CControlUI::SetPos(rc, needInvalidate);
+    RECT client = GetClientRect();
+    if (items_.IsEmpty()) {
+        ProcessScrollBar(client, 0, 0);
+        return;
+    }
+    SIZE available = {client.right - client.left, client.bottom - client.top};
+    if (verticalScrollBar_ && verticalScrollBar_->IsVisible()) available.cy += verticalScrollBar_->GetScrollRange();
+    int childPadding = GetChildPadding();
+
+    int stretchCount = 0, fixedTotal = 0, counted = 0;
+    for (int i = 0; i < items_.GetSize(); ++i) {
+        CControlUI* control = GetItemAt(i);
+        if (!control->IsVisible() || control->IsFloat()) continue;
+        SIZE sz = control->EstimateSize(available);
+        RECT padding = control->GetPadding();
+        if (sz.cx == 0) {
+            ++stretchCount;
+        } else {
+            fixedTotal += Clamp(sz.cx, control->GetMinWidth(), control->GetMaxWidth());
+        }
+        fixedTotal += padding.left + padding.right;
+        ++counted;
+    }
+    if (counted > 1) fixedTotal += (counted - 1) * childPadding;
+    int stretchSpace = std::max(0, static_cast<int>(available.cx) - fixedTotal);
+    int share = stretchCount > 0 ? stretchSpace / stretchCount : 0;
+
+    SIZE scroll = GetScrollPos();
+    int x = client.left - scroll.cx;
+    int y = client.top - scroll.cy;
+    int stretchSeen = 0, stretchLeft = stretchSpace, cxNeeded = 0, cyNeeded = 0, placed = 0;
+    for (int i = 0; i < items_.GetSize(); ++i) {
+        CControlUI* control = GetItemAt(i);
+        if (!control->IsVisible()) continue;
+        if (control->IsFloat()) {
+            SetFloatPos(i);
+            continue;
+        }
+        RECT padding = control->GetPadding();
+        SIZE sz = control->EstimateSize(available);
+        if (sz.cx == 0) {
+            ++stretchSeen;
+            sz.cx = stretchSeen == stretchCount ? stretchLeft : share;
+            sz.cx = Clamp(sz.cx, control->GetMinWidth(), control->GetMaxWidth());
+            stretchLeft = std::max(0, stretchLeft - static_cast<int>(sz.cx));
+        } else {
+            sz.cx = Clamp(sz.cx, control->GetMinWidth(), control->GetMaxWidth());
+        }
+        if (sz.cy == 0) sz.cy = available.cy - padding.top - padding.bottom;
+        sz.cy = Clamp(sz.cy, control->GetMinHeight(), control->GetMaxHeight());
+        if (sz.cy < 0) sz.cy = 0;
+        RECT rcCtrl = {x + padding.left, y + padding.top, x + padding.left + sz.cx, y + padding.top + sz.cy};
+        control->SetPos(rcCtrl, false);
+        x += padding.left + sz.cx + padding.right + childPadding;
+        cxNeeded += padding.left + sz.cx + padding.right;
+        cyNeeded = std::max(cyNeeded, static_cast<int>(padding.top + sz.cy + padding.bottom));
+        ++placed;
+    }
+    if (placed > 1) cxNeeded += (placed - 1) * childPadding;
+    ProcessScrollBar(client, cxNeeded, cyNeeded);
+}
+
+// ---- tab layout ----------------------------------------------------------------------
+
+LPCTSTR CTabLayoutUI::GetClass() const { return L"TabLayoutUI"; }
+LPVOID CTabLayoutUI::GetInterface(LPCTSTR name) {
+    if (name && wcscmp(name, L"TabLayout") == 0) return this;
+    return CContainerUI::GetInterface(name);
+}
+
+bool CTabLayoutUI::Add(CControlUI* pControl) { return AddAt(pControl, GetCount()); }
+
+bool CTabLayoutUI::AddAt(CControlUI* pControl, int index) {
+    if (!CContainerUI::AddAt(pControl, index)) return false;
+    if (curSel_ == -1 && pControl->IsVisible()) {
+        curSel_ = index;
+    } else {
+        if (curSel_ >= index) ++curSel_;  // inserted before the current page
+        pControl->SetVisible(false);
+    }
+    return true;
+}
+
+bool CTabLayoutUI::Remove(CControlUI* pControl) {
+    int index = GetItemIndex(pControl);
+    if (index < 0) return false;
+    if (!CContainerUI::RemoveAt(index)) return false;
+    if (curSel_ == index) {
+        if (GetCount() > 0) {
+            curSel_ = 0;
+            GetItemAt(0)->SetVisible(true);
+        } else {
+            curSel_ = -1;
+        }
+        NeedParentUpdate();
+    } else if (curSel_ > index) {
+        --curSel_;
+    }
+    return true;
+}
+
+void CTabLayoutUI::RemoveAll() {
+    curSel_ = -1;
+    CContainerUI::RemoveAll();
+    NeedParentUpdate();
+}
+
+int CTabLayoutUI::GetCurSel() const { return curSel_; }
+
+bool CTabLayoutUI::SelectItem(int index) {
+    if (index < 0 || index >= GetCount()) return false;
+    if (index == curSel_) return true;
+    int old = curSel_;
+    curSel_ = index;
+    for (int i = 0; i < GetCount(); ++i) {
+        if (i == index) {
+            GetItemAt(i)->SetVisible(true);
+            GetItemAt(i)->SetFocus();
+        } else {
+            GetItemAt(i)->SetVisible(false);
+        }
+    }
+    NeedParentUpdate();
+    if (manager_) {
+        manager_->SetNextTabControl();
+        manager_->SendNotify(this, DUI_MSGTYPE_TABSELECT, curSel_, old);
+    }
+    return true;
+}
+
+bool CTabLayoutUI::SelectItem(CControlUI* pControl) {
+    int index = GetItemIndex(pControl);
+    return index >= 0 && SelectItem(index);
+}
+
+void CTabLayoutUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
+    int number;
+    if (name && value && wcscmp(name, L"selectedid") == 0) {
+        if (detail::ParseInt(value, number)) SelectItem(number);
+        return;
+    }
+    CContainerUI::SetAttribute(name, value);
+}
+
+void CTabLayoutUI::SetPos(RECT rc, bool needInvalidate) {
+    CControlUI::SetPos(rc, needInvalidate);
+    RECT client = GetClientRect();
+    for (int i = 0; i < items_.GetSize(); ++i) {
+        CControlUI* control = GetItemAt(i);
+        if (!control->IsVisible()) continue;
+        if (control->IsFloat()) {
+            SetFloatPos(i);
+            continue;
+        }
+        if (i != curSel_) continue;
+        RECT padding = control->GetPadding();
+        RECT area = {client.left + padding.left, client.top + padding.top, client.right - padding.right,
+                     client.bottom - padding.bottom};
+        SIZE available = {area.right - area.left, area.bottom - area.top};
+        SIZE sz = control->EstimateSize(available);
+        if (sz.cx == 0) sz.cx = std::max(0, static_cast<int>(available.cx));
+        if (sz.cy == 0) sz.cy = std::max(0, static_cast<int>(available.cy));
+        sz.cx = Clamp(sz.cx, control->GetMinWidth(), control->GetMaxWidth());
+        sz.cy = Clamp(sz.cy, control->GetMinHeight(), control->GetMaxHeight());
+        control->SetPos({area.left, area.top, area.left + sz.cx, area.top + sz.cy}, false);
+    }
+}
+
+}  // namespace winhush::dui

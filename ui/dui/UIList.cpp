@@ -1,0 +1,850 @@
+#include "ui/dui/UIList.h"
+
+#include <algorithm>
+
+#include "ui/dui/UIDlgBuilder.h"
+#include "ui/dui/UIParse.h"
+#include "ui/dui/UIRender.h"
+#include "ui/dui/UIScrollBar.h"
+
+namespace winhush::dui {
+
+namespace {
+bool IsMouseEvent(int type) { return type > UIEVENT__MOUSEBEGIN && type < UIEVENT__MOUSEEND; }
+
+// Applies one list-wide item attribute; false when the name is not one of them.
+bool SetListInfoAttribute(TListInfoUI& info, const std::wstring& n, LPCTSTR value) {
+    DWORD color;
+    RECT rc;
+    int number;
+    std::wstring v = value;
+    if (n == L"itemfont") {
+        if (detail::ParseInt(value, number)) info.nFont = number;
+    } else if (n == L"itemalign") {
+        if (v.find(L"left") != std::wstring::npos) {
+            info.uTextStyle &= ~(DT_CENTER | DT_RIGHT);
+            info.uTextStyle |= DT_LEFT;
+        }
+        if (v.find(L"center") != std::wstring::npos) {
+            info.uTextStyle &= ~(DT_LEFT | DT_RIGHT);
+            info.uTextStyle |= DT_CENTER;
+        }
+        if (v.find(L"right") != std::wstring::npos) {
+            info.uTextStyle &= ~(DT_LEFT | DT_CENTER);
+            info.uTextStyle |= DT_RIGHT;
+        }
+    } else if (n == L"itemendellipsis") {
+        if (detail::ParseBool(value)) {
+            info.uTextStyle |= DT_END_ELLIPSIS;
+        } else {
+            info.uTextStyle &= ~DT_END_ELLIPSIS;
+        }
+    } else if (n == L"itemtextpadding") {
+        if (detail::ParseRect(value, rc)) info.rcTextPadding = rc;
+    } else if (n == L"itemtextcolor") {
+        if (detail::ParseColor(value, color)) info.dwTextColor = color;
+    } else if (n == L"itembkcolor") {
+        if (detail::ParseColor(value, color)) info.dwBkColor = color;
+    } else if (n == L"itembkimage") {
+        info.sBkImage = value;
+    } else if (n == L"itemaltbk") {
+        info.bAlternateBk = detail::ParseBool(value);
+    } else if (n == L"itemselectedtextcolor") {
+        if (detail::ParseColor(value, color)) info.dwSelectedTextColor = color;
+    } else if (n == L"itemselectedbkcolor") {
+        if (detail::ParseColor(value, color)) info.dwSelectedBkColor = color;
+    } else if (n == L"itemselectedimage") {
+        info.sSelectedImage = value;
+    } else if (n == L"itemhottextcolor") {
+        if (detail::ParseColor(value, color)) info.dwHotTextColor = color;
+    } else if (n == L"itemhotbkcolor") {
+        if (detail::ParseColor(value, color)) info.dwHotBkColor = color;
+    } else if (n == L"itemhotimage") {
+        info.sHotImage = value;
+    } else if (n == L"itemdisabledtextcolor") {
+        if (detail::ParseColor(value, color)) info.dwDisabledTextColor = color;
+    } else if (n == L"itemdisabledbkcolor") {
+        if (detail::ParseColor(value, color)) info.dwDisabledBkColor = color;
+    } else if (n == L"itemdisabledimage") {
+        info.sDisabledImage = value;
+    } else if (n == L"itemlinecolor") {
+        if (detail::ParseColor(value, color)) info.dwLineColor = info.dwHLineColor = color;
+    } else if (n == L"itemhlinesize") {
+        if (detail::ParseInt(value, number)) info.iHLineSize = std::max(number, 0);
+    } else if (n == L"itemhlinecolor") {
+        if (detail::ParseColor(value, color)) info.dwHLineColor = color;
+    } else if (n == L"itemvlinesize") {
+        if (detail::ParseInt(value, number)) info.iVLineSize = std::max(number, 0);
+    } else if (n == L"itemvlinecolor") {
+        if (detail::ParseColor(value, color)) info.dwVLineColor = color;
+    } else if (n == L"itemshowhtml") {
+        info.bShowHtml = detail::ParseBool(value);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// Background of a row by state: disabled > selected > hot > normal or alternate.
+void DrawRowBk(HDC hDC, CControlUI* row, const RECT& rc, TListInfoUI* info, bool selected, UINT state, int index) {
+    if (!info) return;
+    DWORD color = 0;
+    const CDuiString* image = nullptr;
+    if (!row->IsEnabled()) {
+        color = info->dwDisabledBkColor;
+        image = &info->sDisabledImage;
+    } else if (selected) {
+        color = info->dwSelectedBkColor;
+        image = &info->sSelectedImage;
+    } else if (state & UISTATE_HOT) {
+        color = info->dwHotBkColor;
+        image = &info->sHotImage;
+    } else {
+        color = info->dwBkColor;
+        if (info->bAlternateBk && index % 2 == 1 && color) {
+            // Alternate rows slightly darker than the normal background.
+            BYTE r = static_cast<BYTE>(((color >> 16) & 0xFF) * 97 / 100);
+            BYTE g = static_cast<BYTE>(((color >> 8) & 0xFF) * 97 / 100);
+            BYTE b = static_cast<BYTE>((color & 0xFF) * 97 / 100);
+            color = (color & 0xFF000000) | (r << 16) | (g << 8) | b;
+        }
+        image = &info->sBkImage;
+    }
+    CRenderEngine::DrawColor(hDC, rc, color);
+    if (image && !image->empty()) row->DrawImage(hDC, image->c_str());
+    if (info->iHLineSize > 0) {
+        int size = row->DpiScale(info->iHLineSize);
+        CRenderEngine::DrawColor(hDC, {rc.left, rc.bottom - size, rc.right, rc.bottom}, info->dwHLineColor);
+    }
+}
+
+}  // namespace
+
+// ---- CListUI -------------------------------------------------------------------------
+
+CListUI::CListUI() {
+    header_ = new CListHeaderUI;
+    list_ = new CListBodyUI(this);
+    CVerticalLayoutUI::AddAt(header_, 0);
+    CVerticalLayoutUI::AddAt(list_, 1);
+}
+
+LPCTSTR CListUI::GetClass() const { return L"ListUI"; }
+UINT CListUI::GetControlFlags() const { return UIFLAG_TABSTOP; }
+LPVOID CListUI::GetInterface(LPCTSTR name) {
+    if (!name) return nullptr;
+    if (wcscmp(name, L"List") == 0) return static_cast<CListUI*>(this);
+    if (wcscmp(name, L"IList") == 0) return static_cast<IListUI*>(this);
+    if (wcscmp(name, L"IListOwner") == 0) return static_cast<IListOwnerUI*>(this);
+    return CVerticalLayoutUI::GetInterface(name);
+}
+
+bool CListUI::GetScrollSelect() const { return scrollSelect_; }
+void CListUI::SetScrollSelect(bool scrollSelect) { scrollSelect_ = scrollSelect; }
+int CListUI::GetCurSel() const { return curSel_; }
+CListHeaderUI* CListUI::GetHeader() const { return header_; }
+CContainerUI* CListUI::GetList() const { return list_; }
+TListInfoUI* CListUI::GetListInfo() { return &listInfo_; }
+
+CControlUI* CListUI::GetItemAt(int index) const { return list_->GetItemAt(index); }
+int CListUI::GetItemIndex(CControlUI* pControl) const {
+    if (pControl && pControl->GetInterface(L"ListHeader")) return CVerticalLayoutUI::GetItemIndex(pControl);
+    if (pControl && pControl->GetInterface(L"ListHeaderItem")) return header_->GetItemIndex(pControl);
+    return list_->GetItemIndex(pControl);
+}
+
+static void Reindex(CContainerUI* body, int from) {
+    for (int i = std::max(from, 0); i < body->GetCount(); ++i) {
+        auto* item = static_cast<IListItemUI*>(body->GetItemAt(i)->GetInterface(L"ListItem"));
+        if (item) item->SetIndex(i);
+    }
+}
+
+bool CListUI::SetItemIndex(CControlUI* pControl, int index) {
+    int old = list_->GetItemIndex(pControl);
+    if (old < 0 || !list_->SetItemIndex(pControl, index)) return false;
+    Reindex(list_, std::min(old, index));
+    return true;
+}
+
+int CListUI::GetCount() const { return list_->GetCount(); }
+
+bool CListUI::Add(CControlUI* pControl) { return AddAt(pControl, GetCount()); }
+
+bool CListUI::AddAt(CControlUI* pControl, int index) {
+    if (!pControl) return false;
+    if (pControl->GetInterface(L"ListHeader")) {
+        if (header_ != pControl) {
+            CVerticalLayoutUI::Remove(header_);
+            header_ = static_cast<CListHeaderUI*>(pControl);
+            return CVerticalLayoutUI::AddAt(pControl, 0);
+        }
+        return false;
+    }
+    if (pControl->GetInterface(L"ListHeaderItem")) return header_->Add(pControl);
+    if (!list_->AddAt(pControl, index)) return false;
+    if (auto* item = static_cast<IListItemUI*>(pControl->GetInterface(L"ListItem"))) item->SetOwner(this);
+    Reindex(list_, index);
+    if (curSel_ >= index) ++curSel_;
+    return true;
+}
+
+bool CListUI::Remove(CControlUI* pControl) {
+    if (pControl && pControl->GetInterface(L"ListHeader")) return CVerticalLayoutUI::Remove(pControl);
+    if (pControl && pControl->GetInterface(L"ListHeaderItem")) return header_->Remove(pControl);
+    int index = list_->GetItemIndex(pControl);
+    return index >= 0 && RemoveAt(index);
+}
+
+bool CListUI::RemoveAt(int index) {
+    if (!list_->RemoveAt(index)) return false;
+    Reindex(list_, index);
+    if (index == curSel_) {
+        curSel_ = -1;
+    } else if (index < curSel_) {
+        --curSel_;
+    }
+    return true;
+}
+
+void CListUI::RemoveAll() {
+    curSel_ = -1;
+    list_->RemoveAll();
+}
+
+bool CListUI::SelectItem(int index, bool takeFocus, bool triggerEvent) {
+    if (index == curSel_) return true;
+    int old = curSel_;
+    if (curSel_ >= 0) {
+        if (CControlUI* control = GetItemAt(curSel_)) {
+            if (auto* item = static_cast<IListItemUI*>(control->GetInterface(L"ListItem"))) item->Select(false, false);
+        }
+        curSel_ = -1;
+    }
+    if (index < 0) return false;
+    CControlUI* control = GetItemAt(index);
+    if (!control || !control->IsVisible() || !control->IsEnabled()) return false;
+    auto* item = static_cast<IListItemUI*>(control->GetInterface(L"ListItem"));
+    if (!item) return false;
+    curSel_ = index;
+    if (!item->Select(true, false)) {
+        curSel_ = -1;
+        return false;
+    }
+    EnsureVisible(index);
+    if (takeFocus) control->SetFocus();
+    if (triggerEvent && manager_) manager_->SendNotify(this, DUI_MSGTYPE_ITEMSELECT, curSel_, old);
+    return true;
+}
+
+void CListUI::EnsureVisible(int index) {
+    CControlUI* control = GetItemAt(index);
+    if (!control) return;
+    RECT item = control->GetPos();
+    RECT body = list_->GetPos();
+    RECT inset = list_->GetInset();
+    body.top += inset.top;
+    body.bottom -= inset.bottom;
+    if (list_->GetHorizontalScrollBar() && list_->GetHorizontalScrollBar()->IsVisible()) {
+        body.bottom -= list_->GetHorizontalScrollBar()->GetFixedHeight();
+    }
+    int dy = 0;
+    if (item.top < body.top) dy = item.top - body.top;
+    if (item.bottom > body.bottom) dy = item.bottom - body.bottom;
+    if (dy) Scroll(0, dy);
+}
+
+void CListUI::Scroll(int dx, int dy) {
+    if (dx == 0 && dy == 0) return;
+    SIZE sz = list_->GetScrollPos();
+    list_->SetScrollPos({sz.cx + dx, sz.cy + dy});
+}
+
+CDuiString CListUI::GetContainerItemXML() const { return containerItemXml_; }
+void CListUI::SetContainerItemXML(LPCTSTR layoutName) { containerItemXml_ = layoutName ? layoutName : L""; }
+
+CControlUI* CListUI::AddContainerItem(IDialogBuilderCallback* callback) {
+    if (containerItemXml_.empty()) return nullptr;
+    CDialogBuilder builder;
+    CControlUI* row = builder.Create(containerItemXml_.c_str(), nullptr, callback, manager_, nullptr);
+    if (!row) return nullptr;
+    if (!Add(row)) {
+        delete row;
+        return nullptr;
+    }
+    return row;
+}
+
+void CListUI::SetPos(RECT rc, bool needInvalidate) {
+    CVerticalLayoutUI::SetPos(rc, needInvalidate);
+    if (!header_) return;
+    listInfo_.nColumns = std::min(header_->GetCount(), UILIST_MAX_COLUMNS);
+    int column = 0;
+    for (int i = 0; i < header_->GetCount() && column < UILIST_MAX_COLUMNS; ++i) {
+        CControlUI* item = header_->GetItemAt(i);
+        if (!item->IsVisible() || item->IsFloat()) continue;
+        RECT pos = item->GetPos();
+        ::OffsetRect(&pos, -list_->GetScrollPos().cx, 0);
+        listInfo_.rcColumn[column++] = pos;
+    }
+    listInfo_.nColumns = column;
+    if (!header_->IsVisible()) {
+        for (int i = 0; i < listInfo_.nColumns; ++i) {
+            listInfo_.rcColumn[i].top = rc.top;
+            listInfo_.rcColumn[i].bottom = rc.top;
+        }
+    }
+}
+
+void CListUI::DoEvent(TEventUI& event) {
+    if (!IsMouseEnabled() && IsMouseEvent(event.Type)) {
+        if (parent_) {
+            parent_->DoEvent(event);
+        } else {
+            CVerticalLayoutUI::DoEvent(event);
+        }
+        return;
+    }
+    switch (event.Type) {
+    case UIEVENT_SETFOCUS:
+        focused_ = true;
+        Invalidate();
+        return;
+    case UIEVENT_KILLFOCUS:
+        focused_ = false;
+        Invalidate();
+        return;
+    case UIEVENT_KEYDOWN:
+        switch (event.chKey) {
+        case VK_UP: SelectItem(list_->FindSelectable(curSel_ - 1, false), true); return;
+        case VK_DOWN: SelectItem(list_->FindSelectable(curSel_ + 1, true), true); return;
+        case VK_PRIOR: PageUp(); return;
+        case VK_NEXT: PageDown(); return;
+        case VK_HOME: SelectItem(list_->FindSelectable(0, true), true); return;
+        case VK_END: SelectItem(list_->FindSelectable(GetCount() - 1, false), true); return;
+        case VK_RETURN:
+            if (curSel_ >= 0 && GetItemAt(curSel_)) GetItemAt(curSel_)->Activate();
+            return;
+        default: break;
+        }
+        break;
+    case UIEVENT_SCROLLWHEEL: {
+        bool up = LOWORD(event.wParam) == SB_LINEUP;
+        if (scrollSelect_) {
+            SelectItem(up ? list_->FindSelectable(curSel_ - 1, false) : list_->FindSelectable(curSel_ + 1, true), true);
+        } else if (up) {
+            LineUp();
+        } else {
+            LineDown();
+        }
+        return;
+    }
+    default: break;
+    }
+    CVerticalLayoutUI::DoEvent(event);
+}
+
+void CListUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
+    if (!name || !value) return;
+    std::wstring n = name;
+    if (n == L"header") {
+        header_->SetVisible(wcscmp(value, L"hidden") != 0 && wcscmp(value, L"false") != 0);
+    } else if (n == L"headerbkimage") {
+        header_->SetBkImage(value);
+    } else if (n == L"scrollselect") {
+        SetScrollSelect(detail::ParseBool(value));
+    } else if (n == L"containeritemxml") {
+        SetContainerItemXML(value);
+    } else if (n == L"vscrollbar" || n == L"hscrollbar" || n == L"vscrollbarstyle" || n == L"hscrollbarstyle") {
+        list_->SetAttribute(name, value);
+    } else if (SetListInfoAttribute(listInfo_, n, value)) {
+        Invalidate();
+    } else {
+        CVerticalLayoutUI::SetAttribute(name, value);
+    }
+}
+
+SIZE CListUI::GetScrollPos() const { return list_->GetScrollPos(); }
+SIZE CListUI::GetScrollRange() const { return list_->GetScrollRange(); }
+void CListUI::SetScrollPos(SIZE szPos) { list_->SetScrollPos(szPos); }
+void CListUI::LineUp() { list_->LineUp(); }
+void CListUI::LineDown() { list_->LineDown(); }
+void CListUI::PageUp() { list_->PageUp(); }
+void CListUI::PageDown() { list_->PageDown(); }
+void CListUI::HomeUp() { list_->HomeUp(); }
+void CListUI::EndDown() { list_->EndDown(); }
+void CListUI::LineLeft() { list_->LineLeft(); }
+void CListUI::LineRight() { list_->LineRight(); }
+void CListUI::PageLeft() { list_->PageLeft(); }
+void CListUI::PageRight() { list_->PageRight(); }
+void CListUI::HomeLeft() { list_->HomeLeft(); }
+void CListUI::EndRight() { list_->EndRight(); }
+void CListUI::EnableScrollBar(bool enableVertical, bool enableHorizontal) {
+    list_->EnableScrollBar(enableVertical, enableHorizontal);
+}
+CScrollBarUI* CListUI::GetVerticalScrollBar() const { return list_->GetVerticalScrollBar(); }
+CScrollBarUI* CListUI::GetHorizontalScrollBar() const { return list_->GetHorizontalScrollBar(); }
+
+// ---- CListBodyUI ---------------------------------------------------------------------
+
+CListBodyUI::CListBodyUI(CListUI* owner) : owner_(owner) {}
+
+void CListBodyUI::SetScrollPos(SIZE szPos) {
+    int oldX = GetScrollPos().cx;
+    CVerticalLayoutUI::SetScrollPos(szPos);
+    if (GetScrollPos().cx != oldX && owner_) owner_->NeedUpdate();  // header columns follow
+}
+
+void CListBodyUI::SetPos(RECT rc, bool needInvalidate) { CVerticalLayoutUI::SetPos(rc, needInvalidate); }
+
+void CListBodyUI::DoEvent(TEventUI& event) {
+    if (owner_) {
+        owner_->DoEvent(event);
+    } else {
+        CVerticalLayoutUI::DoEvent(event);
+    }
+}
+
+// ---- header --------------------------------------------------------------------------
+
+CListHeaderUI::CListHeaderUI() = default;
+LPCTSTR CListHeaderUI::GetClass() const { return L"ListHeaderUI"; }
+LPVOID CListHeaderUI::GetInterface(LPCTSTR name) {
+    if (name && wcscmp(name, L"ListHeader") == 0) return this;
+    return CHorizontalLayoutUI::GetInterface(name);
+}
+
+SIZE CListHeaderUI::EstimateSize(SIZE szAvailable) {
+    if (cxyFixed_.cy != 0 || !manager_) return CHorizontalLayoutUI::EstimateSize(szAvailable);
+    if (GetCount() == 0) return {0, 0};
+    int height = manager_->GetDefaultFontInfo()->tm.tmHeight + DpiScale(6);
+    for (int i = 0; i < GetCount(); ++i) height = std::max(height, static_cast<int>(GetItemAt(i)->EstimateSize(szAvailable).cy));
+    return {GetFixedWidth(), height};
+}
+
+CListHeaderItemUI::CListHeaderItemUI() = default;
+LPCTSTR CListHeaderItemUI::GetClass() const { return L"ListHeaderItemUI"; }
+LPVOID CListHeaderItemUI::GetInterface(LPCTSTR name) {
+    if (name && wcscmp(name, L"ListHeaderItem") == 0) return this;
+    return CControlUI::GetInterface(name);
+}
+UINT CListHeaderItemUI::GetControlFlags() const { return IsEnabled() && sepWidth_ != 0 ? UIFLAG_SETCURSOR : 0; }
+void CListHeaderItemUI::SetEnabled(bool enable) {
+    CControlUI::SetEnabled(enable);
+    if (!enable) buttonState_ = 0;
+}
+bool CListHeaderItemUI::IsDragable() const { return dragable_; }
+void CListHeaderItemUI::SetDragable(bool dragable) { dragable_ = dragable; }
+DWORD CListHeaderItemUI::GetSepWidth() const { return static_cast<DWORD>(DpiScale(sepWidth_)); }
+void CListHeaderItemUI::SetSepWidth(int width) { sepWidth_ = width; }
+void CListHeaderItemUI::SetTextStyle(UINT style) { textStyle_ = style; }
+void CListHeaderItemUI::SetTextColor(DWORD color) { textColor_ = color; }
+void CListHeaderItemUI::SetSepColor(DWORD color) { sepColor_ = color; }
+void CListHeaderItemUI::SetTextPadding(RECT rc) { rcTextPadding_ = rc; }
+void CListHeaderItemUI::SetFont(int index) { font_ = index; }
+void CListHeaderItemUI::SetShowHtml(bool showHtml) { showHtml_ = showHtml; }
+
+void CListHeaderItemUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
+    if (!name || !value) return;
+    std::wstring n = name;
+    std::wstring v = value;
+    DWORD color;
+    RECT rc;
+    int number;
+    if (n == L"dragable") {
+        SetDragable(detail::ParseBool(value));
+    } else if (n == L"sepwidth") {
+        if (detail::ParseInt(value, number)) SetSepWidth(number);
+    } else if (n == L"align") {
+        textStyle_ &= ~(DT_LEFT | DT_CENTER | DT_RIGHT);
+        if (v.find(L"left") != std::wstring::npos) textStyle_ |= DT_LEFT;
+        if (v.find(L"center") != std::wstring::npos) textStyle_ |= DT_CENTER;
+        if (v.find(L"right") != std::wstring::npos) textStyle_ |= DT_RIGHT;
+    } else if (n == L"endellipsis") {
+        if (detail::ParseBool(value)) {
+            textStyle_ |= DT_END_ELLIPSIS;
+        } else {
+            textStyle_ &= ~DT_END_ELLIPSIS;
+        }
+    } else if (n == L"font") {
+        if (detail::ParseInt(value, number)) SetFont(number);
+    } else if (n == L"textcolor") {
+        if (detail::ParseColor(value, color)) SetTextColor(color);
+    } else if (n == L"sepcolor") {
+        if (detail::ParseColor(value, color)) SetSepColor(color);
+    } else if (n == L"textpadding") {
+        if (detail::ParseRect(value, rc)) SetTextPadding(rc);
+    } else if (n == L"showhtml") {
+        SetShowHtml(detail::ParseBool(value));
+    } else {
+        CControlUI::SetAttribute(name, value);
+    }
+}
+
+RECT CListHeaderItemUI::GetThumbRect() const {
+    int sep = DpiScale(sepWidth_);
+    if (sep >= 0) return {rcItem_.right - sep, rcItem_.top, rcItem_.right, rcItem_.bottom};
+    return {rcItem_.left, rcItem_.top, rcItem_.left - sep, rcItem_.bottom};
+}
+
+void CListHeaderItemUI::DoEvent(TEventUI& event) {
+    if (!IsMouseEnabled() && IsMouseEvent(event.Type)) {
+        if (parent_) {
+            parent_->DoEvent(event);
+        } else {
+            CControlUI::DoEvent(event);
+        }
+        return;
+    }
+    switch (event.Type) {
+    case UIEVENT_BUTTONDOWN:
+    case UIEVENT_DBLCLICK: {
+        if (!IsEnabled()) return;
+        RECT thumb = GetThumbRect();
+        if (dragable_ && sepWidth_ != 0 && ::PtInRect(&thumb, event.ptMouse)) {
+            buttonState_ |= UISTATE_CAPTURED;
+            lastMouse_ = event.ptMouse;
+        }
+        return;
+    }
+    case UIEVENT_BUTTONUP:
+        buttonState_ &= ~UISTATE_CAPTURED;
+        return;
+    case UIEVENT_MOUSEMOVE:
+        if (buttonState_ & UISTATE_CAPTURED) {
+            // Column resize; the stored width is in 96-DPI units.
+            int width = GetWidth() + (event.ptMouse.x - lastMouse_.x);
+            lastMouse_ = event.ptMouse;
+            UINT dpi = manager_ ? manager_->GetDPI() : 96;
+            int design = ::MulDiv(std::max(width, 16), 96, static_cast<int>(dpi));
+            SetFixedWidth(design);
+        }
+        return;
+    case UIEVENT_SETCURSOR: {
+        RECT thumb = GetThumbRect();
+        if (dragable_ && sepWidth_ != 0 && IsEnabled() && ::PtInRect(&thumb, event.ptMouse)) {
+            ::SetCursor(::LoadCursorW(nullptr, IDC_SIZEWE));
+            return;
+        }
+        break;
+    }
+    default: break;
+    }
+    CControlUI::DoEvent(event);
+}
+
+SIZE CListHeaderItemUI::EstimateSize(SIZE szAvailable) {
+    if (cxyFixed_.cy == 0 && manager_) {
+        return {GetFixedWidth(), static_cast<LONG>(manager_->GetFontInfo(font_)->tm.tmHeight + DpiScale(14))};
+    }
+    return CControlUI::EstimateSize(szAvailable);
+}
+
+void CListHeaderItemUI::PaintText(HDC hDC) {
+    if (text_.empty() || !manager_) return;
+    DWORD color = textColor_ ? textColor_ : manager_->GetDefaultFontColor();
+    RECT padding = DpiScale(rcTextPadding_);
+    RECT rc = {rcItem_.left + padding.left, rcItem_.top + padding.top, rcItem_.right - padding.right,
+               rcItem_.bottom - padding.bottom};
+    if (showHtml_) {
+        int links = 0;
+        CRenderEngine::DrawHtmlText(hDC, manager_, rc, text_.c_str(), color, nullptr, nullptr, links,
+                                    DT_SINGLELINE | textStyle_);
+    } else {
+        CRenderEngine::DrawText(hDC, manager_, rc, text_.c_str(), color, font_, DT_SINGLELINE | textStyle_);
+    }
+}
+
+void CListHeaderItemUI::PaintBorder(HDC hDC) {
+    CControlUI::PaintBorder(hDC);
+    if (sepColor_ && sepWidth_ != 0) {
+        int line = DpiScale(1);
+        int margin = GetHeight() / 4;
+        CRenderEngine::DrawColor(hDC, {rcItem_.right - line, rcItem_.top + margin, rcItem_.right, rcItem_.bottom - margin},
+                                 sepColor_);
+    }
+}
+
+// ---- CListElementUI ------------------------------------------------------------------
+
+LPCTSTR CListElementUI::GetClass() const { return L"ListElementUI"; }
+UINT CListElementUI::GetControlFlags() const { return UIFLAG_WANTRETURN; }
+LPVOID CListElementUI::GetInterface(LPCTSTR name) {
+    if (name && wcscmp(name, L"ListItem") == 0) return static_cast<IListItemUI*>(this);
+    if (name && wcscmp(name, L"ListElement") == 0) return static_cast<CListElementUI*>(this);
+    return CControlUI::GetInterface(name);
+}
+void CListElementUI::SetEnabled(bool enable) {
+    CControlUI::SetEnabled(enable);
+    if (!enable) buttonState_ = 0;
+}
+int CListElementUI::GetIndex() const { return index_; }
+void CListElementUI::SetIndex(int index) { index_ = index; }
+IListOwnerUI* CListElementUI::GetOwner() { return owner_; }
+void CListElementUI::SetOwner(CControlUI* pOwner) {
+    owner_ = pOwner ? static_cast<IListOwnerUI*>(pOwner->GetInterface(L"IListOwner")) : nullptr;
+}
+void CListElementUI::SetVisible(bool visible) {
+    if (visible_ == visible) return;
+    CControlUI::SetVisible(visible);
+    if (!IsVisible() && selected_) {
+        selected_ = false;
+        if (owner_) owner_->SelectItem(-1);
+    }
+}
+bool CListElementUI::IsSelected() const { return selected_; }
+bool CListElementUI::Select(bool select, bool triggerEvent) {
+    if (!IsEnabled()) return false;
+    if (select == selected_) return true;
+    selected_ = select;
+    if (select && owner_) owner_->SelectItem(index_, false, triggerEvent);
+    Invalidate();
+    return true;
+}
+bool CListElementUI::IsExpanded() const { return false; }
+bool CListElementUI::Expand(bool) { return false; }
+void CListElementUI::Invalidate() { CControlUI::Invalidate(); }
+
+bool CListElementUI::Activate() {
+    if (!CControlUI::Activate()) return false;
+    if (manager_) manager_->SendNotify(this, DUI_MSGTYPE_ITEMACTIVATE);
+    return true;
+}
+
+void CListElementUI::DoEvent(TEventUI& event) {
+    if (!IsMouseEnabled() && IsMouseEvent(event.Type)) {
+        if (owner_) {
+            owner_->DoEvent(event);
+        } else {
+            CControlUI::DoEvent(event);
+        }
+        return;
+    }
+    switch (event.Type) {
+    case UIEVENT_DBLCLICK:
+        if (IsEnabled()) Activate();
+        return;
+    case UIEVENT_KEYDOWN:
+        if (IsEnabled() && event.chKey == VK_RETURN) {
+            Activate();
+            return;
+        }
+        break;
+    default: break;
+    }
+    if (owner_) {
+        owner_->DoEvent(event);
+    } else {
+        CControlUI::DoEvent(event);
+    }
+}
+
+void CListElementUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
+    if (name && value && wcscmp(name, L"selected") == 0) {
+        Select(detail::ParseBool(value));
+        return;
+    }
+    CControlUI::SetAttribute(name, value);
+}
+
+void CListElementUI::DrawItemBk(HDC hDC, const RECT& rcItem) {
+    DrawRowBk(hDC, this, rcItem, owner_ ? owner_->GetListInfo() : nullptr, selected_, buttonState_, index_);
+}
+
+// ---- CListLabelElementUI -------------------------------------------------------------
+
+LPCTSTR CListLabelElementUI::GetClass() const { return L"ListLabelElementUI"; }
+LPVOID CListLabelElementUI::GetInterface(LPCTSTR name) {
+    if (name && wcscmp(name, L"ListLabelElement") == 0) return this;
+    return CListElementUI::GetInterface(name);
+}
+
+void CListLabelElementUI::DoEvent(TEventUI& event) {
+    if (!IsMouseEnabled() && IsMouseEvent(event.Type)) {
+        CListElementUI::DoEvent(event);
+        return;
+    }
+    switch (event.Type) {
+    case UIEVENT_BUTTONDOWN:
+    case UIEVENT_RBUTTONDOWN:
+        if (IsEnabled()) {
+            if (manager_) manager_->SendNotify(this, DUI_MSGTYPE_ITEMCLICK);
+            Select();
+            Invalidate();
+        }
+        return;
+    case UIEVENT_MOUSEMOVE:
+    case UIEVENT_BUTTONUP:
+        return;
+    case UIEVENT_MOUSEENTER:
+        if (IsEnabled()) {
+            buttonState_ |= UISTATE_HOT;
+            Invalidate();
+        }
+        return;
+    case UIEVENT_MOUSELEAVE:
+        if (buttonState_ & UISTATE_HOT) {
+            buttonState_ &= ~UISTATE_HOT;
+            Invalidate();
+        }
+        return;
+    default: break;
+    }
+    CListElementUI::DoEvent(event);
+}
+
+SIZE CListLabelElementUI::EstimateSize(SIZE szAvailable) {
+    if (!owner_ || !manager_) return {0, 0};
+    if (cxyFixed_.cy != 0) return CControlUI::EstimateSize(szAvailable);
+    TListInfoUI* info = owner_->GetListInfo();
+    RECT padding = DpiScale(info->rcTextPadding);
+    return {GetFixedWidth(),
+            static_cast<LONG>(manager_->GetFontInfo(info->nFont)->tm.tmHeight + DpiScale(8) + padding.top + padding.bottom)};
+}
+
+void CListLabelElementUI::DoPaint(HDC hDC, const RECT& rcPaint) {
+    if (!::IntersectRect(&rcPaint_, &rcPaint, &rcItem_)) return;
+    DrawItemBk(hDC, rcItem_);
+    DrawItemText(hDC, rcItem_);
+    PaintBorder(hDC);
+}
+
+void CListLabelElementUI::DrawItemText(HDC hDC, const RECT& rcItem) {
+    if (text_.empty() || !owner_ || !manager_) return;
+    TListInfoUI* info = owner_->GetListInfo();
+    DWORD color = info->dwTextColor;
+    if (buttonState_ & UISTATE_HOT) color = info->dwHotTextColor;
+    if (selected_) color = info->dwSelectedTextColor;
+    if (!IsEnabled()) color = info->dwDisabledTextColor;
+    RECT padding = DpiScale(info->rcTextPadding);
+    RECT rc = {rcItem.left + padding.left, rcItem.top + padding.top, rcItem.right - padding.right,
+               rcItem.bottom - padding.bottom};
+    if (info->bShowHtml) {
+        int links = 0;
+        CRenderEngine::DrawHtmlText(hDC, manager_, rc, text_.c_str(), color, nullptr, nullptr, links,
+                                    DT_SINGLELINE | info->uTextStyle);
+    } else {
+        CRenderEngine::DrawText(hDC, manager_, rc, text_.c_str(), color, info->nFont, DT_SINGLELINE | info->uTextStyle);
+    }
+}
+
+// ---- CListContainerElementUI ---------------------------------------------------------
+
+LPCTSTR CListContainerElementUI::GetClass() const { return L"ListContainerElementUI"; }
+UINT CListContainerElementUI::GetControlFlags() const { return UIFLAG_WANTRETURN; }
+LPVOID CListContainerElementUI::GetInterface(LPCTSTR name) {
+    if (name && wcscmp(name, L"ListItem") == 0) return static_cast<IListItemUI*>(this);
+    if (name && wcscmp(name, L"ListContainerElement") == 0) return static_cast<CListContainerElementUI*>(this);
+    return CContainerUI::GetInterface(name);
+}
+int CListContainerElementUI::GetIndex() const { return index_; }
+void CListContainerElementUI::SetIndex(int index) { index_ = index; }
+IListOwnerUI* CListContainerElementUI::GetOwner() { return owner_; }
+void CListContainerElementUI::SetOwner(CControlUI* pOwner) {
+    owner_ = pOwner ? static_cast<IListOwnerUI*>(pOwner->GetInterface(L"IListOwner")) : nullptr;
+}
+void CListContainerElementUI::SetVisible(bool visible) {
+    if (visible_ == visible) return;
+    CContainerUI::SetVisible(visible);
+    if (!IsVisible() && selected_) {
+        selected_ = false;
+        if (owner_) owner_->SelectItem(-1);
+    }
+}
+void CListContainerElementUI::SetEnabled(bool enable) {
+    CContainerUI::SetEnabled(enable);
+    if (!enable) buttonState_ = 0;
+}
+bool CListContainerElementUI::IsSelected() const { return selected_; }
+bool CListContainerElementUI::Select(bool select, bool triggerEvent) {
+    if (!IsEnabled()) return false;
+    if (select == selected_) return true;
+    selected_ = select;
+    if (select && owner_) owner_->SelectItem(index_, false, triggerEvent);
+    Invalidate();
+    return true;
+}
+bool CListContainerElementUI::IsExpanded() const { return false; }
+bool CListContainerElementUI::Expand(bool) { return false; }
+void CListContainerElementUI::Invalidate() { CContainerUI::Invalidate(); }
+
+bool CListContainerElementUI::Activate() {
+    if (!CContainerUI::Activate()) return false;
+    if (manager_) manager_->SendNotify(this, DUI_MSGTYPE_ITEMACTIVATE);
+    return true;
+}
+
+void CListContainerElementUI::DoEvent(TEventUI& event) {
+    if (!IsMouseEnabled() && IsMouseEvent(event.Type)) {
+        if (owner_) {
+            owner_->DoEvent(event);
+        } else {
+            CContainerUI::DoEvent(event);
+        }
+        return;
+    }
+    switch (event.Type) {
+    case UIEVENT_DBLCLICK:
+        if (IsEnabled()) Activate();
+        return;
+    case UIEVENT_KEYDOWN:
+        if (IsEnabled() && event.chKey == VK_RETURN) {
+            Activate();
+            return;
+        }
+        break;
+    case UIEVENT_BUTTONDOWN:
+    case UIEVENT_RBUTTONDOWN:
+        if (IsEnabled()) {
+            if (manager_) manager_->SendNotify(this, DUI_MSGTYPE_ITEMCLICK);
+            Select();
+            Invalidate();
+        }
+        return;
+    case UIEVENT_BUTTONUP:
+    case UIEVENT_MOUSEMOVE:
+        return;
+    case UIEVENT_MOUSEENTER:
+        if (IsEnabled()) {
+            buttonState_ |= UISTATE_HOT;
+            Invalidate();
+        }
+        return;
+    case UIEVENT_MOUSELEAVE:
+        if (buttonState_ & UISTATE_HOT) {
+            buttonState_ &= ~UISTATE_HOT;
+            Invalidate();
+        }
+        return;
+    default: break;
+    }
+    if (owner_) {
+        owner_->DoEvent(event);
+    } else {
+        CContainerUI::DoEvent(event);
+    }
+}
+
+void CListContainerElementUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
+    if (name && value && wcscmp(name, L"selected") == 0) {
+        Select(detail::ParseBool(value));
+        return;
+    }
+    CContainerUI::SetAttribute(name, value);
+}
+
+void CListContainerElementUI::DoPaint(HDC hDC, const RECT& rcPaint) {
+    RECT rc;
+    if (!::IntersectRect(&rc, &rcPaint, &rcItem_)) return;
+    rcPaint_ = rc;
+    DrawItemBk(hDC, rcItem_);
+    CContainerUI::DoPaint(hDC, rcPaint);
+}
+
+void CListContainerElementUI::DrawItemText(HDC, const RECT&) {}
+
+void CListContainerElementUI::DrawItemBk(HDC hDC, const RECT& rcItem) {
+    DrawRowBk(hDC, this, rcItem, owner_ ? owner_->GetListInfo() : nullptr, selected_, buttonState_, index_);
+}
+
+}  // namespace winhush::dui
