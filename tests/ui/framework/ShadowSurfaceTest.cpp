@@ -81,6 +81,20 @@ TEST(ShadowImage, RoundCornersLeaveTheDiagonalLighterThanTheSides) {
     EXPECT_LT(r.Alpha(10, 10), q.Alpha(10, 10));
 }
 
+TEST(ShadowImage, OpaqueModeHasOnlyClearOrSolidPixelsShadedTowardsTheWindow) {
+    ShadowStyle style;
+    style.colour = 0x40000000;
+    style.opaque = true;
+    Shadow s(224, 124, ShadowMargins{12, 12, 12, 12}, style);
+    for (uint32_t p : s.pixels) ASSERT_TRUE((p >> 24) == 0 || (p >> 24) == 0xFF);
+    auto grey = [&](int x, int y) { return static_cast<int>(s.pixels[static_cast<size_t>(y) * 224 + x] & 0xFF); };
+    EXPECT_EQ(s.Alpha(0, 62), 0u);      // the faint outer fade is left out entirely
+    EXPECT_EQ(s.Alpha(11, 62), 0xFFu);  // next to the window: solid
+    EXPECT_LT(grey(11, 62), grey(8, 62));
+    EXPECT_LT(grey(11, 62), 0xF5);      // darker than the light backdrop it imitates
+    EXPECT_EQ(s.Alpha(112, 62), 0u);    // still no shadow under the window
+}
+
 namespace {
 class LayeredWnd : public CWindowImpl<LayeredWnd, CWinTraits<WS_POPUP, WS_EX_LAYERED | WS_EX_TOOLWINDOW>> {
 public:
