@@ -6,6 +6,7 @@
 #include "app/StartupConfig.h"
 #include "app/WinhushApp.h"
 #include "monitor/WndMgr.h"
+#include "rules/AutoCheck.h"
 
 namespace winhush {
 
@@ -17,6 +18,7 @@ LRESULT CALLBACK PlaceholderProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
             SetMainWindowHandle(hwnd);
             monitor::WndMgr().enabled = 1;
             monitor::WndMgr().StartScanThread();
+            rules::StartAutoCheck();
             return 0;
         case monitor::WM_BLOCK_TOOLTIP:
             monitor::FreeTooltipText(reinterpret_cast<wchar_t*>(wParam));

@@ -12,6 +12,8 @@
 #include "app/UiResources.h"
 #include "base/Handles.h"
 #include "monitor/WndMgr.h"
+#include "rules/AutoCheck.h"
+#include "rules/RuleDatabase.h"
 #include "settings/SettingsStore.h"
 #include "ui/framework/MessageLoop.h"
 
@@ -116,6 +118,7 @@ int RunWinhush(HINSTANCE instance, const wchar_t* commandLine) {
 
         StartupConfig& config = GetStartupConfig();
         FillStartupBasics(config);
+        rules::FillStartupClassLists(config);
 
         {
             UniqueHKey key = settings::OpenSettingsKey(true);
@@ -123,6 +126,7 @@ int RunWinhush(HINSTANCE instance, const wchar_t* commandLine) {
         }
 
         RunMainWindow(instance, WantsHiddenStart(commandLine));
+        rules::StopAutoCheck();
         monitor::WndMgr().Stop();
 
         ui::Module().Term();
