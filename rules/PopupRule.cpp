@@ -1,6 +1,7 @@
 #include "rules/PopupRule.h"
 
 #include <mutex>
+#include <set>
 #include <optional>
 
 #include "base/Handles.h"
@@ -19,6 +20,8 @@ namespace {
 struct InstSoftwareCopy {
     std::mutex mutex;
     std::wstring text;
+    // Tags this run has written already: later sightings stay new but need no registry trip.
+    std::set<std::wstring> announced;
 };
 InstSoftwareCopy& KeptInstSoftware() {
     static InstSoftwareCopy copy;
@@ -65,6 +68,7 @@ bool IsNewProgram(const std::wstring& nameReg) {
         kept.text = ReadInstSoftwareNow(key.get());
     }
     if (kept.text.find(tag) != std::wstring::npos) return false;
+    if (kept.announced.count(tag)) return true;
 
     // Announce it in the registry, but keep the copy as it was: within this run the program
     // stays new, so every load of this run offers it the same way.
@@ -73,9 +77,12 @@ bool IsNewProgram(const std::wstring& nameReg) {
         std::wstring current = ReadInstSoftwareNow(key.get());
         if (current.find(tag) == std::wstring::npos) {
             std::wstring updated = current + tag;
-            ::RegSetValueExW(key.get(), settings::kInstSoftware, 0, REG_MULTI_SZ,
-                             reinterpret_cast<const BYTE*>(updated.data()),
-                             static_cast<DWORD>(updated.size() * sizeof(wchar_t)));
+            if (::RegSetValueExW(key.get(), settings::kInstSoftware, 0, REG_MULTI_SZ,
+                                 reinterpret_cast<const BYTE*>(updated.data()),
+                                 static_cast<DWORD>(updated.size() * sizeof(wchar_t))) == ERROR_SUCCESS)
+                kept.announced.insert(tag);
+        } else {
+            kept.announced.insert(tag);
         }
     }
     return true;
@@ -85,6 +92,7 @@ void ResetNewProgramCache() {
     InstSoftwareCopy& kept = KeptInstSoftware();
     std::lock_guard lock(kept.mutex);
     kept.text.clear();
+    kept.announced.clear();
 }
 
 int LoadPopupRulesFrom(json_t* inRule, CAutoCheck* owner, std::vector<PopupRule>& rules) {

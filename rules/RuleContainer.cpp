@@ -117,10 +117,25 @@ size_t RuleStorage::ReadAt(uint64_t position, void* buffer, size_t length) {
 }
 
 size_t RuleStorage::ReadFromCursor(Cursor& cursor, void* buffer, size_t length) {
-    if (!cursor.storage) return 0;
-    size_t got = cursor.storage->ReadAt(cursor.position, buffer, length);
-    cursor.position += got;
-    return got;
+    if (!cursor.storage || length == 0) return 0;
+    constexpr size_t kReadAhead = 64 * 1024;
+    auto* out = static_cast<uint8_t*>(buffer);
+    size_t done = 0;
+    while (done < length) {
+        if (cursor.aheadUsed == cursor.ahead.size()) {
+            cursor.ahead.resize(kReadAhead);
+            size_t got = cursor.storage->ReadAt(cursor.position, cursor.ahead.data(), kReadAhead);
+            cursor.ahead.resize(got);
+            cursor.aheadUsed = 0;
+            cursor.position += got;
+            if (got == 0) break;
+        }
+        size_t take = std::min(length - done, cursor.ahead.size() - cursor.aheadUsed);
+        std::memcpy(out + done, cursor.ahead.data() + cursor.aheadUsed, take);
+        cursor.aheadUsed += take;
+        done += take;
+    }
+    return done;
 }
 
 bool RuleStorage::ProbeFormat(uint32_t& formatId) {

@@ -101,12 +101,15 @@ public:
     // and on failure).
     size_t ReadAt(uint64_t position, void* buffer, size_t length);
 
-    // A sequential read cursor over the file.
+    // A sequential read cursor over the file. It reads ahead in large blocks: the JSON
+    // parser asks for a kilobyte at a time, and each file read is a trip to the system.
     struct Cursor {
         RuleStorage* storage = nullptr;
         uint64_t position = 0;
+        std::vector<uint8_t> ahead;
+        size_t aheadUsed = 0;
     };
-    Cursor CursorAt(uint64_t position) { return Cursor{this, position}; }
+    Cursor CursorAt(uint64_t position) { return Cursor{this, position, {}, 0}; }
     static size_t ReadFromCursor(Cursor& cursor, void* buffer, size_t length);
 
     uint64_t size() const { return size_; }

@@ -112,6 +112,23 @@ TEST_F(RuleDatabase, PlainTextWithAndWithoutByteOrderMarkGiveTheSameSections) {
     EXPECT_EQ(Section(kSectionWhiteList), whiteList);
 }
 
+TEST_F(RuleDatabase, LargePlainDocumentIsReadToItsEnd) {
+    // Far larger than one read-ahead block: the text crosses many block boundaries.
+    std::string elements;
+    for (int i = 0; i < 6000; ++i)
+        elements += std::string(i ? "," : "") + R"({"name": "program )" + std::to_string(i) + R"(", "popup": []})";
+    const std::string doc = R"({"winhsh": {"in_rule": [)" + elements + R"(], "white_list": {"common_class": ["end"]}}})";
+    ASSERT_GT(doc.size(), 200000u);
+    for (const std::string& bytes : {doc, "\xEF\xBB\xBF" + doc}) {
+        ASSERT_TRUE(data.WriteDatabase(bytes));
+        UniqueJson inRule = GetRuleSection(kSectionInRule);
+        ASSERT_TRUE(json_is_array(inRule.get()));
+        EXPECT_EQ(json_array_size(inRule.get()), 6000u);
+        EXPECT_EQ(Dump(JsonPathGet(inRule.get(), "#5999/name")), R"("program 5999")");
+        EXPECT_EQ(Section(kSectionWhiteList), R"({"common_class":["end"]})");
+    }
+}
+
 TEST_F(RuleDatabase, ContainerDocumentHasOneMemberPerEntryAndLaterNamesWin) {
     ASSERT_TRUE(data.WriteDatabase(Container({{"a", "[1]"}, {"b", R"({"x": 0})"}, {"a", "[2]"}})));
     UniqueJson root = LoadRuleDocument(WideToUtf8(data.databasePath()));
