@@ -14,9 +14,9 @@ TipScreenGeometry ReadTipScreenGeometry() {
     return screen;
 }
 
-POINT ComputeTipPosition(const RECT& window, const TipMargins& margins, const TipScreenGeometry& screen) {
-    const int outerWidth = (window.right + margins.right) - (window.left - margins.left);
-    const int outerHeight = (window.bottom + margins.bottom) - (window.top - margins.top);
+namespace {
+
+POINT PlaceByTaskbarEdge(int outerWidth, int outerHeight, const TipScreenGeometry& screen) {
     // The full-screen client metrics leave out the taskbar and one caption height.
     POINT aboveTaskbar{screen.fullScreenClient.cx - outerWidth, screen.fullScreenClient.cy - outerHeight};
     if (!screen.hasTaskbar) return aboveTaskbar;
@@ -30,6 +30,23 @@ POINT ComputeTipPosition(const RECT& window, const TipMargins& margins, const Ti
     }
     // Taskbar on the left, at the top, or hidden: the screen's own corner is free.
     return POINT{screen.screen.cx - outerWidth, screen.screen.cy - outerHeight};
+}
+
+}  // namespace
+
+POINT ComputeTipPosition(const RECT& window, const TipMargins& margins, const TipScreenGeometry& screen) {
+    const int width = window.right - window.left;
+    const int height = window.bottom - window.top;
+    POINT at = PlaceByTaskbarEdge(width + margins.left + margins.right, height + margins.top + margins.bottom, screen);
+    // Where the metrics agree with the work area the spot above already fits. Wine reports a
+    // full-screen client height taller than the screen itself, which would push the tip
+    // under the taskbar: keep the window and its right and bottom shadow inside the work area.
+    const RECT& work = screen.workArea;
+    if (work.right > work.left && work.bottom > work.top) {
+        if (at.x + width + margins.right > work.right) at.x = work.right - width - margins.right;
+        if (at.y + height + margins.bottom > work.bottom) at.y = work.bottom - height - margins.bottom;
+    }
+    return at;
 }
 
 bool PlaceTipWindow(HWND tip, const TipMargins& margins) {
