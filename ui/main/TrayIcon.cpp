@@ -24,8 +24,8 @@ void CopyField(wchar_t (&field)[N], const wchar_t* text) {
 SIZE TrayIconSize() {
     DWORD dpi = 96;
     UniqueHKey metrics;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop\\WindowMetrics", 0,
-                        KEY_READ | KEY_WOW64_64KEY, metrics.put()) == ERROR_SUCCESS) {
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop\\WindowMetrics", 0, KEY_READ | KEY_WOW64_64KEY,
+                        metrics.put()) == ERROR_SUCCESS) {
         if (auto applied = ReadRegistryDword(metrics.get(), L"AppliedDPI")) dpi = *applied;
     }
     if (dpi == 96) return SIZE{::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON)};

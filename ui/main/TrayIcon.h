@@ -9,8 +9,8 @@
 // CTrayIconImpl<CMainDlg> and supplies the modal-lock test and the tray menu.
 #pragma once
 
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <string>
 
@@ -123,11 +123,11 @@ template <class T>
 class CTrayIconImpl : public CTrayIcon {
 protected:
     bool IsTrayHostLocked() override {
-        if constexpr (requires(T& host) { host.IsLocked(); }) return static_cast<T*>(this)->IsLocked();
+        if constexpr (requires(T & host) { host.IsLocked(); }) return static_cast<T*>(this)->IsLocked();
         return false;
     }
     void OpenTrayMenu(POINT at) override {
-        if constexpr (requires(T& host, POINT p) { host.OnTrayMenu(p); }) static_cast<T*>(this)->OnTrayMenu(at);
+        if constexpr (requires(T & host, POINT p) { host.OnTrayMenu(p); }) static_cast<T*>(this)->OnTrayMenu(at);
     }
 };
 

@@ -2,7 +2,6 @@
 // given Program Files folder when the shell has no association. A small probe program
 // plays the browser and writes down how it was started.
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include <string>

@@ -1,7 +1,6 @@
 // Where the tips go for each taskbar edge (pure rule, table-driven), and a real tip-sized
 // window placed on the Wine test desktop, whose taskbar is at the bottom.
 #include <gtest/gtest.h>
-
 #include <windows.h>
 
 #include "TestSupport.h"

@@ -3,9 +3,8 @@
 // (NIM_MODIFY succeeds only for an icon it knows, and the icon's pixels on screen), not
 // only through the object's own flags.
 #include <gtest/gtest.h>
-
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
@@ -382,8 +381,7 @@ TEST_F(TrayIconTest, AClickOnTheTaskbarIconReachesTheHost) {
     // The click goes to the first slot, so our icon must be the one drawn there (an icon
     // left behind by another program would take it).
     ASSERT_TRUE(WaitUntil([&] { return ReadTraySlot().red > 20; }, 2s)) << "the alert icon is not in the first slot";
-    std::string args = "mousemove " + std::to_string(bar.right - 10) + " " +
-                       std::to_string(bar.top + 10) + " click 1";
+    std::string args = "mousemove " + std::to_string(bar.right - 10) + " " + std::to_string(bar.top + 10) + " click 1";
     if (!RunXdotool(args)) GTEST_SKIP() << "xdotool cannot be started from this Wine";
     EXPECT_TRUE(WaitUntil([&] { return host.CurrentIcon() == host.NormalIcon(); }, 3s));
     EXPECT_TRUE(::IsWindowVisible(host.hwnd));
