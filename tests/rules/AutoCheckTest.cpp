@@ -143,14 +143,6 @@ TEST_F(CarryOver, ARecordMovesOnlyOnce) {
     EXPECT_EQ(Stored(), (std::vector<std::string>{"C:\\APPS\\FOO\\FOO_V2.EXE 1"}));
 }
 
-TEST_F(CarryOver, OldRecordStillRecordedStaysAsARecordedWindow) {
-    BlockRecord old = Record(L"Foo ad", L"C:\\APPS\\FOO\\FOO_V1.EXE", monitor::kStatusBlock);
-    old.recordCnt = 2;
-    store.StoreRecord(old);
-    CarryOverWildcardRecords({Rule(L"Foo ad", L"C:\\APPS\\FOO\\FOO_V2.EXE")}, store);
-    EXPECT_EQ(Stored(), (std::vector<std::string>{"C:\\APPS\\FOO\\FOO_V1.EXE 0", "C:\\APPS\\FOO\\FOO_V2.EXE 1"}));
-}
-
 // --- The worker -------------------------------------------------------------------------
 
 class AutoCheckRun : public ::testing::Test {

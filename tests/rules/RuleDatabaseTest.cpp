@@ -88,12 +88,6 @@ TEST(RuleContainerFormat, EntriesPresentTheDocumentedRecordLayout) {
     EXPECT_EQ(bytes.substr(second + 14), "[1]");
 }
 
-TEST(RuleContainerFormat, RefusesNamesItCannotStore) {
-    EXPECT_FALSE(BuildContainer({{std::string(128, 'n'), "{}"}}).has_value());
-    EXPECT_TRUE(BuildContainer({{std::string(127, 'n'), "{}"}}).has_value());
-    EXPECT_FALSE(BuildContainer({{std::string("a\0b", 3), "{}"}}).has_value());
-}
-
 TEST_F(RuleDatabase, PlainTextWithAndWithoutByteOrderMarkGiveTheSameSections) {
     const std::string doc = std::string(R"({"winhsh": )") + kProgramSection + "}";
     ASSERT_TRUE(data.WriteDatabase(doc));
