@@ -61,11 +61,11 @@ bool CContainerUI::AddAt(CControlUI* pControl, int index) {
 bool CContainerUI::Remove(CControlUI* pControl) {
     int index = items_.Find(pControl);
     if (index < 0) return false;
-    return RemoveAt(index);
+    return CContainerUI::RemoveAt(index);  // by own child index, whatever derived classes count
 }
 
 bool CContainerUI::RemoveAt(int index) {
-    CControlUI* control = GetItemAt(index);
+    CControlUI* control = GetChildAt(index);
     if (!control) return false;
     items_.Remove(index);
     NeedUpdate();
@@ -82,7 +82,7 @@ bool CContainerUI::RemoveAt(int index) {
 
 void CContainerUI::RemoveAll() {
     while (!items_.IsEmpty()) {
-        CControlUI* control = GetItemAt(items_.GetSize() - 1);
+        CControlUI* control = GetChildAt(items_.GetSize() - 1);
         items_.Remove(items_.GetSize() - 1);
         if (autoDestroy_) {
             if (delayedDestroy_ && manager_) {
@@ -116,12 +116,12 @@ void CContainerUI::SetChildPadding(int padding) {
 void CContainerUI::SetVisible(bool visible) {
     if (visible_ == visible) return;
     CControlUI::SetVisible(visible);
-    for (int i = 0; i < items_.GetSize(); ++i) GetItemAt(i)->SetInternVisible(IsVisible());
+    for (int i = 0; i < items_.GetSize(); ++i) GetChildAt(i)->SetInternVisible(IsVisible());
 }
 
 void CContainerUI::SetInternVisible(bool visible) {
     CControlUI::SetInternVisible(visible);
-    for (int i = 0; i < items_.GetSize(); ++i) GetItemAt(i)->SetInternVisible(IsVisible());
+    for (int i = 0; i < items_.GetSize(); ++i) GetChildAt(i)->SetInternVisible(IsVisible());
 }
 
 void CContainerUI::SetMouseEnabled(bool enable) {
@@ -135,7 +135,7 @@ int CContainerUI::FindSelectable(int index, bool forward) const {
     if (count == 0) return -1;
     index = Clamp(index, 0, count - 1);
     auto selectable = [&](int i) {
-        CControlUI* c = GetItemAt(i);
+        CControlUI* c = GetChildAt(i);
         return c->GetInterface(L"ListItem") && c->IsVisible() && c->IsEnabled();
     };
     if (forward) {
@@ -238,7 +238,7 @@ void CContainerUI::SetScrollPos(SIZE szPos) {
     }
     if (cx == 0 && cy == 0) return;
     for (int i = 0; i < items_.GetSize(); ++i) {
-        CControlUI* control = GetItemAt(i);
+        CControlUI* control = GetChildAt(i);
         if (!control->IsVisible() || control->IsFloat()) continue;
         RECT rc = control->GetPos();
         ::OffsetRect(&rc, -cx, -cy);
@@ -377,7 +377,7 @@ void CContainerUI::SetPos(RECT rc, bool needInvalidate) {
     if (items_.IsEmpty()) return;
     RECT client = GetClientRect();
     for (int i = 0; i < items_.GetSize(); ++i) {
-        CControlUI* control = GetItemAt(i);
+        CControlUI* control = GetChildAt(i);
         if (!control->IsVisible()) continue;
         if (control->IsFloat()) {
             SetFloatPos(i);
@@ -388,7 +388,7 @@ void CContainerUI::SetPos(RECT rc, bool needInvalidate) {
 }
 
 void CContainerUI::SetFloatPos(int index) {
-    CControlUI* control = GetItemAt(index);
+    CControlUI* control = GetChildAt(index);
     if (!control || !control->IsVisible() || !control->IsFloat()) return;
     SIZE xy = control->GetFixedXY();
     SIZE size = {control->GetFixedWidth(), control->GetFixedHeight()};
@@ -483,7 +483,7 @@ void CContainerUI::DoPaint(HDC hDC, const RECT& rcPaint) {
         if (!::IntersectRect(&childArea, &rcPaint, &client)) {
             // Only float children can show outside the client area.
             for (int i = 0; i < items_.GetSize(); ++i) {
-                CControlUI* control = GetItemAt(i);
+                CControlUI* control = GetChildAt(i);
                 if (!control->IsVisible() || !control->IsFloat()) continue;
                 RECT pos = control->GetPos();
                 if (!::IntersectRect(&rcTemp, &rcPaint, &pos)) continue;
@@ -493,7 +493,7 @@ void CContainerUI::DoPaint(HDC hDC, const RECT& rcPaint) {
             CRenderClip childClip;
             CRenderClip::GenerateClip(hDC, childArea, childClip);
             for (int i = 0; i < items_.GetSize(); ++i) {
-                CControlUI* control = GetItemAt(i);
+                CControlUI* control = GetChildAt(i);
                 if (!control->IsVisible()) continue;
                 RECT pos = control->GetPos();
                 if (!::IntersectRect(&rcTemp, &rcPaint, &pos)) continue;
@@ -549,7 +549,7 @@ void CContainerUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
 }
 
 void CContainerUI::SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bool init) {
-    for (int i = 0; i < items_.GetSize(); ++i) GetItemAt(i)->SetManager(pManager, this, init);
+    for (int i = 0; i < items_.GetSize(); ++i) GetChildAt(i)->SetManager(pManager, this, init);
     if (verticalScrollBar_) verticalScrollBar_->SetManager(pManager, this, init);
     if (horizontalScrollBar_) horizontalScrollBar_->SetManager(pManager, this, init);
     CControlUI::SetManager(pManager, pParent, init);
@@ -579,7 +579,7 @@ CControlUI* CContainerUI::FindControl(FINDCONTROLPROC proc, LPVOID data, UINT fl
     int count = items_.GetSize();
     for (int k = 0; k < count; ++k) {
         int i = (flags & UIFIND_TOP_FIRST) ? count - 1 - k : k;
-        CControlUI* control = GetItemAt(i);
+        CControlUI* control = GetChildAt(i);
         if (!control) continue;
         if ((flags & UIFIND_HITTEST) && !control->IsFloat() &&
             !::PtInRect(&client, *static_cast<const POINT*>(data))) {
@@ -624,7 +624,7 @@ void CVerticalLayoutUI::SetPos(RECT rc, bool needInvalidate) {
     // Pass 1: fixed heights and the number of stretching children.
     int stretchCount = 0, fixedTotal = 0, counted = 0;
     for (int i = 0; i < items_.GetSize(); ++i) {
-        CControlUI* control = GetItemAt(i);
+        CControlUI* control = GetChildAt(i);
         if (!control->IsVisible() || control->IsFloat()) continue;
         SIZE sz = control->EstimateSize(available);
         RECT padding = control->GetPadding();
@@ -646,7 +646,7 @@ void CVerticalLayoutUI::SetPos(RECT rc, bool needInvalidate) {
     int x = client.left - scroll.cx;
     int stretchSeen = 0, stretchLeft = stretchSpace, cyNeeded = 0, cxNeeded = 0, placed = 0;
     for (int i = 0; i < items_.GetSize(); ++i) {
-        CControlUI* control = GetItemAt(i);
+        CControlUI* control = GetChildAt(i);
         if (!control->IsVisible()) continue;
         if (control->IsFloat()) {
             SetFloatPos(i);
@@ -695,7 +695,7 @@ void CHorizontalLayoutUI::SetPos(RECT rc, bool needInvalidate) {
 
     int stretchCount = 0, fixedTotal = 0, counted = 0;
     for (int i = 0; i < items_.GetSize(); ++i) {
-        CControlUI* control = GetItemAt(i);
+        CControlUI* control = GetChildAt(i);
         if (!control->IsVisible() || control->IsFloat()) continue;
         SIZE sz = control->EstimateSize(available);
         RECT padding = control->GetPadding();
@@ -716,7 +716,7 @@ void CHorizontalLayoutUI::SetPos(RECT rc, bool needInvalidate) {
     int y = client.top - scroll.cy;
     int stretchSeen = 0, stretchLeft = stretchSpace, cxNeeded = 0, cyNeeded = 0, placed = 0;
     for (int i = 0; i < items_.GetSize(); ++i) {
-        CControlUI* control = GetItemAt(i);
+        CControlUI* control = GetChildAt(i);
         if (!control->IsVisible()) continue;
         if (control->IsFloat()) {
             SetFloatPos(i);
@@ -774,7 +774,7 @@ bool CTabLayoutUI::Remove(CControlUI* pControl) {
     if (curSel_ == index) {
         if (GetCount() > 0) {
             curSel_ = 0;
-            GetItemAt(0)->SetVisible(true);
+            GetChildAt(0)->SetVisible(true);
         } else {
             curSel_ = -1;
         }
@@ -800,10 +800,10 @@ bool CTabLayoutUI::SelectItem(int index) {
     curSel_ = index;
     for (int i = 0; i < GetCount(); ++i) {
         if (i == index) {
-            GetItemAt(i)->SetVisible(true);
-            GetItemAt(i)->SetFocus();
+            GetChildAt(i)->SetVisible(true);
+            GetChildAt(i)->SetFocus();
         } else {
-            GetItemAt(i)->SetVisible(false);
+            GetChildAt(i)->SetVisible(false);
         }
     }
     NeedParentUpdate();
@@ -832,7 +832,7 @@ void CTabLayoutUI::SetPos(RECT rc, bool needInvalidate) {
     CControlUI::SetPos(rc, needInvalidate);
     RECT client = GetClientRect();
     for (int i = 0; i < items_.GetSize(); ++i) {
-        CControlUI* control = GetItemAt(i);
+        CControlUI* control = GetChildAt(i);
         if (!control->IsVisible()) continue;
         if (control->IsFloat()) {
             SetFloatPos(i);

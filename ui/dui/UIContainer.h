@@ -67,6 +67,11 @@ public:
     void SetManager(CPaintManagerUI* pManager, CControlUI* pParent, bool init = true) override;
     CControlUI* FindControl(FINDCONTROLPROC proc, LPVOID data, UINT flags) override;
 
+    // The container's own children, whatever GetItemAt answers in derived classes (a list
+    // answers its rows, but its children are its header and body).
+    CControlUI* GetChildAt(int index) const { return static_cast<CControlUI*>(items_.GetAt(index)); }
+    int GetChildCount() const { return items_.GetSize(); }
+
     bool SetSubControlText(LPCTSTR subControlName, LPCTSTR text);
     CControlUI* FindSubControl(LPCTSTR subControlName);
 

@@ -892,10 +892,10 @@ static void RelayoutFlagged(CControlUI* control) {
         control->SetPos(control->GetPos(), false);
         return;
     }
-    auto* container = static_cast<IContainerUI*>(control->GetInterface(L"IContainer"));
+    auto* container = static_cast<CContainerUI*>(control->GetInterface(L"Container"));
     if (!container) return;
-    for (int i = 0; i < container->GetCount(); ++i) {
-        if (CControlUI* child = container->GetItemAt(i)) RelayoutFlagged(child);
+    for (int i = 0; i < container->GetChildCount(); ++i) {
+        if (CControlUI* child = container->GetChildAt(i)) RelayoutFlagged(child);
     }
 }
 

@@ -1,0 +1,174 @@
+#include "DuiTestSupport.h"
+
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <functional>
+
+namespace winhush::dui::test {
+
+void NotifyRecorder::Notify(TNotifyUI& msg) {
+    events.push_back({msg.sType, msg.pSender ? std::wstring(msg.pSender->GetName()) : L"", msg.wParam, msg.lParam});
+}
+
+std::vector<std::wstring> NotifyRecorder::Sequence(const std::vector<std::wstring>& skip) const {
+    std::vector<std::wstring> out;
+    for (const auto& e : events) {
+        bool skipped = false;
+        for (const auto& s : skip) skipped = skipped || e.type == s;
+        if (!skipped) out.push_back(e.type + L":" + e.sender);
+    }
+    return out;
+}
+
+class TestHost::Forwarder : public INotifyUI {
+public:
+    explicit Forwarder(TestHost* host) : host_(host) {}
+    void Notify(TNotifyUI& msg) override {
+        if (host_->onNotify) host_->onNotify(msg);
+    }
+
+private:
+    TestHost* host_;
+};
+
+namespace {
+constexpr const wchar_t* kHostClass = L"WinhushDuiTestHost";
+
+void RegisterHostClass(WNDPROC proc) {
+    static bool done = false;
+    if (done) return;
+    WNDCLASSEXW wc = {sizeof(wc)};
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = kHostClass;
+    ::RegisterClassExW(&wc);
+    done = true;
+}
+}  // namespace
+
+TestHost::TestHost(int width, int height, bool show) {
+    RegisterHostClass(WndProc);
+    hwnd_ = ::CreateWindowExW(WS_EX_TOOLWINDOW, kHostClass, L"dui test", WS_POPUP | WS_CLIPCHILDREN, 40, 40, width,
+                              height, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
+    manager_.Init(hwnd_);
+    if (show) {
+        ::ShowWindow(hwnd_, SW_SHOWNORMAL);
+        ::SetForegroundWindow(hwnd_);
+    }
+}
+
+TestHost::~TestHost() {
+    if (manager_.GetRoot()) manager_.ReapObjects(manager_.GetRoot());
+    ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    ::DestroyWindow(hwnd_);
+}
+
+LRESULT CALLBACK TestHost::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* host = reinterpret_cast<TestHost*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (host && host->manager_.GetPaintWindow() == hwnd) {
+        LRESULT result = 0;
+        if (host->manager_.MessageHandler(msg, wParam, lParam, result)) return result;
+    }
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+CControlUI* TestHost::Load(const std::wstring& xml, IDialogBuilderCallback* callback) {
+    CDialogBuilder builder;
+    CControlUI* root = builder.Create(xml.c_str(), nullptr, callback, &manager_, nullptr);
+    if (!root) return nullptr;
+    manager_.AttachDialog(root);
+    manager_.AddNotifier(&recorder_);
+    static Forwarder* forwarder = nullptr;
+    delete forwarder;
+    forwarder = new Forwarder(this);
+    manager_.AddNotifier(forwarder);
+    Layout();
+    return root;
+}
+
+void TestHost::Layout() {
+    ::InvalidateRect(hwnd_, nullptr, FALSE);
+    ::UpdateWindow(hwnd_);
+    manager_.UpdateLayout();
+}
+
+static LPARAM At(POINT pt) { return MAKELPARAM(pt.x, pt.y); }
+
+void TestHost::MouseMove(POINT pt) { ::SendMessageW(hwnd_, WM_MOUSEMOVE, 0, At(pt)); }
+void TestHost::MouseDown(POINT pt) {
+    MouseMove(pt);
+    ::SendMessageW(hwnd_, WM_LBUTTONDOWN, MK_LBUTTON, At(pt));
+}
+void TestHost::MouseUp(POINT pt) { ::SendMessageW(hwnd_, WM_LBUTTONUP, 0, At(pt)); }
+void TestHost::Click(POINT pt) {
+    MouseDown(pt);
+    MouseUp(pt);
+}
+void TestHost::Key(UINT vk) {
+    ::SendMessageW(hwnd_, WM_KEYDOWN, vk, 0);
+    ::SendMessageW(hwnd_, WM_KEYUP, vk, 0);
+}
+
+POINT Centre(CControlUI* control) {
+    const RECT& rc = control->GetPos();
+    return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+}
+
+Canvas::Canvas(int width, int height, COLORREF fill) : width_(width), height_(height) {
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
+    void* bits = nullptr;
+    bitmap_ = ::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bits_ = static_cast<DWORD*>(bits);
+    dc_ = ::CreateCompatibleDC(nullptr);
+    old_ = ::SelectObject(dc_, bitmap_);
+    DWORD value = (GetRValue(fill) << 16) | (GetGValue(fill) << 8) | GetBValue(fill);
+    for (int i = 0; i < width * height; ++i) bits_[i] = value;
+}
+
+Canvas::~Canvas() {
+    ::SelectObject(dc_, old_);
+    ::DeleteDC(dc_);
+    ::DeleteObject(bitmap_);
+}
+
+DWORD Canvas::At(int x, int y) const {
+    ::GdiFlush();
+    return bits_[y * width_ + x] & 0x00FFFFFF;
+}
+
+bool WritePng(const std::wstring& path, int width, int height, DWORD (*colourAt)(int x, int y)) {
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    Gdiplus::GdiplusStartup(&token, &input, nullptr);
+    bool ok = false;
+    {
+        Gdiplus::Bitmap bitmap(width, height, PixelFormat32bppARGB);
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) bitmap.SetPixel(x, y, Gdiplus::Color(colourAt(x, y)));
+        }
+        UINT count = 0, size = 0;
+        Gdiplus::GetImageEncodersSize(&count, &size);
+        std::vector<BYTE> buffer(size);
+        auto* encoders = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+        Gdiplus::GetImageEncoders(count, size, encoders);
+        for (UINT i = 0; i < count; ++i) {
+            if (wcscmp(encoders[i].MimeType, L"image/png") == 0) {
+                ok = bitmap.Save(path.c_str(), &encoders[i].Clsid, nullptr) == Gdiplus::Ok;
+                break;
+            }
+        }
+    }
+    Gdiplus::GdiplusShutdown(token);
+    return ok;
+}
+
+}  // namespace winhush::dui::test

@@ -1,0 +1,221 @@
+// Input through real windows: synthetic mouse and keyboard messages go through the
+// window procedure into the paint manager, which routes them to the controls.
+#include <gtest/gtest.h>
+
+#include "DuiTestSupport.h"
+#include "TestSupport.h"
+
+namespace winhush::dui {
+namespace {
+
+using test::Centre;
+using test::TestHost;
+
+const wchar_t* const kOptionsLayout =
+    L"<Window><VerticalLayout>"
+    L"<HorizontalLayout height=\"40\">"
+    L"<Option name=\"opt_a\" group=\"g\" selected=\"true\" width=\"80\"/>"
+    L"<Option name=\"opt_b\" group=\"g\" width=\"80\"/>"
+    L"<Option name=\"opt_free\" width=\"80\"/>"
+    L"</HorizontalLayout>"
+    L"<HorizontalLayout height=\"40\">"
+    L"<Button name=\"btn_one\" width=\"80\"/><Button name=\"btn_two\" width=\"80\"/>"
+    L"<Button name=\"btn_off\" width=\"80\" enabled=\"false\"/>"
+    L"<Label name=\"lab\" width=\"80\"/>"
+    L"</HorizontalLayout>"
+    L"<Control/></VerticalLayout></Window>";
+
+TEST(Events, WindowInitIsSentOnceAfterTheFirstLayout) {
+    TestHost host;
+    int seenWidth = -1;
+    host.onNotify = [&](TNotifyUI& msg) {
+        if (msg.sType == L"windowinit") seenWidth = host.Find(L"btn_one") ? host.Find(L"btn_one")->GetWidth() : -2;
+    };
+    ASSERT_NE(host.Load(kOptionsLayout), nullptr);
+    host.Layout();
+    int inits = 0;
+    for (auto& e : host.notes().events) inits += e.type == L"windowinit";
+    EXPECT_EQ(inits, 1);
+    EXPECT_EQ(seenWidth, 80);  // controls already have their positions
+}
+
+TEST(Events, AGroupedOptionSendsClickBeforeSelectChangedAndDeselectsItsPeerSilently) {
+    TestHost host;
+    ASSERT_NE(host.Load(kOptionsLayout), nullptr);
+    auto* a = static_cast<COptionUI*>(host.Find(L"opt_a"));
+    auto* b = static_cast<COptionUI*>(host.Find(L"opt_b"));
+    EXPECT_EQ(host.manager().GetFocus(), a);  // the first paint focuses the first tab stop
+    host.notes().Clear();
+    host.Click(Centre(b));
+    EXPECT_EQ(host.notes().Sequence(), (std::vector<std::wstring>{L"killfocus:opt_a", L"setfocus:opt_b", L"click:opt_b",
+                                                                  L"selectchanged:opt_b"}));
+    EXPECT_TRUE(b->IsSelected());
+    EXPECT_FALSE(a->IsSelected());
+
+    // Clicking the selected member again: a click, no change.
+    host.notes().Clear();
+    host.Click(Centre(b));
+    EXPECT_EQ(host.notes().Sequence(), (std::vector<std::wstring>{L"click:opt_b"}));
+    EXPECT_TRUE(b->IsSelected());
+}
+
+TEST(Events, AnOptionWithoutAGroupTogglesAndReportsEveryChange) {
+    TestHost host;
+    ASSERT_NE(host.Load(kOptionsLayout), nullptr);
+    auto* free = static_cast<COptionUI*>(host.Find(L"opt_free"));
+    host.Click(Centre(free));
+    EXPECT_TRUE(free->IsSelected());
+    host.notes().Clear();
+    host.Click(Centre(free));
+    EXPECT_FALSE(free->IsSelected());
+    EXPECT_EQ(host.notes().Sequence(), (std::vector<std::wstring>{L"click:opt_free", L"selectchanged:opt_free"}));
+}
+
+TEST(Events, MovingTheFocusSendsKillFocusFromTheOldControlThenSetFocusFromTheNew) {
+    TestHost host;
+    ASSERT_NE(host.Load(kOptionsLayout), nullptr);
+    host.Click(Centre(host.Find(L"btn_one")));
+    host.notes().Clear();
+    host.Click(Centre(host.Find(L"btn_two")));
+    auto sequence = host.notes().Sequence();
+    ASSERT_GE(sequence.size(), 2u);
+    EXPECT_EQ(sequence[0], L"killfocus:btn_one");
+    EXPECT_EQ(sequence[1], L"setfocus:btn_two");
+    EXPECT_EQ(host.manager().GetFocus(), host.Find(L"btn_two"));
+    EXPECT_FALSE(host.Find(L"btn_one")->IsFocused());
+    EXPECT_TRUE(host.Find(L"btn_two")->IsFocused());
+}
+
+TEST(Events, AButtonClicksOnlyWhenReleasedOverItselfAndFollowsTheCapturedMouse) {
+    TestHost host;
+    ASSERT_NE(host.Load(kOptionsLayout), nullptr);
+    auto* button = static_cast<CButtonUI*>(host.Find(L"btn_one"));
+    POINT inside = Centre(button);
+    POINT outside = {inside.x, inside.y + 100};
+
+    host.MouseMove(inside);
+    EXPECT_TRUE(button->GetButtonState() & UISTATE_HOT);
+    host.MouseDown(inside);
+    EXPECT_TRUE(button->GetButtonState() & UISTATE_PUSHED);
+    EXPECT_EQ(::GetCapture(), host.hwnd());
+    host.MouseMove(outside);  // still the click target while captured
+    EXPECT_FALSE(button->GetButtonState() & UISTATE_PUSHED);
+    host.notes().Clear();
+    host.MouseUp(outside);
+    EXPECT_TRUE(host.notes().Sequence().empty());
+    EXPECT_NE(::GetCapture(), host.hwnd());
+    EXPECT_FALSE(button->GetButtonState() & UISTATE_PUSHED);
+
+    // Leaving the button clears its hover state.
+    host.MouseMove(inside);
+    host.MouseMove({inside.x + 300, inside.y});
+    EXPECT_FALSE(button->GetButtonState() & UISTATE_HOT);
+}
+
+TEST(Events, DisabledControlsAreHitButDoNotReact) {
+    TestHost host;
+    ASSERT_NE(host.Load(kOptionsLayout), nullptr);
+    CControlUI* off = host.Find(L"btn_off");
+    EXPECT_EQ(host.manager().FindControl(Centre(off)), off);
+    host.notes().Clear();
+    host.Click(Centre(off));
+    for (auto& step : host.notes().Sequence()) EXPECT_NE(step, L"click:btn_off");
+}
+
+TEST(Events, HitTestingFindsTheTopmostControlAndSkipsMouseTransparentOnes) {
+    TestHost host;
+    ASSERT_NE(host.Load(L"<Window><Container name=\"root\">"
+                        L"<Control name=\"under\"/>"
+                        L"<Container name=\"glass\" mouse=\"false\"><Button name=\"deep\" float=\"true\" pos=\"10,10,50,50\"/></Container>"
+                        L"</Container></Window>"),
+              nullptr);
+    EXPECT_EQ(host.manager().FindControl(POINT{20, 20}), host.Find(L"deep"));
+    // The mouse-transparent container is skipped, so the control below it is hit.
+    EXPECT_EQ(host.manager().FindControl(POINT{200, 200}), host.Find(L"under"));
+}
+
+TEST(Events, SpaceOnTheFocusedButtonClicksAndTabMovesTheFocus) {
+    TestHost host;
+    ASSERT_NE(host.Load(kOptionsLayout), nullptr);
+    host.Find(L"btn_one")->SetFocus();
+    host.notes().Clear();
+    host.Key(VK_SPACE);
+    EXPECT_EQ(host.notes().Sequence(), (std::vector<std::wstring>{L"click:btn_one"}));
+    LRESULT result = 0;
+    EXPECT_TRUE(host.manager().PreMessageHandler(WM_KEYDOWN, VK_TAB, 0, result));
+    EXPECT_EQ(host.manager().GetFocus(), host.Find(L"btn_two"));
+}
+
+TEST(Events, TimersReachTheirControlAndAPairCannotBeStartedTwice) {
+    TestHost host;
+    ASSERT_NE(host.Load(kOptionsLayout), nullptr);
+    CControlUI* label = host.Find(L"lab");
+    ASSERT_TRUE(host.manager().SetTimer(label, 7, 10));
+    EXPECT_FALSE(host.manager().SetTimer(label, 7, 10));
+    ASSERT_TRUE(winhush::test::WaitUntil(
+        [&] {
+            for (auto& e : host.notes().events) {
+                if (e.type == L"timer" && e.sender == L"lab" && e.wParam == 7) return true;
+            }
+            return false;
+        },
+        std::chrono::milliseconds(2000)));
+    EXPECT_TRUE(host.manager().KillTimer(label, 7));
+    EXPECT_FALSE(host.manager().KillTimer(label, 7));
+    EXPECT_TRUE(host.manager().SetTimer(label, 7, 10));  // a killed pair can be re-armed
+    host.manager().KillTimer(label);
+}
+
+TEST(Events, TheWheelScrollsTheContainerUnderTheCursor) {
+    TestHost host(200, 100);
+    ASSERT_NE(host.Load(L"<Window><VerticalLayout name=\"list\" vscrollbar=\"true\">"
+                        L"<Control name=\"r0\" height=\"60\"/><Control height=\"60\"/><Control height=\"60\"/>"
+                        L"</VerticalLayout></Window>"),
+              nullptr);
+    auto* list = static_cast<CContainerUI*>(host.Find(L"list"));
+    ASSERT_EQ(list->GetScrollRange().cy, 80);
+    POINT screen = Centre(host.Find(L"r0"));
+    ::ClientToScreen(host.hwnd(), &screen);
+    ::SendMessageW(host.hwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), MAKELPARAM(screen.x, screen.y));
+    int line = host.manager().GetDefaultFontInfo()->tm.tmHeight + 8;
+    EXPECT_EQ(list->GetScrollPos().cy, std::min(line, 80));
+    ::SendMessageW(host.hwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(screen.x, screen.y));
+    EXPECT_EQ(list->GetScrollPos().cy, 0);
+}
+
+TEST(Events, AButtonRemovedByItsOwnClickHandlerIsDeletedLater) {
+    TestHost host;
+    ASSERT_NE(host.Load(kOptionsLayout), nullptr);
+    bool destroyed = false;
+    CControlUI* one = host.Find(L"btn_one");
+    one->OnDestroy += [&](void*) {
+        destroyed = true;
+        return true;
+    };
+    host.onNotify = [&](TNotifyUI& msg) {
+        if (msg.sType == L"click" && msg.pSender == one) {
+            static_cast<CContainerUI*>(one->GetParent())->Remove(one);
+        }
+    };
+    host.Click(Centre(one));
+    EXPECT_FALSE(destroyed);  // still alive while its own handler runs
+    EXPECT_EQ(host.Find(L"btn_one"), one);
+    winhush::test::PumpFor(std::chrono::milliseconds(50));
+    EXPECT_TRUE(destroyed);
+    EXPECT_EQ(host.Find(L"btn_one"), nullptr);
+    EXPECT_EQ(host.manager().GetFocus(), nullptr);
+}
+
+TEST(Events, ClosingTheWindowReleasesThePendingTargets) {
+    TestHost host;
+    ASSERT_NE(host.Load(kOptionsLayout), nullptr);
+    auto* button = static_cast<CButtonUI*>(host.Find(L"btn_one"));
+    host.MouseDown(Centre(button));
+    LRESULT result = 0;
+    host.manager().MessageHandler(WM_CLOSE, 0, 0, result);
+    EXPECT_FALSE(button->GetButtonState() & (UISTATE_PUSHED | UISTATE_CAPTURED | UISTATE_HOT));
+    EXPECT_EQ(host.manager().GetFocus(), nullptr);
+}
+
+}  // namespace
+}  // namespace winhush::dui
