@@ -86,12 +86,13 @@ public:
         }
         BOOL handled = FALSE;
         LRESULT own = HandleMessage(message, wParam, lParam, handled);
+        // The controls let go of the manager's targets whatever the class did with it.
+        if (message == WM_DESTROY && m_pm.GetRoot()) m_pm.ReapObjects(m_pm.GetRoot());
         if (handled) {
             result = own;
             return TRUE;
         }
         if (HandleFrameMessage(message, wParam, lParam, result)) return TRUE;
-        if (message == WM_DESTROY && m_pm.GetRoot()) m_pm.ReapObjects(m_pm.GetRoot());
         bool managed = m_pm.MessageHandler(message, wParam, lParam, result);
         return managed ? TRUE : FALSE;
     }

@@ -38,6 +38,16 @@ public:
     BOOL ProcessWindowMessage(HWND, UINT, WPARAM, LPARAM, LRESULT&) override { return FALSE; }
 };
 
+// The main window needs a fixed class name so that a second instance can find it.
+class FixedNameWnd : public CWindowImpl<FixedNameWnd, CWinTraits<WS_POPUP, 0>> {
+public:
+    static CWndClassInfo& GetWndClassInfo() {
+        static CWndClassInfo info{L"WinhushFixedClassProbe"};
+        return info;
+    }
+    BOOL ProcessWindowMessage(HWND, UINT, WPARAM, LPARAM, LRESULT&) override { return FALSE; }
+};
+
 std::wstring ClassOf(HWND hwnd) {
     wchar_t name[64] = {};
     ::GetClassNameW(hwnd, name, 64);
@@ -97,6 +107,11 @@ TEST(NativeWindow, RegistersOneGeneratedClassPerWindowType) {
     ASSERT_TRUE(::GetClassInfoExW(::GetModuleHandleW(nullptr), ClassOf(a).c_str(), &info));
     EXPECT_EQ(info.style, static_cast<UINT>(CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS));
     EXPECT_EQ(info.hbrBackground, reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1));
+    FixedNameWnd fixed;
+    ASSERT_TRUE(fixed.Create(nullptr, Rect(0, 0, 50, 50)));
+    EXPECT_EQ(ClassOf(fixed), L"WinhushFixedClassProbe");
+    EXPECT_EQ(::FindWindowW(L"WinhushFixedClassProbe", nullptr), fixed.m_hWnd);
+    fixed.DestroyWindow();
     a.DestroyWindow();
     b.DestroyWindow();
     c.DestroyWindow();
@@ -310,10 +325,12 @@ struct CountingFilter : CMessageFilter {
         return msg->message == swallow;
     }
 };
-struct CountingIdle : CIdleHandler {
+// Closes the dialog from its first idle call: the loop only ends if idle processing runs.
+struct ClosingIdle : CIdleHandler {
+    HWND dialog = nullptr;
     int calls = 0;
     BOOL OnIdle() override {
-        ++calls;
+        if (++calls == 1) ::PostMessageW(dialog, WM_CLOSE, 0, 0);
         return FALSE;
     }
 };
@@ -321,24 +338,32 @@ struct CountingIdle : CIdleHandler {
 
 TEST(ModalLoop, OffersMessagesToTheNewestFilterFirstAndRunsIdleHandlers) {
     ModalFixture f;
-    f.Create();
+    f.Create(false);
     std::vector<int> order;
     CountingFilter first(&order, 1, 0), second(&order, 2, WM_APP + 5);
-    CountingIdle idle;
+    ClosingIdle idle;
+    idle.dialog = f.dialog;
     f.loop.AddMessageFilter(&first);
     f.loop.AddMessageFilter(&second);
     f.loop.AddIdleHandler(&idle);
-    bool dialogGotIt = false;
+    bool dialogGotIt = false, watchdogFired = false;
     auto previous = f.dialog.onMessage;
     f.dialog.onMessage = [&](UINT message, WPARAM w, LPARAM l, LRESULT& r) {
         if (message == WM_APP + 5) dialogGotIt = true;
+        if (message == WM_TIMER && w == 9) {  // the loop never idled: end it, fail below
+            watchdogFired = true;
+            ::PostMessageW(f.dialog, WM_CLOSE, 0, 0);
+            return true;
+        }
         return previous(message, w, l, r);
     };
+    ::SetTimer(f.dialog, 9, 3000, nullptr);
     ::PostMessageW(f.dialog, WM_APP + 5, 0, 0);
     CMessageLoop* outer = Module().GetMessageLoop();
     RunModalLoop(f.dialog, f.loop);
     EXPECT_EQ(order, std::vector<int>{2});  // the newest filter consumed it
     EXPECT_FALSE(dialogGotIt);
-    EXPECT_GT(idle.calls, 0);
+    EXPECT_GE(idle.calls, 1);
+    EXPECT_FALSE(watchdogFired);
     EXPECT_EQ(Module().GetMessageLoop(), outer);  // the thread's loop is restored
 }
