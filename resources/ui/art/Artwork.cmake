@@ -74,3 +74,5 @@ foreach(svg ${_svgs})
     list(APPEND _pngs "${one}" "${two}")
 endforeach()
 add_custom_target(winhush_ui_art ALL DEPENDS ${_pngs})
+# Every rendered file, for packing into the archive.
+set(WINHUSH_UI_ART_FILES ${_pngs} CACHE INTERNAL "Rendered images of the UI archive")
