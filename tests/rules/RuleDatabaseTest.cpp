@@ -178,8 +178,12 @@ TEST_F(RuleDatabase, DamagedContainersYieldNothing) {
         cases.push_back({"name length beyond the record", b});
     }
     {
-        std::string b = good;
+        // A self-consistent record that ends before its own header does: only the length
+        // check stands between the reader and a negative payload size.
+        std::string b = good.substr(0, record + 13);
+        b[record + 12] = 0;
         PutU32(b, record + 8, 13);
+        FixRecordCrc(b, record, record + 13);
         cases.push_back({"total shorter than the record header", b});
     }
     {
