@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <memory>
 #include <vector>
 
 #include "ui/dui/UIControl.h"
@@ -37,21 +38,47 @@ private:
     HGDIOBJ old_;
 };
 
-void BlitPart(HDC hDC, HDC src, const RECT& dst, const RECT& srcRc, bool alpha, BYTE fade) {
+// Stretched alpha artwork goes through GDI+ for a smooth (bicubic) result; AlphaBlend
+// samples the nearest pixel, which shows at 1.5x. `source` wraps the DIB's premultiplied
+// pixels and may be null when they are not reachable.
+void BlitPart(HDC hDC, HDC src, Gdiplus::Bitmap* source, const RECT& dst, const RECT& srcRc, bool alpha, BYTE fade) {
     int dw = dst.right - dst.left, dh = dst.bottom - dst.top;
     int sw = srcRc.right - srcRc.left, sh = srcRc.bottom - srcRc.top;
     if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
+    bool stretched = dw != sw || dh != sh;
+    if (stretched && source && (alpha || fade < 255)) {
+        Gdiplus::Graphics graphics(hDC);
+        graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+        graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHalf);
+        graphics.SetCompositingQuality(Gdiplus::CompositingQualityHighQuality);
+        Gdiplus::ImageAttributes attributes;
+        attributes.SetWrapMode(Gdiplus::WrapModeTileFlipXY);  // no bleeding at part edges
+        if (fade < 255) {
+            Gdiplus::ColorMatrix matrix = {{{1, 0, 0, 0, 0},
+                                            {0, 1, 0, 0, 0},
+                                            {0, 0, 1, 0, 0},
+                                            {0, 0, 0, fade / 255.0f, 0},
+                                            {0, 0, 0, 0, 1}}};
+            attributes.SetColorMatrix(&matrix);
+        }
+        Gdiplus::Rect target(dst.left, dst.top, dw, dh);
+        if (graphics.DrawImage(source, target, srcRc.left, srcRc.top, sw, sh, Gdiplus::UnitPixel, &attributes) ==
+            Gdiplus::Ok) {
+            return;
+        }
+    }
     if (alpha || fade < 255) {
         BLENDFUNCTION blend = {AC_SRC_OVER, 0, fade, static_cast<BYTE>(alpha ? AC_SRC_ALPHA : 0)};
         ::GdiAlphaBlend(hDC, dst.left, dst.top, dw, dh, src, srcRc.left, srcRc.top, sw, sh, blend);
-    } else if (dw == sw && dh == sh) {
+    } else if (!stretched) {
         ::BitBlt(hDC, dst.left, dst.top, dw, dh, src, srcRc.left, srcRc.top, SRCCOPY);
     } else {
         ::StretchBlt(hDC, dst.left, dst.top, dw, dh, src, srcRc.left, srcRc.top, sw, sh, SRCCOPY);
     }
 }
 
-void TilePart(HDC hDC, HDC src, const RECT& dst, const RECT& srcRc, bool alpha, BYTE fade, bool xtiled, bool ytiled) {
+void TilePart(HDC hDC, HDC src, Gdiplus::Bitmap* source, const RECT& dst, const RECT& srcRc, bool alpha, BYTE fade,
+              bool xtiled, bool ytiled) {
     int sw = srcRc.right - srcRc.left, sh = srcRc.bottom - srcRc.top;
     if (sw <= 0 || sh <= 0) return;
     int stepX = xtiled ? sw : dst.right - dst.left;
@@ -65,7 +92,7 @@ void TilePart(HDC hDC, HDC src, const RECT& dst, const RECT& srcRc, bool alpha, 
             RECT from = srcRc;
             if (xtiled) from.right = from.left + w;
             if (ytiled) from.bottom = from.top + h;
-            BlitPart(hDC, src, part, from, alpha, fade);
+            BlitPart(hDC, src, source, part, from, alpha, fade);
         }
     }
 }
@@ -77,6 +104,13 @@ void DrawNineGrid(HDC hDC, HBITMAP bitmap, const RECT& rc, const RECT& rcPaint, 
     RECT test;
     if (!bitmap || !::IntersectRect(&test, &rc, &rcPaint)) return;
     SourceDc src(hDC, bitmap);
+    DIBSECTION dib = {};
+    std::unique_ptr<Gdiplus::Bitmap> source;
+    if (::GetObjectW(bitmap, sizeof(dib), &dib) == sizeof(dib) && dib.dsBm.bmBits && dib.dsBm.bmBitsPixel == 32 &&
+        dib.dsBmih.biHeight < 0) {
+        source = std::make_unique<Gdiplus::Bitmap>(dib.dsBm.bmWidth, dib.dsBm.bmHeight, dib.dsBm.bmWidthBytes,
+                                                   PixelFormat32bppPARGB, static_cast<BYTE*>(dib.dsBm.bmBits));
+    }
     int prevMode = ::SetStretchBltMode(hDC, HALFTONE);
     POINT prevOrigin;
     ::SetBrushOrgEx(hDC, 0, 0, &prevOrigin);
@@ -96,9 +130,9 @@ void DrawNineGrid(HDC hDC, HBITMAP bitmap, const RECT& rc, const RECT& rcPaint, 
             RECT visible;
             if (!::IntersectRect(&visible, &dst, &rcPaint)) continue;
             if (centre && (xtiled || ytiled)) {
-                TilePart(hDC, src.get(), dst, from, alpha, fade, xtiled, ytiled);
+                TilePart(hDC, src.get(), source.get(), dst, from, alpha, fade, xtiled, ytiled);
             } else {
-                BlitPart(hDC, src.get(), dst, from, alpha, fade);
+                BlitPart(hDC, src.get(), source.get(), dst, from, alpha, fade);
             }
         }
     }
