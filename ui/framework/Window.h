@@ -74,8 +74,10 @@ struct CWndClassInfo {
 // The lock that guards class registration and first-message hand-over across threads.
 std::mutex& WindowModuleLock();
 
-// Owning base of the program's own windows. Not copyable; the object must outlive its
-// window unless OnFinalMessage frees it.
+// Owning base of the program's own windows. Not copyable. Destroy the window before the
+// object (as every dialog and window of the program does); an object that dies with its
+// window still alive detaches and destroys it as a last resort, but by then the derived
+// parts of the object are gone and messages sent during that destruction get no handling.
 class CWindowImplRoot : public CWindow {
 public:
     CWindowImplRoot() = default;
