@@ -22,7 +22,9 @@ int CMessageBoxBase::Run(HWND owner, const wchar_t* layout) {
     skinFile = layout;
     // Anything but an explicit OK is a refusal.
     result = kDeclined;
-    if (!Create(owner, rcDefault, nullptr, kMessageBoxStyle, WS_EX_TOOLWINDOW)) return kDeclined;
+    // Created hidden and shown by the modal loop once centred: a box created visible would
+    // flash at the default position first.
+    if (!Create(owner, rcDefault, nullptr, kMessageBoxStyle & ~WS_VISIBLE, WS_EX_TOOLWINDOW)) return kDeclined;
     CenterWindowOverOwner(m_hWnd);
     RunModalLoop();
     if (IsWindow()) DestroyWindow();  // the loop ended on WM_QUIT

@@ -172,6 +172,21 @@ int Shoot(const std::wstring& layout, const std::wstring& outDir, bool locked) {
     bool saved = SaveScreen(area, path);
     std::fwprintf(stdout, L"%ls %ls (%ldx%ld)\n", saved ? L"saved" : L"FAILED", path.c_str(), area.right - area.left,
                   area.bottom - area.top);
+
+    // The interactive states: the mouse over "btn_ok", the keyboard focus on "btn_cancel".
+    CControlUI* ok = window.m_pm.FindControl(L"btn_ok");
+    CControlUI* cancel = window.m_pm.FindControl(L"btn_cancel");
+    if (!locked && ok && cancel) {
+        window.m_pm.SetFocus(cancel);
+        const RECT& at = ok->GetPos();
+        window.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM((at.left + at.right) / 2, (at.top + at.bottom) / 2));
+        ::UpdateWindow(window);
+        Pump(200);
+        std::wstring statesPath = outDir + base + L"-states.png";
+        bool statesSaved = SaveScreen(area, statesPath);
+        std::fwprintf(stdout, L"%ls %ls\n", statesSaved ? L"saved" : L"FAILED", statesPath.c_str());
+        saved = saved && statesSaved;
+    }
     window.DestroyWindow();
     if (locked) {
         host.LockOff();
