@@ -315,6 +315,20 @@ void CComboUI::RemoveAll() {
     CContainerUI::RemoveAll();
 }
 
+int CComboUI::FindSelectable(int index, bool forward) const {
+    int count = GetCount();
+    if (count == 0) return -1;
+    index = std::clamp(index, 0, count - 1);
+    auto selectable = [&](int i) {
+        CControlUI* c = GetItemAt(i);
+        return c->GetInterface(L"ListItem") && c->IsEnabled();
+    };
+    for (int i = index; forward ? i < count : i >= 0; i += forward ? 1 : -1) {
+        if (selectable(i)) return i;
+    }
+    return -1;
+}
+
 bool CComboUI::Activate() {
     if (!CControlUI::Activate()) return false;
     if (window_) return true;

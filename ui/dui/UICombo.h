@@ -43,6 +43,8 @@ public:
     void RemoveAll() override;
 
     bool Activate() override;
+    // Items are hidden while the list is closed, so only their enabled state counts here.
+    int FindSelectable(int index, bool forward = true) const override;
 
     RECT GetTextPadding() const;
     void SetTextPadding(RECT rc);
