@@ -296,3 +296,56 @@ TEST(FrameRendering, PaintsTheLayoutBackgroundIntoAMemoryDc) {
     EXPECT_EQ(body, RGB(0x33, 0x66, 0x99));
     frame.DestroyWindow();
 }
+
+namespace {
+// A dialog as the program's dialogs are composed: frame, modal loop and shadow frame.
+class TestDialog : public CDuiFrameWndImpl<TestDialog>,
+                   public CDuiDialogImpl<TestDialog>,
+                   public CWndWithLace<TestDialog> {
+public:
+    bool ownerLockedWhileOpen = false;
+    bool timedOut = false;
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM, BOOL& handled) override {
+        handled = message == WM_TIMER && wParam == 77;  // the click never closed the dialog
+        if (handled) {
+            timedOut = true;
+            ::KillTimer(m_hWnd, 77);
+            PostMessage(WM_CLOSE);
+        }
+        return 0;
+    }
+    const wchar_t* GetSkinFile() override {
+        return LR"(<Window size="240,160" caption="0,0,0,32" roundcorner="16,16">
+          <VerticalLayout bkcolor="#FFFFFFFF"><Button name="sysclosebutton" height="32" width="32" /></VerticalLayout>
+        </Window>)";
+    }
+    void Notify(TNotifyUI& msg) override {
+        if (msg.sType == L"windowinit") {
+            HWND owner = GetOwner();
+            ownerLockedWhileOpen = !::IsWindowEnabled(owner);
+            ::SetTimer(m_hWnd, 77, 5000, nullptr);
+            POINT at = CentreOf(m_pm.FindControl(L"sysclosebutton"));
+            LPARAM lp = MAKELPARAM(at.x, at.y);
+            PostMessage(WM_LBUTTONDOWN, MK_LBUTTON, lp);
+            PostMessage(WM_LBUTTONUP, 0, lp);
+        } else if (msg.sType == L"click" && msg.pSender && msg.pSender->GetName() == L"sysclosebutton") {
+            PostMessage(WM_CLOSE);
+        }
+    }
+};
+}  // namespace
+
+TEST_F(FrameTest, ModalDialogOverALockedHostReturnsControlToIt) {
+    TestDialog dialog;
+    frame.LockOn();
+    ASSERT_TRUE(dialog.Create(frame, CWindow::rcDefault, nullptr, kDialogStyle, WS_EX_TOOLWINDOW));
+    ASSERT_TRUE(dialog.GetLace().IsWindow());
+    ModalLoopEnd end = dialog.RunModalLoop();
+    frame.LockOff();
+    EXPECT_FALSE(end.quit);
+    EXPECT_TRUE(dialog.ownerLockedWhileOpen);
+    EXPECT_FALSE(dialog.timedOut);
+    EXPECT_FALSE(dialog.IsWindow());
+    EXPECT_TRUE(frame.IsWindowEnabled());
+    EXPECT_FALSE(frame.GetLockWnd().IsWindowVisible());
+}
