@@ -49,7 +49,7 @@ bool PassesAdPlace(const RECT& rect, const MONITORINFO* monitor) {
     return Inside(L, T, corner) && Inside(R, B, corner);
 }
 
-bool IsCandidate(const WndInfo& w, const StartupConfig& config, int mask) {
+bool IsCandidate(const WndInfo& w, const StartupConfig& config, int mask, ScanCache* cache) {
     if (w.style & WS_MINIMIZE) return false;
     if (w.pid == config.ownProcessId) return false;
     if (mask & CHECK_NOT_SYSTEM) {
@@ -58,7 +58,7 @@ bool IsCandidate(const WndInfo& w, const StartupConfig& config, int mask) {
     }
     if (mask & (CHECK_POPUP_SHAPE | CHECK_AD_PLACE)) {
         MONITORINFO info = {sizeof(info)};
-        bool haveMonitor = ::GetMonitorInfoW(::MonitorFromWindow(w.Current(), MONITOR_DEFAULTTONEAREST), &info) != 0;
+        bool haveMonitor = NearestMonitorInfo(w.Current(), info, cache);
         const MONITORINFO* monitor = haveMonitor ? &info : nullptr;
         if ((mask & CHECK_POPUP_SHAPE) && !PassesPopupShape(w.rect, monitor)) return false;
         if ((mask & CHECK_AD_PLACE) && !PassesAdPlace(w.rect, monitor)) return false;

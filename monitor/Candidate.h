@@ -21,7 +21,8 @@ inline constexpr int kCheckCounted = CHECK_POPUP_SHAPE;                         
 inline constexpr int kCheckChanged = CHECK_POPUP_SHAPE | CHECK_NOT_SYSTEM;             // 10
 inline constexpr int kCheckRecord = CHECK_NOT_COMMON | CHECK_POPUP_SHAPE | CHECK_AD_PLACE | CHECK_NOT_SYSTEM;  // 15
 
-bool IsCandidate(const WndInfo& w, const StartupConfig& config, int mask);
+// The scan passes its cache for the monitor lookups.
+bool IsCandidate(const WndInfo& w, const StartupConfig& config, int mask, ScanCache* cache = nullptr);
 
 // The geometric tests against a monitor (null when its information is unavailable).
 bool PassesPopupShape(const RECT& rect, const MONITORINFO* monitor);

@@ -69,7 +69,7 @@ void WndInfo::CopyHandlesFrom(const WndInfo& other) {
     Prune();
 }
 
-bool Snapshot(WndInfo& info, HWND hwnd) {
+bool Snapshot(WndInfo& info, HWND hwnd, ScanCache* cache) {
     if (!::IsWindow(hwnd)) return false;
     info.Add(hwnd);
     DWORD style = static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_STYLE));
@@ -86,11 +86,12 @@ bool Snapshot(WndInfo& info, HWND hwnd) {
     RECT rect;
     if (!::GetWindowRect(hwnd, &rect)) return false;
     info.rect = rect;
-    info.pos = PositionClassOf(hwnd, rect);
+    info.pos = PositionClassOf(hwnd, rect, cache);
 
     DWORD pid = 0;
     ::GetWindowThreadProcessId(hwnd, &pid);
     info.pid = pid;
+    if (cache) return cache->Lookup(pid, info.path);
     HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
     if (!process) return false;
     return GetImagePath(process, info.path);
@@ -128,17 +129,99 @@ bool MapDevicePath(const std::wstring& devicePath, const std::vector<DriveDevice
     return false;
 }
 
-bool GetImagePath(HANDLE process, std::wstring& out) {
-    UniqueHandle owned(process);
+namespace {
+bool ImagePathOf(HANDLE process, const std::vector<DriveDevice>& drives, std::wstring& out) {
     wchar_t devicePath[260] = {};
     DWORD length = ::GetProcessImageFileNameW(process, devicePath, 260);
     if (length == 0 || devicePath[0] == 0) return false;
-    return MapDevicePath(devicePath, QueryDriveDevices(), out);
+    return MapDevicePath(devicePath, drives, out);
+}
+}  // namespace
+
+bool GetImagePath(HANDLE process, std::wstring& out) {
+    UniqueHandle owned(process);
+    return ImagePathOf(process, QueryDriveDevices(), out);
 }
 
-PositionClass PositionClassOf(HWND hwnd, const RECT& rect) {
+struct ScanCache::Entry {
+    DWORD pid;
+    UniqueHandle process;
+    std::wstring path;
+    bool met;
+};
+
+ScanCache::ScanCache() = default;
+ScanCache::~ScanCache() = default;
+
+void ScanCache::BeginPass() {
+    drives_ = QueryDriveDevices();
+    monitors_.clear();
+    ::EnumDisplayMonitors(
+        nullptr, nullptr,
+        [](HMONITOR monitor, HDC, LPRECT, LPARAM param) -> BOOL {
+            MONITORINFO info = {sizeof(info)};
+            if (::GetMonitorInfoW(monitor, &info))
+                reinterpret_cast<decltype(monitors_)*>(param)->emplace_back(monitor, info);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&monitors_));
+    for (Entry& entry : entries_) entry.met = false;
+    inPass_ = true;
+}
+
+void ScanCache::EndPass() {
+    std::erase_if(entries_, [](const Entry& entry) { return !entry.met; });
+    inPass_ = false;
+}
+
+bool ScanCache::NearestMonitor(HWND hwnd, MONITORINFO& info) {
+    if (inPass_ && monitors_.size() == 1) {
+        info = monitors_[0].second;
+        return true;
+    }
+    HMONITOR monitor = ::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST);
+    for (const auto& [handle, known] : monitors_) {
+        if (inPass_ && handle == monitor) {
+            info = known;
+            return true;
+        }
+    }
+    info.cbSize = sizeof(info);
+    return ::GetMonitorInfoW(monitor, &info) != 0;
+}
+
+bool NearestMonitorInfo(HWND hwnd, MONITORINFO& info, ScanCache* cache) {
+    if (cache) return cache->NearestMonitor(hwnd, info);
+    info.cbSize = sizeof(info);
+    return ::GetMonitorInfoW(::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &info) != 0;
+}
+
+size_t ScanCache::size() const { return entries_.size(); }
+
+bool ScanCache::Lookup(DWORD pid, std::wstring& path) {
+    if (!inPass_) drives_ = QueryDriveDevices();
+    auto it = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.pid == pid; });
+    if (it != entries_.end()) {
+        DWORD exitCode = 0;
+        if (::GetExitCodeProcess(it->process.get(), &exitCode) && exitCode == STILL_ACTIVE) {
+            it->met = true;
+            path = it->path;
+            return true;
+        }
+        entries_.erase(it);  // ended: its id may be handed to another process
+    }
+    UniqueHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
+    if (!process) return false;
+    std::wstring found;
+    if (!ImagePathOf(process.get(), drives_, found)) return false;
+    path = found;
+    entries_.push_back({pid, std::move(process), std::move(found), true});
+    return true;
+}
+
+PositionClass PositionClassOf(HWND hwnd, const RECT& rect, ScanCache* cache) {
     MONITORINFO info = {sizeof(info)};
-    if (!::GetMonitorInfoW(::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &info)) return kPositionNone;
+    if (!NearestMonitorInfo(hwnd, info, cache)) return kPositionNone;
     return ClassifyPosition(rect, info.rcWork);
 }
 

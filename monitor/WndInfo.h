@@ -55,9 +55,49 @@ struct WndInfo {
     void CopyHandlesFrom(const WndInfo& other);
 };
 
+struct DriveDevice {
+    wchar_t letter;
+    std::wstring device;
+};
+
+// What a scan pass looks up again and again, kept for the scanning thread only.
+//
+// Executable paths: opening a process and asking for its image name is most of a pass's
+// cost. A process's image never changes, and holding its handle keeps its id from being
+// reused by another program, so a cached path is always the one a fresh lookup would give.
+// Processes not met in a pass are let go at its end.
+//
+// Monitors: read once per pass. With a single monitor every window's nearest monitor is
+// that one, so no per-window monitor lookup is needed; with several, the system decides.
+class ScanCache {
+public:
+    ScanCache();
+    ~ScanCache();
+    ScanCache(const ScanCache&) = delete;
+    ScanCache& operator=(const ScanCache&) = delete;
+
+    void BeginPass();  // drive letters and monitors, once for the pass
+    void EndPass();    // closes the processes the pass did not meet
+    bool Lookup(DWORD pid, std::wstring& path);
+    // The information of the monitor nearest to a window (hwnd may be null).
+    bool NearestMonitor(HWND hwnd, MONITORINFO& info);
+    size_t size() const;
+
+private:
+    struct Entry;
+    std::vector<Entry> entries_;
+    std::vector<DriveDevice> drives_;
+    std::vector<std::pair<HMONITOR, MONITORINFO>> monitors_;
+    bool inPass_ = false;
+};
+
+// The monitor nearest to a window, through the cache when there is one.
+bool NearestMonitorInfo(HWND hwnd, MONITORINFO& info, ScanCache* cache);
+
 // Fills info from a live top-level window of any process. False when the handle is dead,
 // a child window, or its process or executable cannot be resolved to a drive-letter path.
-bool Snapshot(WndInfo& info, HWND hwnd);
+// The scan passes its cache; other callers look the process up afresh.
+bool Snapshot(WndInfo& info, HWND hwnd, ScanCache* cache = nullptr);
 
 // The executable of a process in drive-letter form, upper case. Takes ownership of the
 // process handle and closes it in every case.
@@ -66,14 +106,10 @@ bool GetImagePath(HANDLE process, std::wstring& out);
 // Maps a native device path ("\Device\HarddiskVolume1\x.exe") through a list of
 // (drive, device name) pairs; the device name must be followed by a path separator so
 // that "\Device\HarddiskVolume1" does not claim "\Device\HarddiskVolume10\...".
-struct DriveDevice {
-    wchar_t letter;
-    std::wstring device;
-};
 bool MapDevicePath(const std::wstring& devicePath, const std::vector<DriveDevice>& drives, std::wstring& out);
 std::vector<DriveDevice> QueryDriveDevices();
 
-PositionClass PositionClassOf(HWND hwnd, const RECT& rect);
+PositionClass PositionClassOf(HWND hwnd, const RECT& rect, ScanCache* cache = nullptr);
 // The classification against a given work area (what PositionClassOf does after the
 // monitor lookup).
 PositionClass ClassifyPosition(const RECT& rect, const RECT& work);

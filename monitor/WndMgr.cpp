@@ -137,7 +137,7 @@ bool CWndMgr::StartScanThread() {
 DWORD WINAPI CWndMgr::ScanThread(LPVOID param) {
     auto* monitor = static_cast<CWndMgr*>(param);
     while (!monitor->stopRequested) {
-        if (monitor->enabled) ::EnumWindows(OnTopLevelWindow, reinterpret_cast<LPARAM>(monitor));
+        if (monitor->enabled) monitor->Pass();
         if (monitor->stopRequested) break;
         ::Sleep(kScanPeriodMs);
     }
@@ -151,7 +151,13 @@ BOOL CALLBACK CWndMgr::OnTopLevelWindow(HWND hwnd, LPARAM param) {
     return TRUE;
 }
 
-void CWndMgr::ScanOnce() { ::EnumWindows(OnTopLevelWindow, reinterpret_cast<LPARAM>(this)); }
+void CWndMgr::Pass() {
+    scanCache_.BeginPass();
+    ::EnumWindows(OnTopLevelWindow, reinterpret_cast<LPARAM>(this));
+    scanCache_.EndPass();
+}
+
+void CWndMgr::ScanOnce() { Pass(); }
 
 bool CWndMgr::Stop() {
     stopRequested = 1;
@@ -268,7 +274,7 @@ bool CWndMgr::ComputeKey(BlockRecord& record, bool withScreenshot) {
 
 void CWndMgr::HandleWindow(HWND hwnd) {
     BlockRecord s;
-    if (!::IsWindow(hwnd) || !Snapshot(s.window, hwnd)) return;
+    if (!::IsWindow(hwnd) || !Snapshot(s.window, hwnd, &scanCache_)) return;
     ComputeKey(s, false);
 
     Lock lock(recordLock_, INFINITE);
@@ -276,7 +282,7 @@ void CWndMgr::HandleWindow(HWND hwnd) {
     if (match != records_.end()) {
         BlockRecord& m = *match;
         const bool known = m.window.Contains(hwnd);
-        if (!known && !IsCandidate(m.window, config(), kCheckRevalidate)) {
+        if (!known && !IsCandidate(m.window, config(), kCheckRevalidate, &scanCache_)) {
             // Its class or program has been excluded since it was stored.
             if (m.status != kStatusBlock && m.status != kStatusAllowed) {
                 DeleteFileIfPresent(m.imagePath);
@@ -287,10 +293,10 @@ void CWndMgr::HandleWindow(HWND hwnd) {
             m.recordCnt = 0;
         }
         if (m.status == kStatusBlock) {
-            BlockWindow(hwnd, IsCandidate(s.window, config(), kCheckCounted));
+            BlockWindow(hwnd, IsCandidate(s.window, config(), kCheckCounted, &scanCache_), &scanCache_);
             return;
         }
-        if (known || !recording || !IsCandidate(s.window, config(), kCheckRecord)) return;
+        if (known || !recording || !IsCandidate(s.window, config(), kCheckRecord, &scanCache_)) return;
         m.window.Add(hwnd);
         s.window.CopyHandlesFrom(m.window);
         m.window = s.window;
@@ -301,12 +307,12 @@ void CWndMgr::HandleWindow(HWND hwnd) {
         return;
     }
 
-    if (!recording || !IsCandidate(s.window, config(), kCheckChanged)) return;
+    if (!recording || !IsCandidate(s.window, config(), kCheckChanged, &scanCache_)) return;
     auto changed = std::find_if(records_.begin(), records_.end(), [&](BlockRecord& c) {
         return c.window.pid == s.window.pid && c.window.SharesHandle(s.window.hwnds);
     });
     if (changed == records_.end()) {
-        if (!IsCandidate(s.window, config(), kCheckRecord)) return;
+        if (!IsCandidate(s.window, config(), kCheckRecord, &scanCache_)) return;
         s.recordCnt = 1;
         s.imagePath = Screenshot(s);
         records_.push_back(s);
@@ -325,9 +331,11 @@ void CWndMgr::HandleWindow(HWND hwnd) {
     SaveLocked();
 }
 
-void CWndMgr::BlockWindow(HWND hwnd, bool counted) {
+void CWndMgr::BlockWindow(HWND hwnd, bool counted) { BlockWindow(hwnd, counted, nullptr); }
+
+void CWndMgr::BlockWindow(HWND hwnd, bool counted, ScanCache* cache) {
     BlockRecord b;
-    if (Snapshot(b.window, hwnd)) ComputeKey(b, counted);
+    if (Snapshot(b.window, hwnd, cache)) ComputeKey(b, counted);
 
     Lock lock(recordLock_, INFINITE);
     auto found = std::find_if(records_.begin(), records_.end(), [&](const BlockRecord& r) { return r.hash == b.hash; });

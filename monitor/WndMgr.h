@@ -79,6 +79,8 @@ private:
     friend class Lock;
     static DWORD WINAPI ScanThread(LPVOID monitor);
     static BOOL CALLBACK OnTopLevelWindow(HWND hwnd, LPARAM monitor);
+    void Pass();
+    void BlockWindow(HWND hwnd, bool counted, ScanCache* cache);
 
     const StartupConfig& config() const { return *config_; }
     bool ComputeKey(BlockRecord& record, bool withScreenshot);
@@ -95,6 +97,7 @@ private:
     bool useProgramDataDirectory_ = true;
     const StartupConfig* config_;
     HWND notifyWindow_ = nullptr;
+    ScanCache scanCache_;  // the scanning thread's only
 };
 
 // The program's monitor.
