@@ -70,9 +70,9 @@ public:
 
     BOOL ProcessWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) final {
         T* self = static_cast<T*>(this);
-        if constexpr (requires(T& t) { t.ForwardToLace(message, wParam, lParam); })
+        if constexpr (requires(T & t) { t.ForwardToLace(message, wParam, lParam); })
             self->ForwardToLace(message, wParam, lParam);
-        if constexpr (requires(T& t) { t.ForwardToLock(message, wParam, lParam); })
+        if constexpr (requires(T & t) { t.ForwardToLock(message, wParam, lParam); })
             self->ForwardToLock(message, wParam, lParam);
 
         if (message == WM_CREATE) {
@@ -146,9 +146,9 @@ protected:
                 result = detail::FrameCalcSize(m_hWnd, wParam, lParam);
                 return TRUE;
             case WM_NCHITTEST:
-                result = detail::FrameHitTest(m_hWnd, m_pm, POINT{static_cast<short>(LOWORD(lParam)),
-                                                                   static_cast<short>(HIWORD(lParam))},
-                                              GetNonCaptionClasses());
+                result = detail::FrameHitTest(
+                    m_hWnd, m_pm, POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))},
+                    GetNonCaptionClasses());
                 return TRUE;
             case WM_NCPAINT:
                 result = 0;

@@ -127,10 +127,10 @@ bool CShadowSurface::Push(HWND layered, POINT origin) {
 }
 
 bool CShadowSurface::Render(int width, int height, const ShadowMargins& margins, const ShadowStyle& style) {
-    bool sameShape = width == width_ && height == height_ && margins.left == margins_.left &&
-                     margins.top == margins_.top && margins.right == margins_.right &&
-                     margins.bottom == margins_.bottom && style.colour == style_.colour &&
-                     style.cornerRadius == style_.cornerRadius && style.hole == style_.hole && style.opaque == style_.opaque;
+    bool sameShape =
+        width == width_ && height == height_ && margins.left == margins_.left && margins.top == margins_.top &&
+        margins.right == margins_.right && margins.bottom == margins_.bottom && style.colour == style_.colour &&
+        style.cornerRadius == style_.cornerRadius && style.hole == style_.hole && style.opaque == style_.opaque;
     if (sameShape && bits_) return true;
     uint32_t* pixels = Prepare(width, height);
     if (!pixels) return false;

@@ -80,8 +80,8 @@ HWND CWindowImplRoot::CreateImpl(const wchar_t* className, HWND parent, const RE
     tCreating = this;
     int width = rect.right - rect.left, height = rect.bottom - rect.top;
     if (rect.left == CW_USEDEFAULT) width = height = CW_USEDEFAULT;
-    HWND hwnd = ::CreateWindowExW(exStyle, className, name, style, rect.left, rect.top, width, height, parent,
-                                  menuOrId, ::GetModuleHandleW(nullptr), createParam);
+    HWND hwnd = ::CreateWindowExW(exStyle, className, name, style, rect.left, rect.top, width, height, parent, menuOrId,
+                                  ::GetModuleHandleW(nullptr), createParam);
     if (tCreating == this) tCreating = previous;
     // A window destroyed during its own creation (WM_CREATE returning -1) has already
     // detached itself.

@@ -28,8 +28,8 @@ bool CenterWindowOverOwner(HWND window) {
     RECT anchor = info.rcWork;
     if (overOwner) ::GetWindowRect(owner, &anchor);
     RECT placed = CenteredRect(anchor, SIZE{self.right - self.left, self.bottom - self.top}, info.rcWork);
-    return ::SetWindowPos(window, nullptr, placed.left, placed.top, 0, 0,
-                          SWP_NOACTIVATE | SWP_NOZORDER | SWP_NOSIZE) != FALSE;
+    return ::SetWindowPos(window, nullptr, placed.left, placed.top, 0, 0, SWP_NOACTIVATE | SWP_NOZORDER | SWP_NOSIZE) !=
+           FALSE;
 }
 
 }  // namespace winhush::ui

@@ -18,7 +18,8 @@ namespace {
 
 // Caption 40 high with a label, a button and an option in it; a body row with a button and
 // two grouped options. Sizes are 96-DPI units.
-const wchar_t* kFrameLayout = LR"(<?xml version="1.0" encoding="utf-8"?>
+const wchar_t* kFrameLayout =
+    LR"(<?xml version="1.0" encoding="utf-8"?>
 <Window size="400,300" caption="0,0,0,40" sizebox="4,4,4,4" roundcorner="16,16" mininfo="200,150" maxinfo="0,0">
   <Font name="Microsoft YaHei" size="14" default="true" />
   <VerticalLayout name="lay_root" bkcolor="#FF336699">
@@ -87,17 +88,15 @@ TEST_F(FrameTest, HitTestGivesSizingBordersCaptionAndClientAreas) {
         POINT at;
         LRESULT expected;
     } cases[] = {
-        {{1, 1}, HTTOPLEFT},       {{398, 1}, HTTOPRIGHT},      {{200, 2}, HTTOP},
-        {{1, 298}, HTBOTTOMLEFT},  {{398, 298}, HTBOTTOMRIGHT}, {{200, 297}, HTBOTTOM},
-        {{2, 150}, HTLEFT},        {{397, 150}, HTRIGHT},
-        {{50, 20}, HTCAPTION},     // the label in the caption drags
-        {{120, 20}, HTCLIENT},     // a button in the caption clicks
-        {{160, 20}, HTCLIENT},     // so does an option
-        {{300, 20}, HTCAPTION},    // empty caption space drags too
-        {{50, 60}, HTCLIENT},      // below the caption
+        {{1, 1}, HTTOPLEFT},      {{398, 1}, HTTOPRIGHT},      {{200, 2}, HTTOP},
+        {{1, 298}, HTBOTTOMLEFT}, {{398, 298}, HTBOTTOMRIGHT}, {{200, 297}, HTBOTTOM},
+        {{2, 150}, HTLEFT},       {{397, 150}, HTRIGHT},       {{50, 20}, HTCAPTION},  // the label in the caption drags
+        {{120, 20}, HTCLIENT},                                                         // a button in the caption clicks
+        {{160, 20}, HTCLIENT},                                                         // so does an option
+        {{300, 20}, HTCAPTION},                                                        // empty caption space drags too
+        {{50, 60}, HTCLIENT},                                                          // below the caption
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(HitTestAt(frame, c.at), c.expected) << "at " << c.at.x << "," << c.at.y;
+    for (const auto& c : cases) EXPECT_EQ(HitTestAt(frame, c.at), c.expected) << "at " << c.at.x << "," << c.at.y;
 }
 
 TEST_F(FrameTest, ClickOnACaptionButtonReachesTheButton) {
@@ -145,10 +144,10 @@ TEST_F(FrameTest, HoverFollowsTheMouseAndAPressCapturesIt) {
 TEST_F(FrameTest, RoundCornersCutTheWindowRegion) {
     HRGN region = ::CreateRectRgn(0, 0, 0, 0);
     ASSERT_NE(::GetWindowRgn(frame, region), ERROR);
-    EXPECT_FALSE(::PtInRegion(region, 0, 0));      // the corner is cut away
-    EXPECT_TRUE(::PtInRegion(region, 8, 8));       // inside the 8 px radius
-    EXPECT_TRUE(::PtInRegion(region, 200, 0));     // the top edge itself stays
-    EXPECT_TRUE(::PtInRegion(region, 399, 150));   // as does the right edge
+    EXPECT_FALSE(::PtInRegion(region, 0, 0));     // the corner is cut away
+    EXPECT_TRUE(::PtInRegion(region, 8, 8));      // inside the 8 px radius
+    EXPECT_TRUE(::PtInRegion(region, 200, 0));    // the top edge itself stays
+    EXPECT_TRUE(::PtInRegion(region, 399, 150));  // as does the right edge
     ::DeleteObject(region);
 }
 

@@ -91,8 +91,8 @@ TEST(ShadowImage, OpaqueModeHasOnlyClearOrSolidPixelsShadedTowardsTheWindow) {
     EXPECT_EQ(s.Alpha(0, 62), 0u);      // the faint outer fade is left out entirely
     EXPECT_EQ(s.Alpha(11, 62), 0xFFu);  // next to the window: solid
     EXPECT_LT(grey(11, 62), grey(8, 62));
-    EXPECT_LT(grey(11, 62), 0xF5);      // darker than the light backdrop it imitates
-    EXPECT_EQ(s.Alpha(112, 62), 0u);    // still no shadow under the window
+    EXPECT_LT(grey(11, 62), 0xF5);    // darker than the light backdrop it imitates
+    EXPECT_EQ(s.Alpha(112, 62), 0u);  // still no shadow under the window
 }
 
 namespace {
@@ -147,9 +147,9 @@ TEST(ShadowSurface, DarkensTheScreenAroundTheWindowAndNotUnderIt) {
     EXPECT_EQ(placed.left, 376);
     EXPECT_EQ(placed.right - placed.left, 248);
     int white = Brightness(ScreenPixel(350, 350));
-    int nearEdge = Brightness(ScreenPixel(396, 350));   // 4 px left of the window
-    int outside = Brightness(ScreenPixel(373, 350));    // just outside the shadow's rectangle
-    int inside = Brightness(ScreenPixel(500, 350));     // under the window itself: the hole
+    int nearEdge = Brightness(ScreenPixel(396, 350));  // 4 px left of the window
+    int outside = Brightness(ScreenPixel(373, 350));   // just outside the shadow's rectangle
+    int inside = Brightness(ScreenPixel(500, 350));    // under the window itself: the hole
     EXPECT_GT(white, 700);
     EXPECT_LT(nearEdge, white - 60) << "no visible shadow next to the window";
     // (Wine without a compositor shows per-pixel alpha as a cut-out shape, so the fade

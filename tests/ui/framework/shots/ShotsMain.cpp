@@ -94,8 +94,8 @@ std::vector<std::wstring> WindowLayouts(const std::wstring& folder) {
     do {
         std::wstring name = found.cFileName;
         if (name == L"dlg_lace.xml" || name == L"lockwnd.xml") continue;
-        HANDLE file = ::CreateFileW((folder + name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                    nullptr);
+        HANDLE file =
+            ::CreateFileW((folder + name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE) continue;
         char head[4096] = {};
         DWORD read = 0;
@@ -139,7 +139,8 @@ int Shoot(const std::wstring& layout, const std::wstring& outDir, bool locked) {
     HWND owner = nullptr;
     if (locked) {
         // A plain host standing in for the main window, locked while the box is up.
-        host.layout = LR"(<Window size="720,480" roundcorner="16,16"><Font name="Microsoft YaHei" size="14" default="true" />
+        host.layout =
+            LR"(<Window size="720,480" roundcorner="16,16"><Font name="Microsoft YaHei" size="14" default="true" />
             <VerticalLayout bkcolor="#FFF5F7FA"><HorizontalLayout height="48" bkcolor="#FFFFFFFF" inset="24,0,0,0">
             <Label text="Zelvane-弹窗拦截" textcolor="#FF1F2329" /></HorizontalLayout><Control /></VerticalLayout></Window>)";
         if (!host.Create(nullptr, RECT{280, 150, 1000, 630}, nullptr, kMainWindowStyle, WS_EX_APPWINDOW)) return 1;
