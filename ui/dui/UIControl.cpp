@@ -11,7 +11,7 @@ CControlUI::CControlUI() = default;
 
 CControlUI::~CControlUI() {
     OnDestroy(this);
-    if (manager_) manager_->ReapObjects(this);
+    if (manager_) manager_->ForgetControl(this);
 }
 
 CDuiString CControlUI::GetName() const { return name_; }

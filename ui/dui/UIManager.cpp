@@ -439,6 +439,12 @@ void CPaintManagerUI::ReapObjects(CControlUI* pControl) {
         if (notify.pSender == pControl) notify.pSender = nullptr;
     }
     postPaint_.erase(std::remove(postPaint_.begin(), postPaint_.end(), pControl), postPaint_.end());
+}
+
+void CPaintManagerUI::ForgetControl(CControlUI* pControl) {
+    ReapObjects(pControl);
+    // Reaping the root (as windows do on WM_DESTROY) keeps it owned by the manager; only
+    // a root that is really being deleted is let go of here.
     if (pControl == root_) root_ = nullptr;
 }
 
@@ -947,6 +953,13 @@ void CPaintManagerUI::PaintLayered() {
         HGDIOBJ old = ::SelectObject(memDc, bitmap);
         RECT rcAll = {0, 0, width, height};
         PaintTo(memDc, rcAll);
+        // GDI text and lines leave the alpha byte at 0. A premultiplied pixel with alpha 0
+        // must be black, so any colour there was drawn by GDI and is meant opaque.
+        ::GdiFlush();
+        auto* pixels = static_cast<DWORD*>(bits);
+        for (int i = 0; i < width * height; ++i) {
+            if ((pixels[i] & 0xFF000000) == 0 && (pixels[i] & 0x00FFFFFF) != 0) pixels[i] |= 0xFF000000;
+        }
         POINT ptSrc = {0, 0}, ptDst = {rcWindow.left, rcWindow.top};
         SIZE size = {width, height};
         BLENDFUNCTION blend = {AC_SRC_OVER, 0, static_cast<BYTE>(opacity_), AC_SRC_ALPHA};

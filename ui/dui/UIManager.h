@@ -222,6 +222,8 @@ private:
     static CControlUI* CALLBACK FindControlFromName(CControlUI* pThis, LPVOID pData);
     static CControlUI* CALLBACK FindControlFromClass(CControlUI* pThis, LPVOID pData);
 
+    // Called by a control being deleted: ReapObjects, and the root pointer too.
+    void ForgetControl(CControlUI* pControl);
     void RebuildFont(TFontInfo* info);
     void ApplyDpiToWindowData();
     void PaintWindow();

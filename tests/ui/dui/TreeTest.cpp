@@ -38,6 +38,24 @@ TEST(Tree, ReapingForgetsTheControlEverywhere) {
     EXPECT_EQ(parent->GetCount(), 0);
 }
 
+TEST(Tree, ReapingTheRootAtWindowDestructionStillLetsTheManagerDeleteTheTree) {
+    // Regression: reaping the root used to drop the manager's pointer to it, leaking the
+    // whole tree of every closed window.
+    bool destroyed = false;
+    {
+        CPaintManagerUI manager;
+        CControlUI* root = Attach(manager, L"<Window><VerticalLayout><Button name=\"b\"/></VerticalLayout></Window>");
+        ASSERT_NE(root, nullptr);
+        manager.FindControl(L"b")->OnDestroy += [&](void*) {
+            destroyed = true;
+            return true;
+        };
+        manager.ReapObjects(manager.GetRoot());
+        EXPECT_EQ(manager.GetRoot(), root);
+    }
+    EXPECT_TRUE(destroyed);
+}
+
 TEST(Tree, HidingAContainerHidesItsChildrenWithoutTouchingTheirOwnFlag) {
     CPaintManagerUI manager;
     ASSERT_NE(Attach(manager, L"<Window><VerticalLayout name=\"outer\"><VerticalLayout name=\"inner\">"
