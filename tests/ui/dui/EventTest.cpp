@@ -112,6 +112,17 @@ TEST(Events, AButtonClicksOnlyWhenReleasedOverItselfAndFollowsTheCapturedMouse) 
     EXPECT_FALSE(button->GetButtonState() & UISTATE_HOT);
 }
 
+TEST(Events, DraggingOffTheWindowWhileCapturedEndsTheHoverState) {
+    TestHost host;
+    ASSERT_NE(host.Load(kOptionsLayout), nullptr);
+    auto* button = static_cast<CButtonUI*>(host.Find(L"btn_one"));
+    host.MouseDown(Centre(button));
+    host.MouseMove({-50, -50});  // dragged off the window while captured
+    host.MouseUp({-50, -50});
+    EXPECT_FALSE(button->GetButtonState() & UISTATE_HOT);
+    EXPECT_EQ(host.manager().GetHoverControl(), nullptr);
+}
+
 TEST(Events, DisabledControlsAreHitButDoNotReact) {
     TestHost host;
     ASSERT_NE(host.Load(kOptionsLayout), nullptr);
