@@ -17,31 +17,14 @@ namespace winhush::rules {
 
 namespace {
 
-struct InstSoftwareCopy {
+// Tags this run has written already: later sightings stay new but need no registry trip.
+struct AnnouncedTags {
     std::mutex mutex;
-    std::wstring text;
-    // Tags this run has written already: later sightings stay new but need no registry trip.
-    std::set<std::wstring> announced;
+    std::set<std::wstring> tags;
 };
-InstSoftwareCopy& KeptInstSoftware() {
-    static InstSoftwareCopy copy;
-    return copy;
-}
-
-// The stored value as it is now, whatever its type; "." when missing.
-std::wstring ReadInstSoftwareNow(HKEY key) {
-    if (!key) return settings::kDefaultInstSoftware;
-    DWORD bytes = 0;
-    if (::RegQueryValueExW(key, settings::kInstSoftware, nullptr, nullptr, nullptr, &bytes) != ERROR_SUCCESS)
-        return settings::kDefaultInstSoftware;
-    std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
-    DWORD got = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    if (::RegQueryValueExW(key, settings::kInstSoftware, nullptr, nullptr, reinterpret_cast<BYTE*>(text.data()),
-                           &got) != ERROR_SUCCESS)
-        return settings::kDefaultInstSoftware;
-    text.resize(got / sizeof(wchar_t));
-    while (!text.empty() && text.back() == L'\0') text.pop_back();
-    return text;
+AnnouncedTags& Announced() {
+    static AnnouncedTags announced;
+    return announced;
 }
 
 bool StopRequested(CAutoCheck* owner) {
@@ -61,38 +44,23 @@ int32_t PositionFromName(std::string_view pos) {
 
 bool IsNewProgram(const std::wstring& nameReg) {
     const std::wstring tag = L"[" + nameReg + L"]";
-    InstSoftwareCopy& kept = KeptInstSoftware();
-    std::lock_guard lock(kept.mutex);
-    if (kept.text.empty()) {
-        UniqueHKey key = settings::OpenSettingsKey(false);
-        kept.text = ReadInstSoftwareNow(key.get());
-    }
-    if (kept.text.find(tag) != std::wstring::npos) return false;
-    if (kept.announced.count(tag)) return true;
+    if (settings::ReadInstSoftware().find(tag) != std::wstring::npos) return false;
+    AnnouncedTags& announced = Announced();
+    std::lock_guard lock(announced.mutex);
+    if (announced.tags.count(tag)) return true;
 
-    // Announce it in the registry, but keep the copy as it was: within this run the program
-    // stays new, so every load of this run offers it the same way.
+    // Announce it in the registry; the kept text stays as it was, so within this run the
+    // program stays new and every load of this run offers it the same way.
     UniqueHKey key = settings::OpenSettingsKey(true);
-    if (key) {
-        std::wstring current = ReadInstSoftwareNow(key.get());
-        if (current.find(tag) == std::wstring::npos) {
-            std::wstring updated = current + tag;
-            if (::RegSetValueExW(key.get(), settings::kInstSoftware, 0, REG_MULTI_SZ,
-                                 reinterpret_cast<const BYTE*>(updated.data()),
-                                 static_cast<DWORD>(updated.size() * sizeof(wchar_t))) == ERROR_SUCCESS)
-                kept.announced.insert(tag);
-        } else {
-            kept.announced.insert(tag);
-        }
-    }
+    if (settings::AppendInstSoftware(key.get(), nameReg)) announced.tags.insert(tag);
     return true;
 }
 
 void ResetNewProgramCache() {
-    InstSoftwareCopy& kept = KeptInstSoftware();
-    std::lock_guard lock(kept.mutex);
-    kept.text.clear();
-    kept.announced.clear();
+    settings::ResetInstSoftwareCache();
+    AnnouncedTags& announced = Announced();
+    std::lock_guard lock(announced.mutex);
+    announced.tags.clear();
 }
 
 int LoadPopupRulesFrom(json_t* inRule, CAutoCheck* owner, std::vector<PopupRule>& rules) {

@@ -156,19 +156,23 @@ std::wstring ReadInstSoftware(HKEY key) {
     return *cache;
 }
 
-bool AppendInstSoftware(HKEY key, const std::wstring& name) {
-    std::lock_guard lock(InstSoftwareMutex());
-    auto& cache = InstSoftwareCache();
-    if (!cache) cache = ReadInstSoftwareFromRegistry(key);
-    std::wstring entry = L"[" + name + L"]";
-    if (cache->find(entry) != std::wstring::npos) return false;
-    std::wstring updated = *cache + entry;
-    if (key) {
-        ::RegSetValueExW(key, kInstSoftware, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(updated.data()),
-                         static_cast<DWORD>(updated.size() * sizeof(wchar_t)));
+std::wstring ReadInstSoftware() {
+    {
+        std::lock_guard lock(InstSoftwareMutex());
+        if (InstSoftwareCache()) return *InstSoftwareCache();
     }
-    *cache = std::move(updated);
-    return true;
+    UniqueHKey key = OpenSettingsKey(false);
+    return ReadInstSoftware(key.get());
+}
+
+bool AppendInstSoftware(HKEY key, const std::wstring& name) {
+    if (!key) return false;
+    std::wstring entry = L"[" + name + L"]";
+    std::wstring current = ReadInstSoftwareFromRegistry(key);
+    if (current.find(entry) != std::wstring::npos) return true;
+    std::wstring updated = current + entry;
+    return ::RegSetValueExW(key, kInstSoftware, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(updated.data()),
+                            static_cast<DWORD>(updated.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
 void ResetInstSoftwareCache() {

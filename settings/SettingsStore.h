@@ -58,11 +58,15 @@ void WriteHotkey(HKEY key, const wchar_t* valueName, int k1, int k2, int k3);
 
 void WriteDword(HKEY key, const wchar_t* valueName, DWORD value);
 
-// The announced-programs text; the first text read is kept for the rest of the run.
+// The announced-programs text. The first text read is kept for the rest of the run and
+// appends do not refresh it: a program first announced in this run stays "new" for all of
+// the run. The overload without a key opens the settings key only when nothing is kept.
 std::wstring ReadInstSoftware(HKEY key);
-// Adds "[name]" unless the text holds it already. Returns true when it was added.
+std::wstring ReadInstSoftware();
+// Adds "[name]" to the value as stored now (not to the kept copy) unless it holds it
+// already. True when the stored value holds the entry afterwards.
 bool AppendInstSoftware(HKEY key, const std::wstring& name);
-// Forgets the kept text (tests start each case from the registry).
+// Forgets the kept text (a new run, or a test starting from the registry).
 void ResetInstSoftwareCache();
 
 // The auto-start task lives elsewhere; the "AutoRun" reader asks it through these hooks.

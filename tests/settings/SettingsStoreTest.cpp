@@ -161,9 +161,9 @@ TEST_F(SettingsStore, InstSoftwareAppendsEachNameOnceAsMultiString) {
     UniqueHKey key = OpenSettingsKey(true);
     EXPECT_EQ(ReadInstSoftware(key.get()), L".");
     EXPECT_TRUE(AppendInstSoftware(key.get(), L"foo"));
-    EXPECT_FALSE(AppendInstSoftware(key.get(), L"foo"));
+    EXPECT_TRUE(AppendInstSoftware(key.get(), L"foo"));
     EXPECT_TRUE(AppendInstSoftware(key.get(), L"bar"));
-    EXPECT_EQ(ReadInstSoftware(key.get()), L".[foo][bar]");
+    EXPECT_EQ(t::RegGetString(HKEY_LOCAL_MACHINE, kKey, kInstSoftware), L".[foo][bar]");
 
     // Written without terminating NULs: twice the character count. The registry may add
     // one NUL of its own because the text in memory is followed by one.
@@ -175,10 +175,18 @@ TEST_F(SettingsStore, InstSoftwareAppendsEachNameOnceAsMultiString) {
     EXPECT_EQ(type, static_cast<DWORD>(REG_MULTI_SZ));
     EXPECT_TRUE(bytes == 11u * sizeof(wchar_t) || bytes == 12u * sizeof(wchar_t)) << bytes;
 
-    // A later run starts from the stored text.
+    // The text read first stays for the whole run, so programs announced in it stay new...
+    EXPECT_EQ(ReadInstSoftware(key.get()), L".");
+    EXPECT_EQ(ReadInstSoftware(), L".");
+    // ...and the next run starts from the stored text.
     ResetInstSoftwareCache();
-    EXPECT_EQ(ReadInstSoftware(key.get()), L".[foo][bar]");
-    EXPECT_FALSE(AppendInstSoftware(key.get(), L"bar"));
+    EXPECT_EQ(ReadInstSoftware(), L".[foo][bar]");
+
+    // Appends go to the stored value, also when another writer changed it meanwhile.
+    t::RegSetString(HKEY_LOCAL_MACHINE, kKey, kInstSoftware, L".[other]", REG_MULTI_SZ);
+    EXPECT_TRUE(AppendInstSoftware(key.get(), L"baz"));
+    EXPECT_EQ(t::RegGetString(HKEY_LOCAL_MACHINE, kKey, kInstSoftware), L".[other][baz]");
+    EXPECT_FALSE(AppendInstSoftware(nullptr, L"baz"));
 }
 
 TEST_F(SettingsStore, AutoRunReaderBringsTheTaskInLine) {

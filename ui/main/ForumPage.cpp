@@ -1,8 +1,9 @@
 #include "ui/main/ForumPage.h"
 
+#include <windows.h>
+
 #include <shellapi.h>
 #include <shlobj.h>
-#include <windows.h>
 
 namespace winhush::ui {
 

@@ -9,8 +9,9 @@
 // CTrayIconImpl<CMainDlg> and supplies the modal-lock test and the tray menu.
 #pragma once
 
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <string>
 

@@ -3,8 +3,9 @@
 // (NIM_MODIFY succeeds only for an icon it knows, and the icon's pixels on screen), not
 // only through the object's own flags.
 #include <gtest/gtest.h>
-#include <shellapi.h>
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <string>
 #include <vector>
