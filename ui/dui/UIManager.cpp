@@ -1098,9 +1098,6 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
             eventClick_ = nullptr;
         }
         SetFocus(nullptr);
-        // Give the activation back to the owner before the window goes away.
-        HWND owner = ::GetWindow(hwnd_, GW_OWNER);
-        if (owner && ::GetForegroundWindow() == hwnd_ && ::IsWindowEnabled(owner)) ::SetFocus(owner);
         return false;
     }
     case WM_ERASEBKGND:
