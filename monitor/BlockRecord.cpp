@@ -193,11 +193,17 @@ bool SaveRecordFile(const std::wstring& path, const std::vector<BlockRecord>& re
         ::DeleteFileW(temporary.c_str());
         return false;
     }
-    if (!::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        ::DeleteFileW(temporary.c_str());
-        return false;
+    // A file that someone else has open (a viewer, a virus scanner) cannot be replaced for
+    // that moment; such readers let go within milliseconds.
+    for (int attempt = 0;; ++attempt) {
+        if (::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        DWORD error = ::GetLastError();
+        if (attempt >= 20 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) break;
+        ::Sleep(5);
     }
-    return true;
+    ::DeleteFileW(temporary.c_str());
+    return false;
 }
 
 }  // namespace winhush::monitor

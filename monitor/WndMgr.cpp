@@ -324,6 +324,9 @@ void CWndMgr::HandleWindow(HWND hwnd) {
     DeleteFileIfPresent(c.imagePath);
     c.hash = s.hash;
     c.timeRecord = s.timeRecord;
+    // Only this handle has the new identity. Other handles still showing the old one would
+    // otherwise find the record through the shared handle and pull it back on every pass.
+    c.window.hwnds.clear();
     c.window.Add(hwnd);
     s.window.CopyHandlesFrom(c.window);
     c.window = s.window;

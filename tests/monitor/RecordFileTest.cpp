@@ -176,6 +176,26 @@ TEST(RecordFile, AFailedWriteLeavesThePreviousFileWhole) {
     RemoveDirectoryW((dir / L"WndMgrInfo.log.tmp").c_str());
 }
 
+// Regression: a reader holding the file open for a moment made the replacing move fail,
+// and the change never reached the file.
+TEST(RecordFile, ReplacesAFileThatAReaderHoldsOpenBriefly) {
+    ScopedTempDir dir;
+    std::wstring path = dir / L"WndMgrInfo.log";
+    ASSERT_TRUE(SaveRecordFile(path, {}, false));
+    HANDLE reader = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    HANDLE closer = CreateThread(
+        nullptr, 0, [](LPVOID handle) -> DWORD { Sleep(30); return CloseHandle(handle); }, reader, 0, nullptr);
+    ASSERT_NE(closer, nullptr);
+    EXPECT_TRUE(SaveRecordFile(path, {SampleRecord()}, false));
+    WaitForSingleObject(closer, 5000);
+    CloseHandle(closer);
+    std::vector<BlockRecord> loaded;
+    LoadRecordFile(path, loaded);
+    EXPECT_EQ(loaded.size(), 1u);
+}
+
 TEST(RecordFile, NonAsciiDataDirectoryReadsTheFileItWrites) {
     ScopedTempDir dir;
     std::wstring data = dir / L"用户张三\\";
