@@ -1,0 +1,175 @@
+#include "ControlsTestSupport.h"
+
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include "TestSupport.h"
+
+namespace winhush::ui::test {
+
+using namespace winhush::dui;
+
+namespace {
+constexpr const wchar_t* kHostClass = L"WinhushControlsTestHost";
+
+void RegisterHostClass(WNDPROC proc) {
+    static bool done = false;
+    if (done) return;
+    WNDCLASSEXW wc = {sizeof(wc)};
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = kHostClass;
+    ::RegisterClassExW(&wc);
+    done = true;
+}
+
+LPARAM At(POINT pt) { return MAKELPARAM(pt.x, pt.y); }
+}  // namespace
+
+ControlHost::ControlHost(int width, int height) {
+    RegisterHostClass(WndProc);
+    hwnd_ = ::CreateWindowExW(WS_EX_TOOLWINDOW, kHostClass, L"controls test", WS_POPUP | WS_CLIPCHILDREN, 40, 40,
+                              width, height, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
+    manager_.Init(hwnd_);
+    ::ShowWindow(hwnd_, SW_SHOWNORMAL);
+    ::SetForegroundWindow(hwnd_);
+}
+
+ControlHost::~ControlHost() {
+    if (manager_.GetRoot()) manager_.ReapObjects(manager_.GetRoot());
+    ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+    ::DestroyWindow(hwnd_);
+}
+
+LRESULT CALLBACK ControlHost::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* host = reinterpret_cast<ControlHost*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (host && host->manager_.GetPaintWindow() == hwnd) {
+        LRESULT result = 0;
+        if (host->manager_.MessageHandler(msg, wParam, lParam, result)) return result;
+    }
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+CControlUI* ControlHost::Load(const std::wstring& xml) {
+    CDialogBuilder builder;
+    CControlUI* root = builder.Create(xml.c_str(), nullptr, &factory_, &manager_, nullptr);
+    if (!root) return nullptr;
+    manager_.AttachDialog(root);
+    manager_.AddNotifier(this);
+    Paint();
+    return root;
+}
+
+void ControlHost::Paint() {
+    ::InvalidateRect(hwnd_, nullptr, FALSE);
+    ::UpdateWindow(hwnd_);
+    manager_.UpdateLayout();
+}
+
+void ControlHost::Notify(TNotifyUI& msg) {
+    notes.push_back({msg.sType, msg.pSender ? std::wstring(msg.pSender->GetName()) : L"", msg.wParam, msg.lParam});
+    if (onNotify) onNotify(msg);
+}
+
+std::vector<Note> ControlHost::NotesOf(const std::wstring& type) const {
+    std::vector<Note> out;
+    for (const auto& note : notes) {
+        if (note.type == type) out.push_back(note);
+    }
+    return out;
+}
+
+void ControlHost::MouseMove(POINT pt) { ::SendMessageW(hwnd_, WM_MOUSEMOVE, 0, At(pt)); }
+
+void ControlHost::Click(POINT pt) {
+    MouseMove(pt);
+    ::SendMessageW(hwnd_, WM_LBUTTONDOWN, MK_LBUTTON, At(pt));
+    ::SendMessageW(hwnd_, WM_LBUTTONUP, 0, At(pt));
+}
+
+void ControlHost::Wheel(POINT pt, bool up) {
+    MouseMove(pt);
+    POINT screen = pt;
+    ::ClientToScreen(hwnd_, &screen);
+    ::SendMessageW(hwnd_, WM_MOUSEWHEEL, MAKEWPARAM(0, up ? WHEEL_DELTA : -WHEEL_DELTA), MAKELPARAM(screen.x, screen.y));
+}
+
+void ControlHost::Key(UINT vk) {
+    ::SendMessageW(hwnd_, WM_KEYDOWN, vk, 0);
+    ::SendMessageW(hwnd_, WM_KEYUP, vk, 0);
+}
+
+POINT Centre(CControlUI* control) {
+    const RECT& rc = control->GetPos();
+    return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+}
+
+void UseTestLayouts() {
+    std::wstring dir = winhush::test::HostPathToWindows(WINHUSH_CONTROLS_TEST_LAYOUTS);
+    CPaintManagerUI::SetResourcePath(dir.c_str());
+}
+
+Canvas::Canvas(int width, int height, COLORREF fill) : width_(width), height_(height) {
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
+    void* bits = nullptr;
+    bitmap_ = ::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bits_ = static_cast<DWORD*>(bits);
+    dc_ = ::CreateCompatibleDC(nullptr);
+    old_ = ::SelectObject(dc_, bitmap_);
+    DWORD value = (GetRValue(fill) << 16) | (GetGValue(fill) << 8) | GetBValue(fill);
+    for (int i = 0; i < width * height; ++i) bits_[i] = value;
+}
+
+Canvas::~Canvas() {
+    ::SelectObject(dc_, old_);
+    ::DeleteDC(dc_);
+    ::DeleteObject(bitmap_);
+}
+
+DWORD Canvas::At(int x, int y) const {
+    ::GdiFlush();
+    return bits_[y * width_ + x] & 0x00FFFFFF;
+}
+
+void Canvas::PaintFrom(CPaintManagerUI& manager) {
+    RECT all = {0, 0, width_, height_};
+    manager.PaintTo(dc_, all);
+    ::GdiFlush();
+}
+
+bool WriteStrip(const std::wstring& path, int frameWidth, int height, const std::vector<DWORD>& colours) {
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    Gdiplus::GdiplusStartup(&token, &input, nullptr);
+    bool ok = false;
+    {
+        int width = frameWidth * static_cast<int>(colours.size());
+        Gdiplus::Bitmap bitmap(width, height, PixelFormat32bppARGB);
+        for (int x = 0; x < width; ++x) {
+            for (int y = 0; y < height; ++y) bitmap.SetPixel(x, y, Gdiplus::Color(colours[x / frameWidth]));
+        }
+        UINT count = 0, size = 0;
+        Gdiplus::GetImageEncodersSize(&count, &size);
+        std::vector<BYTE> buffer(size);
+        auto* encoders = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+        Gdiplus::GetImageEncoders(count, size, encoders);
+        for (UINT i = 0; i < count; ++i) {
+            if (wcscmp(encoders[i].MimeType, L"image/png") == 0) {
+                ok = bitmap.Save(path.c_str(), &encoders[i].Clsid, nullptr) == Gdiplus::Ok;
+                break;
+            }
+        }
+    }
+    Gdiplus::GdiplusShutdown(token);
+    return ok;
+}
+
+}  // namespace winhush::ui::test
