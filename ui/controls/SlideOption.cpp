@@ -1,7 +1,7 @@
 #include "ui/controls/SlideOption.h"
 
-#include <objidl.h>
 #include <gdiplus.h>
+#include <objidl.h>
 
 #include <algorithm>
 

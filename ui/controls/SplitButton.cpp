@@ -113,18 +113,20 @@ void CSplitButton::DoEvent(TEventUI& event) {
     }
     if (event.Type == UIEVENT_KEYDOWN) {
         switch (event.chKey) {
-        case VK_UP:
-        case VK_DOWN:
-        case VK_PRIOR:
-        case VK_NEXT:
-        case VK_HOME:
-        case VK_END: return;
-        case VK_SPACE:
-        case VK_RETURN:
-            // Pressed like a button: open the actions.
-            if (IsKeyboardEnabled() && IsEnabled()) Activate();
-            return;
-        default: break;
+            case VK_UP:
+            case VK_DOWN:
+            case VK_PRIOR:
+            case VK_NEXT:
+            case VK_HOME:
+            case VK_END:
+                return;
+            case VK_SPACE:
+            case VK_RETURN:
+                // Pressed like a button: open the actions.
+                if (IsKeyboardEnabled() && IsEnabled()) Activate();
+                return;
+            default:
+                break;
         }
     }
     CComboUI::DoEvent(event);

@@ -34,8 +34,8 @@ bool ApplyItemAttribute(TListInfoUI& info, const std::wstring& name, LPCTSTR val
         if (Contains(v, L"center")) info.uTextStyle = (info.uTextStyle & ~(DT_LEFT | DT_RIGHT)) | DT_CENTER;
         if (Contains(v, L"right")) info.uTextStyle = (info.uTextStyle & ~(DT_LEFT | DT_CENTER)) | DT_RIGHT;
     } else if (name == L"itemendellipsis") {
-        info.uTextStyle = detail::ParseBool(value) ? (info.uTextStyle | DT_END_ELLIPSIS)
-                                                   : (info.uTextStyle & ~DT_END_ELLIPSIS);
+        info.uTextStyle =
+            detail::ParseBool(value) ? (info.uTextStyle | DT_END_ELLIPSIS) : (info.uTextStyle & ~DT_END_ELLIPSIS);
     } else if (name == L"itemtextpadding") {
         if (detail::ParseRect(value, rc)) info.rcTextPadding = rc;
     } else if (name == L"itemtextcolor") {
@@ -86,6 +86,8 @@ bool ApplyItemAttribute(TListInfoUI& info, const std::wstring& name, LPCTSTR val
 
 CVListBodyUI::CVListBodyUI(CVListUI* listOwner) : owner(listOwner) {}
 
+CVListBodyUI::~CVListBodyUI() { delete spareRow_; }
+
 LPCTSTR CVListBodyUI::GetClass() const { return L"VirtualListBodyUI"; }
 
 LPVOID CVListBodyUI::GetInterface(LPCTSTR name) {
@@ -103,6 +105,8 @@ CControlUI* CVListBodyUI::FindRow(int index) const {
 }
 
 void CVListBodyUI::ClearPool() {
+    delete spareRow_;
+    spareRow_ = nullptr;
     CContainerUI::RemoveAll();
     topIndex = 0;
 }
@@ -110,7 +114,8 @@ void CVListBodyUI::ClearPool() {
 SIZE CVListBodyUI::GetRowSize() {
     CControlUI* row = GetChildAt(0);
     if (!row) {
-        row = owner->CreateRow();
+        row = spareRow_ ? spareRow_ : owner->CreateRow();
+        spareRow_ = nullptr;
         if (!row) return {0, 0};
         if (!CContainerUI::AddAt(row, 0)) {
             delete row;
@@ -207,9 +212,20 @@ bool CVListBodyUI::ProcessScrollBars(const RECT& inner, int cxRequired, int cyRe
 void CVListBodyUI::ResizePool(int wanted) {
     // Rows are added and dropped at the end only, so the rows that stay keep their state
     // (a running switch animation, hover) while the pool follows the height.
-    while (GetChildCount() > wanted) CContainerUI::RemoveAt(GetChildCount() - 1);
+    while (GetChildCount() > wanted) {
+        if (!spareRow_) {
+            spareRow_ = GetChildAt(GetChildCount() - 1);
+            bool autoDestroy = autoDestroy_;
+            autoDestroy_ = false;
+            CContainerUI::RemoveAt(GetChildCount() - 1);
+            autoDestroy_ = autoDestroy;
+        } else {
+            CContainerUI::RemoveAt(GetChildCount() - 1);
+        }
+    }
     while (GetChildCount() < wanted) {
-        CControlUI* row = owner->CreateRow();
+        CControlUI* row = spareRow_ ? spareRow_ : owner->CreateRow();
+        spareRow_ = nullptr;
         if (!row) break;
         if (!CContainerUI::AddAt(row, GetChildCount())) {
             delete row;
@@ -278,9 +294,8 @@ void CVListBodyUI::SetPos(RECT rc, bool needInvalidate) {
     if (itemCount >= 1 && innerHeight > 0) {
         // Enough rows to cover the height from wherever the first one starts: a row cut
         // at the top needs one more at the bottom.
-        int offset = (verticalScrollBar_ && verticalScrollBar_->IsVisible())
-                         ? verticalScrollBar_->GetScrollPos() % row.cy
-                         : 0;
+        int offset =
+            (verticalScrollBar_ && verticalScrollBar_->IsVisible()) ? verticalScrollBar_->GetScrollPos() % row.cy : 0;
         int cover = (innerHeight + offset + row.cy - 1) / row.cy;
         wanted = std::min(cover, itemCount);
     }
@@ -501,37 +516,44 @@ void CVListUI::DoEvent(TEventUI& event) {
         return;
     }
     switch (event.Type) {
-    case UIEVENT_SETFOCUS:
-        focused = focused_ = true;
-        Invalidate();
-        return;
-    case UIEVENT_KILLFOCUS:
-        focused = focused_ = false;
-        Invalidate();
-        return;
-    case UIEVENT_KEYDOWN:
-        if (IsKeyboardEnabled() && IsEnabled()) {
-            switch (event.chKey) {
-            case VK_PRIOR: PageUp(); return;
-            case VK_NEXT: PageDown(); return;
-            // No keyboard selection in a virtual list: the keys are taken, nothing moves.
-            case VK_RETURN:
-            case VK_END:
-            case VK_HOME:
-            case VK_UP:
-            case VK_DOWN: return;
-            default: break;
+        case UIEVENT_SETFOCUS:
+            focused = focused_ = true;
+            Invalidate();
+            return;
+        case UIEVENT_KILLFOCUS:
+            focused = focused_ = false;
+            Invalidate();
+            return;
+        case UIEVENT_KEYDOWN:
+            if (IsKeyboardEnabled() && IsEnabled()) {
+                switch (event.chKey) {
+                    case VK_PRIOR:
+                        PageUp();
+                        return;
+                    case VK_NEXT:
+                        PageDown();
+                        return;
+                    // No keyboard selection in a virtual list: the keys are taken, nothing moves.
+                    case VK_RETURN:
+                    case VK_END:
+                    case VK_HOME:
+                    case VK_UP:
+                    case VK_DOWN:
+                        return;
+                    default:
+                        break;
+                }
             }
-        }
-        break;
-    case UIEVENT_SCROLLWHEEL:
-        if (LOWORD(event.wParam) == SB_LINEUP) {
-            LineUp();
-        } else {
-            LineDown();
-        }
-        return;
-    default: break;
+            break;
+        case UIEVENT_SCROLLWHEEL:
+            if (LOWORD(event.wParam) == SB_LINEUP) {
+                LineUp();
+            } else {
+                LineDown();
+            }
+            return;
+        default:
+            break;
     }
     CVerticalLayoutUI::DoEvent(event);
 }

@@ -49,6 +49,7 @@ class CVListUI;
 class CVListBodyUI : public dui::CVerticalLayoutUI {
 public:
     explicit CVListBodyUI(CVListUI* owner);
+    ~CVListBodyUI() override;
 
     LPCTSTR GetClass() const override;
     LPVOID GetInterface(LPCTSTR name) override;
@@ -80,6 +81,9 @@ private:
     int ContentWidth(const RECT& inner, SIZE row) const;
 
     CVListUI* owner;
+    // The row that covers the bottom while the first row is cut at the top, kept out of the
+    // pool in between so that scrolling never builds rows from the template.
+    dui::CControlUI* spareRow_ = nullptr;
     int topIndex = 0;
     int fullRows = 0;
     int itemCount = 0;

@@ -1,7 +1,7 @@
 #include "ControlsTestSupport.h"
 
-#include <objidl.h>
 #include <gdiplus.h>
+#include <objidl.h>
 
 #include "TestSupport.h"
 
@@ -31,8 +31,8 @@ LPARAM At(POINT pt) { return MAKELPARAM(pt.x, pt.y); }
 
 ControlHost::ControlHost(int width, int height) {
     RegisterHostClass(WndProc);
-    hwnd_ = ::CreateWindowExW(WS_EX_TOOLWINDOW, kHostClass, L"controls test", WS_POPUP | WS_CLIPCHILDREN, 40, 40,
-                              width, height, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
+    hwnd_ = ::CreateWindowExW(WS_EX_TOOLWINDOW, kHostClass, L"controls test", WS_POPUP | WS_CLIPCHILDREN, 40, 40, width,
+                              height, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
     manager_.Init(hwnd_);
     ::ShowWindow(hwnd_, SW_SHOWNORMAL);
     ::SetForegroundWindow(hwnd_);
@@ -98,7 +98,8 @@ void ControlHost::Wheel(POINT pt, bool up) {
     MouseMove(pt);
     POINT screen = pt;
     ::ClientToScreen(hwnd_, &screen);
-    ::SendMessageW(hwnd_, WM_MOUSEWHEEL, MAKEWPARAM(0, up ? WHEEL_DELTA : -WHEEL_DELTA), MAKELPARAM(screen.x, screen.y));
+    ::SendMessageW(hwnd_, WM_MOUSEWHEEL, MAKEWPARAM(0, up ? WHEEL_DELTA : -WHEEL_DELTA),
+                   MAKELPARAM(screen.x, screen.y));
 }
 
 void ControlHost::Key(UINT vk) {

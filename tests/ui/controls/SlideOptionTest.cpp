@@ -61,14 +61,14 @@ TEST_F(SlideOptionTest, RestsOnTheFirstFrameWhenOnAndOnTheSecondToLastWhenOff) {
 TEST_F(SlideOptionTest, FadesTheCaptionOutAndTheOtherStatesCaptionIn) {
     ControlHost host;
     ASSERT_NE(host.Load(Layout(L"selected=\"true\" text0=\"off\" text1=\"on\" textpadding0=\"1,2,3,4\" "
-                                L"textpadding1=\"5,6,7,8\" framekey=\"3\"")),
+                               L"textpadding1=\"5,6,7,8\" framekey=\"3\"")),
               nullptr);
     auto* option = host.FindAs<CSlideOption>(L"opt_switch");
     struct Step {
         int alpha;
         const wchar_t* caption;
     };
-    const Step expected[10] = {{255, L"on"}, {128, L"on"}, {0, L"on"}, {0, L""},    {0, L""},
+    const Step expected[10] = {{255, L"on"}, {128, L"on"}, {0, L"on"},  {0, L""},      {0, L""},
                                {0, L""},     {0, L""},     {0, L"off"}, {128, L"off"}, {255, L"off"}};
     for (int c = 0; c <= 9; ++c) {
         option->OnAnimationStep(9, c, CSlideOption::kAnimationToOff);
@@ -161,10 +161,11 @@ TEST_F(SlideOptionTest, SwitchesWithoutSlidingWhenThereIsNothingToAnimate) {
 // order would paint a blue caption red.
 TEST_F(SlideOptionTest, PaintsTheCaptionInTheLayoutsColour) {
     ControlHost host;
-    ASSERT_NE(host.Load(L"<Window><Font name=\"Tahoma\" size=\"28\" bold=\"true\"/><VerticalLayout>"
-                        L"<SlideOption name=\"opt_switch\" width=\"160\" height=\"48\" bkcolor=\"#FFFFFFFF\" font=\"0\" "
-                        L"textcolor=\"#FF0000FF\" text1=\"HHHH\" selected=\"true\"/><Control/></VerticalLayout></Window>"),
-              nullptr);
+    ASSERT_NE(
+        host.Load(L"<Window><Font name=\"Tahoma\" size=\"28\" bold=\"true\"/><VerticalLayout>"
+                  L"<SlideOption name=\"opt_switch\" width=\"160\" height=\"48\" bkcolor=\"#FFFFFFFF\" font=\"0\" "
+                  L"textcolor=\"#FF0000FF\" text1=\"HHHH\" selected=\"true\"/><Control/></VerticalLayout></Window>"),
+        nullptr);
     Canvas canvas(200, 100);
     canvas.PaintFrom(host.manager());
     // The most strongly coloured pixel of the caption.
@@ -173,7 +174,8 @@ TEST_F(SlideOptionTest, PaintsTheCaptionInTheLayoutsColour) {
     for (int y = 0; y < 48; ++y) {
         for (int x = 0; x < 160; ++x) {
             DWORD c = canvas.At(x, y);
-            int sum = static_cast<int>((c >> 16) & 0xFF) + static_cast<int>((c >> 8) & 0xFF) + static_cast<int>(c & 0xFF);
+            int sum =
+                static_cast<int>((c >> 16) & 0xFF) + static_cast<int>((c >> 8) & 0xFF) + static_cast<int>(c & 0xFF);
             if (sum < best) {
                 best = sum;
                 darkest = c;

@@ -50,13 +50,14 @@ TEST(SplitButton, AnnouncesPicksWithoutKeepingThemAndClampsToTheLastItem) {
 
 TEST(SplitButton, PicksNothingBelowZeroFromAnEmptyListOrFromItemsThatAreNoListItems) {
     ControlHost host;
-    ASSERT_NE(host.Load(L"<Window><VerticalLayout>"
-                        L"<SplitButton name=\"btn_empty\" text=\"Empty\" width=\"80\" height=\"30\"/>"
-                        L"<SplitButton name=\"btn_odd\" text=\"Odd\" width=\"80\" height=\"30\"><Control/></SplitButton>"
-                        L"<SplitButton name=\"btn_off\" text=\"Off\" width=\"80\" height=\"30\">"
-                        L"<ListLabelElement text=\"a\" enabled=\"false\"/></SplitButton>"
-                        L"</VerticalLayout></Window>"),
-              nullptr);
+    ASSERT_NE(
+        host.Load(L"<Window><VerticalLayout>"
+                  L"<SplitButton name=\"btn_empty\" text=\"Empty\" width=\"80\" height=\"30\"/>"
+                  L"<SplitButton name=\"btn_odd\" text=\"Odd\" width=\"80\" height=\"30\"><Control/></SplitButton>"
+                  L"<SplitButton name=\"btn_off\" text=\"Off\" width=\"80\" height=\"30\">"
+                  L"<ListLabelElement text=\"a\" enabled=\"false\"/></SplitButton>"
+                  L"</VerticalLayout></Window>"),
+        nullptr);
     EXPECT_FALSE(host.FindAs<CSplitButton>(L"btn_empty")->SelectItem(0));
     EXPECT_FALSE(host.FindAs<CSplitButton>(L"btn_empty")->SelectItem(-1));
     EXPECT_FALSE(host.FindAs<CSplitButton>(L"btn_odd")->SelectItem(0));

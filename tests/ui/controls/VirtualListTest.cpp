@@ -98,10 +98,17 @@ TEST_F(VirtualListTest, RowsCoverTheWholeHeightWhenScrolledByPartOfARow) {
     EXPECT_EQ(body->GetChildAt(0)->GetPos().top, -25);
     EXPECT_GE(body->GetChildAt(list->GetCount() - 1)->GetPos().bottom, body->GetPos().bottom);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(IndexOf(list, i), i);
+    dui::CControlUI* extra = body->GetChildAt(4);
 
     list->SetScrollPos({0, 30});
     EXPECT_EQ(list->GetCount(), 4) << "back to the rows that fit once no row is cut";
     EXPECT_EQ(IndexOf(list, 0), 1);
+    // Scrolling keeps reusing the same rows: the extra one comes back rather than being
+    // built again from the template.
+    list->SetScrollPos({0, 55});
+    ASSERT_EQ(list->GetCount(), 5);
+    EXPECT_EQ(body->GetChildAt(4), extra);
+    EXPECT_EQ(IndexOf(list, 4), 5);
 }
 
 TEST_F(VirtualListTest, RowsStandForOtherDataIndexesAfterScrollingAndMapBackThroughTheList) {
