@@ -4,8 +4,10 @@
 // 56 pixels high with a name, a count, a switch and a remove button, filled from owned data.
 //
 //   controls_bench.exe [items]      (default 100000)
-#include <psapi.h>
+// clang-format off
 #include <windows.h>
+#include <psapi.h>
+// clang-format on
 
 #include <algorithm>
 #include <chrono>

@@ -1,7 +1,10 @@
 #include "ControlsTestSupport.h"
 
-#include <gdiplus.h>
+// objidl.h declares what gdiplus.h uses.
+// clang-format off
 #include <objidl.h>
+#include <gdiplus.h>
+// clang-format on
 
 #include "TestSupport.h"
 
