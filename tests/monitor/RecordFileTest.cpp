@@ -310,25 +310,7 @@ TEST_F(RecordOperations, StopWithoutAScanThreadWritesTheFile) {
     EXPECT_EQ(StoredHashes(), (std::vector<uint64_t>{7}));
 }
 
-TEST(RecordOrderings, SortAsTheListsShowThem) {
-    BlockRecord a, b, c;
-    a.blockCnt = 2, a.timeBlock = 10, a.timeRecord = 5, a.recordCnt = 1, a.sortKey = 1;
-    b.blockCnt = 2, b.timeBlock = 20, b.timeRecord = 5, b.recordCnt = 3, b.sortKey = 3;
-    c.blockCnt = 9, c.timeBlock = 1, c.timeRecord = 7, c.recordCnt = 0, c.sortKey = 2;
-    std::vector<BlockRecord> list = {a, b, c};
-    auto order = [&](bool (*less)(const BlockRecord&, const BlockRecord&)) {
-        std::vector<BlockRecord> sorted = list;
-        std::stable_sort(sorted.begin(), sorted.end(), less);
-        std::vector<int> keys;
-        for (auto& r : sorted) keys.push_back(r.sortKey);
-        return keys;
-    };
-    EXPECT_EQ(order(ByBlocks), (std::vector<int>{2, 3, 1}));
-    EXPECT_EQ(order(ByRecordTime), (std::vector<int>{2, 3, 1}));
-    EXPECT_EQ(order(BySortKey), (std::vector<int>{3, 2, 1}));
-}
-
-TEST(RecordOrderings, BlockTimeIsShownInLocalTime) {
+TEST(BlockTime, IsShownInLocalTime) {
     SYSTEMTIME local = {2024, 3, 0, 5, 9, 7, 0, 0};
     SYSTEMTIME utc;
     ASSERT_TRUE(TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc));
