@@ -1,0 +1,52 @@
+// The factories: layout tags of the program's own controls in any letter case, the menu
+// factory knowing only the switch, and every other tag left to the engine.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "ControlsTestSupport.h"
+#include "ui/controls/ControlFactory.h"
+#include "ui/controls/NativeCtrl.h"
+#include "ui/controls/SlideOption.h"
+#include "ui/controls/SplitButton.h"
+#include "ui/controls/VirtualList.h"
+
+namespace winhush::ui {
+namespace {
+
+template <class T>
+bool Makes(dui::CControlUI* (*factory)(LPCTSTR), LPCTSTR name) {
+    std::unique_ptr<dui::CControlUI> control(factory(name));
+    return dynamic_cast<T*>(control.get()) != nullptr;
+}
+
+TEST(ControlFactory, CreatesTheProgramsControlsByTagNameInAnyCase) {
+    EXPECT_TRUE(Makes<CNativeCtrl>(CreateCustomControl, L"NativeCtrl"));
+    EXPECT_TRUE(Makes<CVListUI>(CreateCustomControl, L"VirtualList"));
+    EXPECT_TRUE(Makes<CSplitButton>(CreateCustomControl, L"SPLITBUTTON"));
+    EXPECT_TRUE(Makes<CSlideOption>(CreateCustomControl, L"slideoption"));
+    EXPECT_EQ(CreateCustomControl(L"Button"), nullptr);
+    EXPECT_EQ(CreateCustomControl(L"VirtualListUI"), nullptr);
+    EXPECT_EQ(CreateCustomControl(nullptr), nullptr);
+
+    EXPECT_TRUE(Makes<CSlideOption>(CreateMenuControl, L"SlideOption"));
+    EXPECT_EQ(CreateMenuControl(L"VirtualList"), nullptr);
+    EXPECT_EQ(CreateMenuControl(L"SplitButton"), nullptr);
+}
+
+TEST(ControlFactory, BuildsALayoutMixingEngineAndOwnControls) {
+    test::ControlHost host;
+    ASSERT_NE(host.Load(L"<Window><VerticalLayout><Button name=\"btn_ok\" height=\"30\"/>"
+                        L"<slideOption name=\"opt_switch\" height=\"20\"/><SplitButton name=\"btn_append\" "
+                        L"height=\"30\"/><VirtualList name=\"list_block\"/></VerticalLayout></Window>"),
+              nullptr);
+    EXPECT_NE(host.FindAs<dui::CButtonUI>(L"btn_ok"), nullptr);
+    EXPECT_EQ(std::wstring(host.Find(L"opt_switch")->GetClass()), L"SlideOption");
+    EXPECT_EQ(std::wstring(host.Find(L"btn_append")->GetClass()), L"SplitButton");
+    EXPECT_EQ(std::wstring(host.Find(L"list_block")->GetClass()), L"VirtualListUI");
+    EXPECT_NE(host.Find(L"list_block")->GetInterface(L"IVirtualList"), nullptr);
+    EXPECT_NE(host.Find(L"list_block")->GetInterface(L"IListOwner"), nullptr);
+}
+
+}  // namespace
+}  // namespace winhush::ui
