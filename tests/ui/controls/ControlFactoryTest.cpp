@@ -4,7 +4,6 @@
 
 #include <memory>
 
-#include "ControlsTestSupport.h"
 #include "ui/controls/ControlFactory.h"
 #include "ui/controls/NativeCtrl.h"
 #include "ui/controls/SlideOption.h"
@@ -32,20 +31,6 @@ TEST(ControlFactory, CreatesTheProgramsControlsByTagNameInAnyCase) {
     EXPECT_TRUE(Makes<CSlideOption>(CreateMenuControl, L"SlideOption"));
     EXPECT_EQ(CreateMenuControl(L"VirtualList"), nullptr);
     EXPECT_EQ(CreateMenuControl(L"SplitButton"), nullptr);
-}
-
-TEST(ControlFactory, BuildsALayoutMixingEngineAndOwnControls) {
-    test::ControlHost host;
-    ASSERT_NE(host.Load(L"<Window><VerticalLayout><Button name=\"btn_ok\" height=\"30\"/>"
-                        L"<slideOption name=\"opt_switch\" height=\"20\"/><SplitButton name=\"btn_append\" "
-                        L"height=\"30\"/><VirtualList name=\"list_block\"/></VerticalLayout></Window>"),
-              nullptr);
-    EXPECT_NE(host.FindAs<dui::CButtonUI>(L"btn_ok"), nullptr);
-    EXPECT_EQ(std::wstring(host.Find(L"opt_switch")->GetClass()), L"SlideOption");
-    EXPECT_EQ(std::wstring(host.Find(L"btn_append")->GetClass()), L"SplitButton");
-    EXPECT_EQ(std::wstring(host.Find(L"list_block")->GetClass()), L"VirtualListUI");
-    EXPECT_NE(host.Find(L"list_block")->GetInterface(L"IVirtualList"), nullptr);
-    EXPECT_NE(host.Find(L"list_block")->GetInterface(L"IListOwner"), nullptr);
 }
 
 }  // namespace

@@ -102,40 +102,5 @@ TEST(NativeCtrl, AsksForAWindowWhenShownWithoutOneAndStaysEmptyIfNoneComes) {
     ::DestroyWindow(child);
 }
 
-int g_prints = 0;
-
-LRESULT CALLBACK CountingProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_PRINT) {
-        ++g_prints;
-        return 0;
-    }
-    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
-}
-
-TEST(NativeCtrl, RendersAWindowThroughPrintOnceAtItsFirstPlacementWhenAskedTo) {
-    WNDCLASSEXW wc = {sizeof(wc)};
-    wc.lpfnWndProc = CountingProc;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"WinhushPrintCounter";
-    ::RegisterClassExW(&wc);
-    ControlHost host;
-    ASSERT_NE(host.Load(kLayout), nullptr);
-    auto* native = host.FindAs<CNativeCtrl>(L"native");
-    HWND child = ::CreateWindowExW(0, L"WinhushPrintCounter", L"", WS_CHILD, 0, 0, 10, 10, host.hwnd(), nullptr,
-                                   ::GetModuleHandleW(nullptr), nullptr);
-    ASSERT_NE(child, nullptr);
-    g_prints = 0;
-    native->Attach(child, true);
-    EXPECT_EQ(g_prints, 1);
-    EXPECT_FALSE(native->IsPrintPending());
-    native->SetPos(native->GetPos());
-    EXPECT_EQ(g_prints, 1) << "only once";
-
-    native->Attach(child);
-    EXPECT_EQ(g_prints, 1) << "not asked for";
-    native->Detach();
-    ::DestroyWindow(child);
-}
-
 }  // namespace
 }  // namespace winhush::ui

@@ -1,7 +1,7 @@
 // The split button: picks announced with "itemselect" (index, -1) and never kept, indexes
 // past the end clamped to the last action, picks that must not happen (nothing to pick,
 // the mouse wheel, arrow keys), a pick made by clicking in the open drop list, and the
-// caption's text style and size estimate.
+// size estimate of the caption.
 #include <gtest/gtest.h>
 
 #include "ControlsTestSupport.h"
@@ -104,29 +104,6 @@ TEST(SplitButton, AClickInTheOpenDropListAnnouncesThatItemAndClosesTheList) {
     EXPECT_EQ(picks[0].lParam, -1);
     EXPECT_TRUE(winhush::test::WaitUntil([&] { return !button->IsDropped(); }, 3s));
     EXPECT_EQ(button->GetText(), L"Add");
-}
-
-TEST(SplitButton, TextStyleFollowsTheAlignmentAndFlagAttributes) {
-    ControlHost host;
-    ASSERT_NE(host.Load(L"<Window><VerticalLayout>"
-                        L"<SplitButton name=\"a\" align=\"right\" valign=\"bottom\" endellipsis=\"true\"/>"
-                        L"<SplitButton name=\"b\" align=\"left\" valign=\"top\" singleline=\"false\" "
-                        L"pathellipsis=\"true\" textcolor=\"#FF112233\" disabledtextcolor=\"FF445566\" font=\"2\" "
-                        L"showhtml=\"true\"/>"
-                        L"</VerticalLayout></Window>"),
-              nullptr);
-    UINT a = host.FindAs<CSplitButton>(L"a")->GetTextStyle();
-    EXPECT_EQ(a & (DT_LEFT | DT_CENTER | DT_RIGHT), static_cast<UINT>(DT_RIGHT));
-    EXPECT_EQ(a & (DT_TOP | DT_VCENTER | DT_BOTTOM), static_cast<UINT>(DT_BOTTOM));
-    EXPECT_TRUE(a & DT_END_ELLIPSIS);
-    EXPECT_TRUE(a & DT_SINGLELINE);
-    auto* b = host.FindAs<CSplitButton>(L"b");
-    EXPECT_EQ(b->GetTextStyle() & (DT_CENTER | DT_RIGHT | DT_VCENTER | DT_BOTTOM | DT_SINGLELINE), 0u);
-    EXPECT_TRUE(b->GetTextStyle() & DT_PATH_ELLIPSIS);
-    EXPECT_EQ(b->GetTextColor(), 0xFF112233u);
-    EXPECT_EQ(b->GetDisabledTextColor(), 0xFF445566u);
-    EXPECT_EQ(b->GetFont(), 2);
-    EXPECT_TRUE(b->IsShowHtml());
 }
 
 TEST(SplitButton, EstimatesItsSizeFromTheCaptionPlusInsetsUnlessBothSidesAreFixed) {

@@ -274,16 +274,6 @@ TEST_F(VirtualListTest, HeaderItemsBecomeColumnsAboveTheRows) {
     EXPECT_EQ(list->GetCount(), 4);
 }
 
-TEST_F(VirtualListTest, HeaderFalseHidesTheHeader) {
-    CVListUI* list = Load(ListLayout(L"height=\"100\" header=\"false\" containeritemxml=\"vlist_row.xml\"",
-                                     L"<ListHeaderItem text=\"A\" width=\"120\" height=\"30\"/>"));
-    ASSERT_NE(list, nullptr);
-    list->SetItemCount(20);
-    host_.Paint();
-    EXPECT_FALSE(list->GetHeader()->IsVisible());
-    EXPECT_EQ(list->GetBody()->GetChildAt(0)->GetPos().top, 0);
-}
-
 TEST_F(VirtualListTest, WithoutAUsableTemplateThereAreNoRows) {
     for (const wchar_t* attributes : {L"height=\"100\"", L"height=\"100\" containeritemxml=\"vlist_missing.xml\"",
                                       L"height=\"100\" containeritemxml=\"vlist_not_a_row.xml\""}) {
