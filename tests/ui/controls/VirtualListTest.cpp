@@ -291,6 +291,34 @@ TEST_F(VirtualListTest, WithoutAUsableTemplateThereAreNoRows) {
     }
 }
 
+// Dispatches one message at a time until the time is up, however many keep coming.
+void PumpBounded(std::chrono::milliseconds duration) {
+    auto deadline = std::chrono::steady_clock::now() + duration;
+    MSG msg;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        } else {
+            ::Sleep(5);
+        }
+    }
+}
+
+// Filling a row during the paint must not ask for the next paint, or the window would
+// repaint without end.
+TEST_F(VirtualListTest, GoesIdleOnceItsRowsArePainted) {
+    CVListUI* list = Load(ListLayout(L"height=\"100\" containeritemxml=\"vlist_switch_row.xml\""));
+    ASSERT_NE(list, nullptr);
+    list->SetItemCount(1000);
+    host_.Paint();
+    PumpBounded(std::chrono::milliseconds(200));
+    ASSERT_FALSE(source_.filled.empty());
+    source_.filled.clear();
+    PumpBounded(std::chrono::milliseconds(300));
+    EXPECT_TRUE(source_.filled.empty()) << source_.filled.size() << " fills while nothing changed";
+}
+
 TEST_F(VirtualListTest, BuildsRowsThroughTheOwnersControlFactory) {
     CVListUI* list = Load(ListLayout(L"height=\"100\" containeritemxml=\"vlist_switch_row.xml\""));
     ASSERT_NE(list, nullptr);
