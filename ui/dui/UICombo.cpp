@@ -29,7 +29,8 @@ public:
         SIZE available = {width, box.cy};
         for (int i = 0; i < owner_->GetCount(); ++i) {
             CControlUI* item = owner_->GetItemAt(i);
-            if (!item->IsVisible()) continue;
+            // The items are hidden by the closed combo itself; only their own flag counts.
+            if (!item->IsSelfVisible()) continue;
             contentHeight += item->EstimateSize(available).cy;
         }
         int border = ownerManager->ScaleValue(1);

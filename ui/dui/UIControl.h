@@ -112,6 +112,8 @@ public:
 
     // State.
     virtual bool IsVisible() const;
+    // The control's own visibility, whatever its container does (a closed combo hides its items).
+    bool IsSelfVisible() const { return visible_; }
     virtual void SetVisible(bool visible = true);
     virtual void SetInternVisible(bool visible = true);  // set by the parent; no relayout
     virtual bool IsEnabled() const;

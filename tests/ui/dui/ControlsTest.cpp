@@ -134,6 +134,9 @@ TEST(ComboControl, OpensADropListAndEscapeRestoresTheSelection) {
     POINT below = {comboRect.left, comboRect.bottom};
     ::ClientToScreen(host.hwnd(), &below);
     EXPECT_EQ(dropRect.top, below.y);
+    // Regression: the list was sized from items the closed combo hides, so it opened 2 px high.
+    EXPECT_GE(dropRect.bottom - dropRect.top, combo->GetItemAt(0)->GetPos().bottom - combo->GetItemAt(0)->GetPos().top);
+    EXPECT_GT(dropRect.bottom - dropRect.top, 10);
     EXPECT_TRUE(combo->GetItemAt(1)->IsVisible());  // shown in the drop list
 
     combo->SelectItem(1);
