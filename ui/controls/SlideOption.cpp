@@ -33,16 +33,16 @@ bool CSlideOption::IsSwitching() const {
 
 CDuiString CSlideOption::FrameSpec(const CDuiString& file, int frame) const {
     if (file.empty()) return CDuiString();
-    CDuiString spec;
+    CDuiString imageText;
     if (frameWidth <= 0 || frameHeight <= 0) {
         // No frame geometry: the file is one picture.
-        spec.Format(L"file='%s'", file.c_str());
-        return spec;
+        imageText.Format(L"file='%s'", file.c_str());
+        return imageText;
     }
     frame = std::max(frame, 0);
-    spec.Format(L"file='%s' source='%d,%d,%d,%d'", file.c_str(), frame * frameWidth, 0, (frame + 1) * frameWidth,
+    imageText.Format(L"file='%s' source='%d,%d,%d,%d'", file.c_str(), frame * frameWidth, 0, (frame + 1) * frameWidth,
                 frameHeight);
-    return spec;
+    return imageText;
 }
 
 void CSlideOption::ApplyRestingImages() {
