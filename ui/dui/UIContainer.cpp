@@ -612,68 +612,7 @@ LPVOID CVerticalLayoutUI::GetInterface(LPCTSTR name) {
 
 void CVerticalLayoutUI::SetPos(RECT rc, bool needInvalidate) {
     CControlUI::SetPos(rc, needInvalidate);
-    RECT client = GetClientRect();
-    if (items_.IsEmpty()) {
-        ProcessScrollBar(client, 0, 0);
-        return;
-    }
-    SIZE available = {client.right - client.left, client.bottom - client.top};
-    if (horizontalScrollBar_ && horizontalScrollBar_->IsVisible()) available.cx += horizontalScrollBar_->GetScrollRange();
-    int childPadding = GetChildPadding();
-
-    // Pass 1: fixed heights and the number of stretching children.
-    int stretchCount = 0, fixedTotal = 0, counted = 0;
-    for (int i = 0; i < items_.GetSize(); ++i) {
-        CControlUI* control = GetChildAt(i);
-        if (!control->IsVisible() || control->IsFloat()) continue;
-        SIZE sz = control->EstimateSize(available);
-        RECT padding = control->GetPadding();
-        if (sz.cy == 0) {
-            ++stretchCount;
-        } else {
-            fixedTotal += Clamp(sz.cy, control->GetMinHeight(), control->GetMaxHeight());
-        }
-        fixedTotal += padding.top + padding.bottom;
-        ++counted;
-    }
-    if (counted > 1) fixedTotal += (counted - 1) * childPadding;
-    int stretchSpace = std::max(0, static_cast<int>(available.cy) - fixedTotal);
-    int share = stretchCount > 0 ? stretchSpace / stretchCount : 0;
-
-    // Pass 2: placement.
-    SIZE scroll = GetScrollPos();
-    int y = client.top - scroll.cy;
-    int x = client.left - scroll.cx;
-    int stretchSeen = 0, stretchLeft = stretchSpace, cyNeeded = 0, cxNeeded = 0, placed = 0;
-    for (int i = 0; i < items_.GetSize(); ++i) {
-        CControlUI* control = GetChildAt(i);
-        if (!control->IsVisible()) continue;
-        if (control->IsFloat()) {
-            SetFloatPos(i);
-            continue;
-        }
-        RECT padding = control->GetPadding();
-        SIZE sz = control->EstimateSize(available);
-        if (sz.cy == 0) {
-            ++stretchSeen;
-            sz.cy = stretchSeen == stretchCount ? stretchLeft : share;
-            sz.cy = Clamp(sz.cy, control->GetMinHeight(), control->GetMaxHeight());
-            stretchLeft = std::max(0, stretchLeft - static_cast<int>(sz.cy));
-        } else {
-            sz.cy = Clamp(sz.cy, control->GetMinHeight(), control->GetMaxHeight());
-        }
-        if (sz.cx == 0) sz.cx = available.cx - padding.left - padding.right;
-        sz.cx = Clamp(sz.cx, control->GetMinWidth(), control->GetMaxWidth());
-        if (sz.cx < 0) sz.cx = 0;
-        RECT rcCtrl = {x + padding.left, y + padding.top, x + padding.left + sz.cx, y + padding.top + sz.cy};
-        control->SetPos(rcCtrl, false);
-        y += padding.top + sz.cy + padding.bottom + childPadding;
-        cyNeeded += padding.top + sz.cy + padding.bottom;
-        cxNeeded = std::max(cxNeeded, static_cast<int>(padding.left + sz.cx + padding.right));
-        ++placed;
-    }
-    if (placed > 1) cyNeeded += (placed - 1) * childPadding;
-    ProcessScrollBar(client, cxNeeded, cyNeeded);
+    LayOutLine(GetClientRect(), true);
 }
 
 LPCTSTR CHorizontalLayoutUI::GetClass() const { return L"HorizontalLayoutUI"; }
@@ -684,37 +623,54 @@ LPVOID CHorizontalLayoutUI::GetInterface(LPCTSTR name) {
 
 void CHorizontalLayoutUI::SetPos(RECT rc, bool needInvalidate) {
     CControlUI::SetPos(rc, needInvalidate);
-    RECT client = GetClientRect();
+    LayOutLine(GetClientRect(), false);
+}
+
+void CContainerUI::LayOutLine(RECT client, bool vertical) {
     if (items_.IsEmpty()) {
         ProcessScrollBar(client, 0, 0);
         return;
     }
+    // "Main" is the stacking axis, "cross" the other one.
+    auto mainOf = [vertical](SIZE& size) -> LONG& { return vertical ? size.cy : size.cx; };
+    auto crossOf = [vertical](SIZE& size) -> LONG& { return vertical ? size.cx : size.cy; };
+    auto mainMin = [vertical](CControlUI* c) { return vertical ? c->GetMinHeight() : c->GetMinWidth(); };
+    auto mainMax = [vertical](CControlUI* c) { return vertical ? c->GetMaxHeight() : c->GetMaxWidth(); };
+    auto crossMin = [vertical](CControlUI* c) { return vertical ? c->GetMinWidth() : c->GetMinHeight(); };
+    auto crossMax = [vertical](CControlUI* c) { return vertical ? c->GetMaxWidth() : c->GetMaxHeight(); };
+    auto mainPadding = [vertical](const RECT& p) { return vertical ? p.top + p.bottom : p.left + p.right; };
+    auto crossPadding = [vertical](const RECT& p) { return vertical ? p.left + p.right : p.top + p.bottom; };
+
     SIZE available = {client.right - client.left, client.bottom - client.top};
-    if (verticalScrollBar_ && verticalScrollBar_->IsVisible()) available.cy += verticalScrollBar_->GetScrollRange();
+    // Children may span the scrolled-away part of the cross axis.
+    CScrollBarUI* crossBar = vertical ? horizontalScrollBar_ : verticalScrollBar_;
+    if (crossBar && crossBar->IsVisible()) crossOf(available) += crossBar->GetScrollRange();
     int childPadding = GetChildPadding();
 
+    // Pass 1: fixed extents and the number of stretching children.
     int stretchCount = 0, fixedTotal = 0, counted = 0;
     for (int i = 0; i < items_.GetSize(); ++i) {
         CControlUI* control = GetChildAt(i);
         if (!control->IsVisible() || control->IsFloat()) continue;
         SIZE sz = control->EstimateSize(available);
-        RECT padding = control->GetPadding();
-        if (sz.cx == 0) {
+        if (mainOf(sz) == 0) {
             ++stretchCount;
         } else {
-            fixedTotal += Clamp(sz.cx, control->GetMinWidth(), control->GetMaxWidth());
+            fixedTotal += Clamp(mainOf(sz), mainMin(control), mainMax(control));
         }
-        fixedTotal += padding.left + padding.right;
+        fixedTotal += mainPadding(control->GetPadding());
         ++counted;
     }
     if (counted > 1) fixedTotal += (counted - 1) * childPadding;
-    int stretchSpace = std::max(0, static_cast<int>(available.cx) - fixedTotal);
+    int stretchSpace = std::max(0, static_cast<int>(mainOf(available)) - fixedTotal);
     int share = stretchCount > 0 ? stretchSpace / stretchCount : 0;
 
+    // Pass 2: placement.
     SIZE scroll = GetScrollPos();
     int x = client.left - scroll.cx;
     int y = client.top - scroll.cy;
-    int stretchSeen = 0, stretchLeft = stretchSpace, cxNeeded = 0, cyNeeded = 0, placed = 0;
+    int& cursor = vertical ? y : x;
+    int stretchSeen = 0, stretchLeft = stretchSpace, mainNeeded = 0, crossNeeded = 0, placed = 0;
     for (int i = 0; i < items_.GetSize(); ++i) {
         CControlUI* control = GetChildAt(i);
         if (!control->IsVisible()) continue;
@@ -724,26 +680,29 @@ void CHorizontalLayoutUI::SetPos(RECT rc, bool needInvalidate) {
         }
         RECT padding = control->GetPadding();
         SIZE sz = control->EstimateSize(available);
-        if (sz.cx == 0) {
+        LONG& main = mainOf(sz);
+        if (main == 0) {
             ++stretchSeen;
-            sz.cx = stretchSeen == stretchCount ? stretchLeft : share;
-            sz.cx = Clamp(sz.cx, control->GetMinWidth(), control->GetMaxWidth());
-            stretchLeft = std::max(0, stretchLeft - static_cast<int>(sz.cx));
+            main = stretchSeen == stretchCount ? stretchLeft : share;
+            main = Clamp(main, mainMin(control), mainMax(control));
+            stretchLeft = std::max(0, stretchLeft - static_cast<int>(main));
         } else {
-            sz.cx = Clamp(sz.cx, control->GetMinWidth(), control->GetMaxWidth());
+            main = Clamp(main, mainMin(control), mainMax(control));
         }
-        if (sz.cy == 0) sz.cy = available.cy - padding.top - padding.bottom;
-        sz.cy = Clamp(sz.cy, control->GetMinHeight(), control->GetMaxHeight());
-        if (sz.cy < 0) sz.cy = 0;
+        LONG& cross = crossOf(sz);
+        if (cross == 0) cross = crossOf(available) - crossPadding(padding);
+        cross = Clamp(cross, crossMin(control), crossMax(control));
+        if (cross < 0) cross = 0;
         RECT rcCtrl = {x + padding.left, y + padding.top, x + padding.left + sz.cx, y + padding.top + sz.cy};
         control->SetPos(rcCtrl, false);
-        x += padding.left + sz.cx + padding.right + childPadding;
-        cxNeeded += padding.left + sz.cx + padding.right;
-        cyNeeded = std::max(cyNeeded, static_cast<int>(padding.top + sz.cy + padding.bottom));
+        int extent = mainPadding(padding) + main;
+        cursor += extent + childPadding;
+        mainNeeded += extent;
+        crossNeeded = std::max(crossNeeded, static_cast<int>(crossPadding(padding) + cross));
         ++placed;
     }
-    if (placed > 1) cxNeeded += (placed - 1) * childPadding;
-    ProcessScrollBar(client, cxNeeded, cyNeeded);
+    if (placed > 1) mainNeeded += (placed - 1) * childPadding;
+    ProcessScrollBar(client, vertical ? crossNeeded : mainNeeded, vertical ? mainNeeded : crossNeeded);
 }
 
 // ---- tab layout ----------------------------------------------------------------------

@@ -99,6 +99,9 @@ protected:
     virtual void SetFloatPos(int index);
     // Shows/hides the scrollbars for content of size cxRequired x cyRequired inside rc.
     virtual void ProcessScrollBar(RECT rc, int cxRequired, int cyRequired);
+    // Stacks the children along one axis inside client: what the vertical and horizontal
+    // layouts do, with the axes swapped.
+    void LayOutLine(RECT client, bool vertical);
     // The rectangle children are laid out in: item minus inset minus visible scrollbars.
     RECT GetClientRect() const;
 
