@@ -294,6 +294,19 @@ void CControlUI::Event(TEventUI& event) {
     if (OnEvent(&event)) DoEvent(event);
 }
 
+void CControlUI::TrackHotState(const TEventUI& event, UINT& state) {
+    if (event.Type == UIEVENT_MOUSEENTER) {
+        if (!IsEnabled()) return;
+        state |= UISTATE_HOT;
+    } else if (event.Type == UIEVENT_MOUSELEAVE) {
+        if (!(state & UISTATE_HOT)) return;
+        state &= ~UISTATE_HOT;
+    } else {
+        return;
+    }
+    Invalidate();
+}
+
 void CControlUI::DoEvent(TEventUI& event) {
     switch (event.Type) {
     case UIEVENT_SETCURSOR:

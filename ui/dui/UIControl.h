@@ -167,6 +167,9 @@ public:
     CEventSource OnNotify;
 
 protected:
+    // Hover in and out for controls with a button-like state: sets or clears UISTATE_HOT in
+    // state (entering only while enabled) and repaints when it changed.
+    void TrackHotState(const TEventUI& event, UINT& state);
     // The paint steps in order, clipped to the rounded shape when borderround is set;
     // containers paint their border after their children.
     void PaintLayers(HDC hDC, bool withBorder);

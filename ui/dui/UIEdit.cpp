@@ -298,16 +298,8 @@ void CEditUI::DoEvent(TEventUI& event) {
     case UIEVENT_CONTEXTMENU:
         return;
     case UIEVENT_MOUSEENTER:
-        if (IsEnabled()) {
-            buttonState_ |= UISTATE_HOT;
-            Invalidate();
-        }
-        return;
     case UIEVENT_MOUSELEAVE:
-        if (buttonState_ & UISTATE_HOT) {
-            buttonState_ &= ~UISTATE_HOT;
-            Invalidate();
-        }
+        TrackHotState(event, buttonState_);
         return;
     default: break;
     }

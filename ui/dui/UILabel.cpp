@@ -309,16 +309,8 @@ void CButtonUI::DoEvent(TEventUI& event) {
         if (IsContextMenuUsed() && manager_) manager_->SendNotify(this, DUI_MSGTYPE_MENU, event.wParam, event.lParam);
         return;
     case UIEVENT_MOUSEENTER:
-        if (IsEnabled()) {
-            buttonState_ |= UISTATE_HOT;
-            Invalidate();
-        }
-        return;
     case UIEVENT_MOUSELEAVE:
-        if (buttonState_ & UISTATE_HOT) {
-            buttonState_ &= ~UISTATE_HOT;
-            Invalidate();
-        }
+        TrackHotState(event, buttonState_);
         return;
     case UIEVENT_SETCURSOR:
         ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));

@@ -677,16 +677,8 @@ void CListLabelElementUI::DoEvent(TEventUI& event) {
     case UIEVENT_BUTTONUP:
         return;
     case UIEVENT_MOUSEENTER:
-        if (IsEnabled()) {
-            buttonState_ |= UISTATE_HOT;
-            Invalidate();
-        }
-        return;
     case UIEVENT_MOUSELEAVE:
-        if (buttonState_ & UISTATE_HOT) {
-            buttonState_ &= ~UISTATE_HOT;
-            Invalidate();
-        }
+        TrackHotState(event, buttonState_);
         return;
     default: break;
     }
@@ -805,16 +797,8 @@ void CListContainerElementUI::DoEvent(TEventUI& event) {
     case UIEVENT_MOUSEMOVE:
         return;
     case UIEVENT_MOUSEENTER:
-        if (IsEnabled()) {
-            buttonState_ |= UISTATE_HOT;
-            Invalidate();
-        }
-        return;
     case UIEVENT_MOUSELEAVE:
-        if (buttonState_ & UISTATE_HOT) {
-            buttonState_ &= ~UISTATE_HOT;
-            Invalidate();
-        }
+        TrackHotState(event, buttonState_);
         return;
     default: break;
     }
