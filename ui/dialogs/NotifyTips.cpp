@@ -1,0 +1,133 @@
+#include "ui/dialogs/NotifyTips.h"
+
+#include <string>
+
+#include "app/StartupConfig.h"
+#include "ui/main/Commands.h"
+#include "ui/main/TipPlacement.h"
+
+namespace winhush::ui {
+
+namespace {
+
+template <class Tip>
+void PlaceTip(Tip& tip) {
+    CWndLace& lace = tip.GetLace();
+    PlaceTipWindow(tip.m_hWnd, TipMargins{lace.left, lace.top, lace.right, lace.bottom});
+}
+
+// Creates a tip's window hidden (it places itself on WM_CREATE) and shows it without
+// activation: created visible, the new top-level window would be activated and take the
+// keyboard from the program the user is working in.
+template <class Tip>
+bool CreateTip(Tip& tip) {
+    if (!tip.Create(nullptr, CWindow::rcDefault, nullptr, kTipStyle & ~WS_VISIBLE, kTipExStyle)) return false;
+    if (!tip.IsLayoutLoaded()) {
+        tip.DestroyWindow();
+        return false;
+    }
+    tip.ShowWindow(SW_SHOWNA);
+    return true;
+}
+
+bool IsSender(const TNotifyUI& msg, const wchar_t* name) { return msg.pSender && msg.pSender->GetName() == name; }
+
+}  // namespace
+
+std::wstring FormatCountText(const std::wstring& format, int value) {
+    std::wstring text;
+    text.reserve(format.size() + 11);
+    bool placed = false;
+    for (size_t i = 0; i < format.size(); ++i) {
+        if (format[i] == L'%' && i + 1 < format.size()) {
+            wchar_t next = format[i + 1];
+            if (next == L'%') {
+                text += L'%';
+                ++i;
+                continue;
+            }
+            if (next == L'd' && !placed) {
+                text += std::to_wstring(value);
+                placed = true;
+                ++i;
+                continue;
+            }
+        }
+        text += format[i];
+    }
+    return text;
+}
+
+// ---- first-block tip ------------------------------------------------------------------
+
+bool CBlockTipWnd::ShowTip() {
+    if (!IsWindow()) return CreateTip(*this);
+    PlaceTip(*this);
+    ShowWindow(SW_SHOWNA);
+    return true;
+}
+
+void CBlockTipWnd::DestroyTip() {
+    if (IsWindow()) DestroyWindow();
+}
+
+LRESULT CBlockTipWnd::HandleMessage(UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/, BOOL& handled) {
+    // The layout has set the window's size by now, so the placement sees the real size.
+    if (message == WM_CREATE) PlaceTip(*this);
+    handled = FALSE;
+    return 0;
+}
+
+void CBlockTipWnd::Notify(TNotifyUI& msg) {
+    if (msg.sType == dui::DUI_MSGTYPE_CLICK && (IsSender(msg, L"btn_close") || IsSender(msg, L"sysclosebutton")))
+        PostMessage(WM_CLOSE);
+}
+
+// ---- new-pop-ups tip ------------------------------------------------------------------
+
+bool CNewWndTipWnd::ShowTip(int newCount) {
+    count = newCount;
+    if (!IsWindow()) {
+        if (!CreateTip(*this)) return false;
+        // "windowinit" only comes with the first paint; the text is right from the start.
+        UpdateTipText();
+        return true;
+    }
+    UpdateTipText();
+    PlaceTip(*this);
+    ShowWindow(SW_SHOWNA);
+    ::InvalidateRect(m_hWnd, nullptr, TRUE);
+    return true;
+}
+
+void CNewWndTipWnd::DestroyTip() {
+    if (IsWindow()) DestroyWindow();
+}
+
+void CNewWndTipWnd::UpdateTipText() {
+    CControlUI* label = m_pm.FindControl(L"lab_tip");
+    if (!label) return;
+    label->SetText(FormatCountText(label->GetUserData(), count).c_str());
+}
+
+LRESULT CNewWndTipWnd::HandleMessage(UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/, BOOL& handled) {
+    if (message == WM_CREATE) PlaceTip(*this);
+    handled = FALSE;
+    return 0;
+}
+
+void CNewWndTipWnd::Notify(TNotifyUI& msg) {
+    if (msg.sType == dui::DUI_MSGTYPE_WINDOWINIT) {
+        UpdateTipText();
+    } else if (msg.sType == dui::DUI_MSGTYPE_CLICK) {
+        if (IsSender(msg, L"sysclosebutton")) {
+            PostMessage(WM_CLOSE);
+        } else if (IsSender(msg, L"btn_block")) {
+            // The main window shows itself first, also when it was hidden in the tray.
+            PostMainCommand(GetMainWindowHandle(), ID_OPEN_RULES);
+            PostMessage(WM_CLOSE);
+        }
+    }
+}
+
+}  // namespace winhush::ui

@@ -1,0 +1,106 @@
+#include "ui/dialogs/PreviewDlg.h"
+
+#include <algorithm>
+
+#include "base/Strings.h"
+
+namespace winhush::ui {
+
+bool CPreviewDlg::CreateHidden() {
+    if (IsWindow()) return true;
+    preview_ = nullptr;
+    currentImage_.clear();
+    if (!Create(nullptr, rcDefault, nullptr, kMainWindowStyle, WS_EX_TOOLWINDOW)) return false;
+    if (!IsLayoutLoaded()) {
+        DestroyWindow();
+        return false;
+    }
+    return preview_ != nullptr;
+}
+
+LRESULT CPreviewDlg::HandleMessage(UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/, BOOL& handled) {
+    if (message == WM_CREATE) {
+        preview_ = m_pm.FindControl(L"preview");
+        // A disabled window gets neither clicks nor keys, so the preview can sit under the
+        // pointer without stealing the hover from the list it belongs to.
+        EnableWindow(false);
+    } else if (message == WM_DESTROY) {
+        preview_ = nullptr;
+    }
+    handled = FALSE;
+    return 0;
+}
+
+RECT CPreviewDlg::FitImage(const std::wstring& imagePath) {
+    RECT fit{};
+    if (!preview_) return fit;
+    // Before the first paint the control has no position yet; its fixed size is what the
+    // layout gives the preview area.
+    const RECT& pos = preview_->GetPos();
+    int areaWidth = pos.right > pos.left ? static_cast<int>(pos.right - pos.left) : preview_->GetFixedWidth();
+    int areaHeight = pos.bottom > pos.top ? static_cast<int>(pos.bottom - pos.top) : preview_->GetFixedHeight();
+    const dui::TImageInfo* image = m_pm.GetImageEx(imagePath.c_str());
+    if (!image || image->nX <= 0 || image->nY <= 0 || areaWidth <= 0 || areaHeight <= 0) return fit;
+
+    // Pixels of the screen: one screenshot pixel per screen pixel unless it does not fit.
+    int width = image->nX;
+    int height = image->nY;
+    if (width > areaWidth || height > areaHeight) {
+        // Compare the two scale factors as cross products to stay in integers.
+        if (static_cast<long long>(areaWidth) * height <= static_cast<long long>(areaHeight) * width) {
+            height = std::max(1, static_cast<int>(static_cast<long long>(height) * areaWidth / width));
+            width = areaWidth;
+        } else {
+            width = std::max(1, static_cast<int>(static_cast<long long>(width) * areaHeight / height));
+            height = areaHeight;
+        }
+    }
+    int left = (areaWidth - width) / 2;
+    int top = (areaHeight - height) / 2;
+    // The engine scales "dest" from layout units by the window's DPI.
+    const int dpi = static_cast<int>(m_pm.GetDPI() ? m_pm.GetDPI() : 96);
+    fit.left = ::MulDiv(left, 96, dpi);
+    fit.top = ::MulDiv(top, 96, dpi);
+    fit.right = ::MulDiv(left + width, 96, dpi);
+    fit.bottom = ::MulDiv(top + height, 96, dpi);
+    return fit;
+}
+
+void CPreviewDlg::ShowAt(const std::wstring& imagePath, int x, int y) {
+    if (imagePath.empty() || !IsWindow()) return;
+    // The file is rewritten under the same name after every block; the cache would keep
+    // showing the first picture it read.
+    m_pm.RemoveImage(imagePath.c_str());
+    if (preview_) {
+        // Double quotes cannot occur in a Windows path, single quotes and '=' can.
+        std::wstring image = L"file=\"" + imagePath + L"\"";
+        RECT dest = FitImage(imagePath);
+        if (dest.right > dest.left && dest.bottom > dest.top) {
+            image += FormatW(L" dest='%ld,%ld,%ld,%ld'", dest.left, dest.top, dest.right, dest.bottom);
+        }
+        // The engine ignores setting the same image string again; the blank forces the
+        // control to take the reloaded picture.
+        preview_->SetBkImage(L" ");
+        preview_->SetBkImage(image.c_str());
+        currentImage_ = image;
+    }
+    ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_NOSIZE);
+}
+
+void CPreviewDlg::Hide() {
+    if (IsWindow()) ShowWindow(SW_HIDE);
+}
+
+int CPreviewDlg::LeftLaceMargin() { return GetLace().left; }
+
+void CPreviewDlg::DestroyPreview() {
+    if (IsWindow()) DestroyWindow();
+    preview_ = nullptr;
+}
+
+CPreviewDlg& PreviewWindow() {
+    static CPreviewDlg preview;
+    return preview;
+}
+
+}  // namespace winhush::ui
