@@ -1,0 +1,795 @@
+#include "ui/main/MainDlg.h"
+
+#include <algorithm>
+#include <array>
+#include <cwchar>
+#include <map>
+#include <memory>
+
+#include "app/StartupConfig.h"
+#include "base/Handles.h"
+#include "base/Strings.h"
+#include "monitor/WndMgr.h"
+#include "rules/AutoCheck.h"
+#include "settings/SettingsStore.h"
+#include "ui/controls/ControlFactory.h"
+#include "ui/dui/UIContainer.h"
+#include "ui/dui/UIFileIcon.h"
+#include "ui/dui/UILabel.h"
+#include "ui/dui/UIList.h"
+#include "ui/framework/MessageBoxBase.h"
+#include "ui/main/Commands.h"
+
+// The tips, the preview and the menus are built beside this window; a tree without them
+// still builds a working main window that simply shows none of them.
+#if __has_include("ui/dialogs/PreviewDlg.h") && __has_include("ui/dialogs/NotifyTips.h")
+#include "ui/dialogs/NotifyTips.h"
+#include "ui/dialogs/PreviewDlg.h"
+#define WINHUSH_HAVE_DIALOGS 1
+#else
+#define WINHUSH_HAVE_DIALOGS 0
+#endif
+#if __has_include("ui/main/Menu.h")
+#include "ui/main/Menu.h"
+#define WINHUSH_HAVE_MENUS 1
+#else
+#define WINHUSH_HAVE_MENUS 0
+#endif
+
+namespace winhush::ui {
+
+using dui::CContainerUI;
+using dui::CControlUI;
+using dui::CLabelUI;
+using dui::COptionUI;
+using dui::CTabLayoutUI;
+using monitor::BlockRecord;
+
+namespace {
+
+std::map<MainDialog, DialogRunner>& Runners() {
+    static std::map<MainDialog, DialogRunner> runners;
+    return runners;
+}
+
+// Hotkey registration state, beside the main window's handle: the result of the last
+// RegisterHotKey per index and the atom in use (0: none).
+struct HotkeyState {
+    bool registered = false;
+    ATOM atom = 0;
+};
+std::array<HotkeyState, 2> g_hotkeys;
+
+constexpr wchar_t kHotkeyAtomPrefix[] = L"Zelvane Winhush";
+constexpr const wchar_t* kHotkeyEnableValues[2] = {settings::kIsLocateShortcut, settings::kIsMainShortcut};
+constexpr const wchar_t* kHotkeyKeyValues[2] = {settings::kLocateShortcut, settings::kMainShortcut};
+
+void ReleaseHotkey(HWND mainWindow, int index) {
+    HotkeyState& state = g_hotkeys[index];
+    if (!state.atom) return;
+    ::UnregisterHotKey(mainWindow, state.atom);
+    ::GlobalDeleteAtom(state.atom);
+    state.atom = 0;
+}
+
+// Puts integers in place of the "%d" (also "%u", "%i", with an optional zero flag and
+// width) conversions of a format text from a layout, in order; "%%" is a percent sign.
+// Anything else is copied as written: layout texts are data and must never make the
+// program read arguments that were not passed.
+std::wstring FormatInts(const std::wstring& format, std::initializer_list<long long> values) {
+    std::wstring out;
+    auto next = values.begin();
+    for (size_t i = 0; i < format.size(); ++i) {
+        wchar_t c = format[i];
+        if (c != L'%' || i + 1 >= format.size()) {
+            out.push_back(c);
+            continue;
+        }
+        if (format[i + 1] == L'%') {
+            out.push_back(L'%');
+            ++i;
+            continue;
+        }
+        size_t j = i + 1;
+        bool zero = false;
+        if (format[j] == L'0') {
+            zero = true;
+            ++j;
+        }
+        int width = 0;
+        while (j < format.size() && format[j] >= L'0' && format[j] <= L'9' && width < 64)
+            width = width * 10 + (format[j++] - L'0');
+        if (j < format.size() && (format[j] == L'd' || format[j] == L'u' || format[j] == L'i') &&
+            next != values.end()) {
+            long long v = *next++;
+            std::wstring digits = std::to_wstring(v < 0 ? -v : v);
+            std::wstring sign = v < 0 ? L"-" : L"";
+            size_t used = sign.size() + digits.size();
+            if (static_cast<size_t>(width) > used) {
+                std::wstring fill(static_cast<size_t>(width) - used, zero ? L'0' : L' ');
+                out += zero ? sign + fill + digits : fill + sign + digits;
+            } else {
+                out += sign + digits;
+            }
+            i = j;
+            continue;
+        }
+        out.push_back(c);
+    }
+    return out;
+}
+
+template <class T>
+T* Find(CPaintManagerUI& pm, const wchar_t* name) {
+    return dynamic_cast<T*>(pm.FindControl(name));
+}
+
+template <class T>
+T* FindIn(CPaintManagerUI& pm, CControlUI* parent, const wchar_t* name) {
+    return parent ? dynamic_cast<T*>(pm.FindSubControlByName(parent, name)) : nullptr;
+}
+
+DWORD ReadSetting(const wchar_t* name) {
+    UniqueHKey key = settings::OpenSettingsKey(false);
+    return settings::ReadFlag(key.get(), name);
+}
+
+DWORD ReadTotalBlocks() {
+    UniqueHKey key = settings::OpenSettingsKey(false);
+    return settings::ReadBlockCount(key.get());
+}
+
+void WriteSetting(const wchar_t* name, DWORD value) {
+    UniqueHKey key = settings::OpenSettingsKey(true);
+    settings::WriteDword(key.get(), name, value);
+}
+
+void SetVisibleIfChanged(CControlUI* control, bool visible) {
+    if (control && control->IsSelfVisible() != visible) control->SetVisible(visible);
+}
+
+void SetTextIfChanged(CControlUI* control, const std::wstring& text) {
+    if (control && control->GetText() != text) control->SetText(text.c_str());
+}
+
+}  // namespace
+
+// The tips are members of the window; their windows exist only while they are shown.
+struct CMainDlgTips {
+#if WINHUSH_HAVE_DIALOGS
+    CBlockTipWnd blockTip;
+    CNewWndTipWnd newWndTip;
+#endif
+};
+
+void SetDialogRunner(MainDialog dialog, DialogRunner runner) {
+    if (runner)
+        Runners()[dialog] = std::move(runner);
+    else
+        Runners().erase(dialog);
+}
+
+std::wstring FormatCounterText(DWORD count, int digits) {
+    if (digits <= 0) return L"";
+    // Ten or more digits hold any 32-bit count.
+    bool fits = digits >= 10;
+    if (!fits) {
+        unsigned long long limit = 1;
+        for (int i = 0; i < digits; ++i) limit *= 10;
+        fits = limit > count;
+    }
+    if (fits) return FormatW(FormatW(L"%%0%du", digits).c_str(), static_cast<unsigned>(count));
+    static const std::wstring kTail = std::wstring(36, L'9') + L"+";
+    return kTail.substr(kTail.size() - static_cast<size_t>(digits));
+}
+
+std::wstring FormatRowCount(const std::wstring& format, uint32_t blockCnt) {
+    if (blockCnt >= 1000) return L"999+";
+    return FormatInts(format, {static_cast<long long>(blockCnt)});
+}
+
+const wchar_t* PositionText(int positionClass) {
+    switch (positionClass) {
+        case monitor::kPositionLeftTop:
+            return L"左上弹窗";
+        case monitor::kPositionLeftBottom:
+            return L"左下弹窗";
+        case monitor::kPositionCenter:
+            return L"中央弹窗";
+        case monitor::kPositionRightTop:
+            return L"右上弹窗";
+        case monitor::kPositionRightBottom:
+            return L"右下弹窗";
+        default:
+            return L"位置未知";
+    }
+}
+
+UINT HotkeyModifiers(int first, int second) {
+    UINT modifiers = 0;
+    if (first == VK_CONTROL)
+        modifiers |= MOD_CONTROL;
+    else if (first == VK_MENU)
+        modifiers |= MOD_ALT;
+    if (second == VK_MENU)
+        modifiers |= MOD_ALT;
+    else if (second == VK_SHIFT)
+        modifiers |= MOD_SHIFT;
+    return modifiers;
+}
+
+void SetHotkey(HWND mainWindow, int index, bool enable) {
+    if (index < 0 || index > 1) return;
+    HotkeyState& state = g_hotkeys[index];
+    ReleaseHotkey(mainWindow, index);
+    if (!enable) return;
+    UniqueHKey key = settings::OpenSettingsKey(true);
+    int k1 = -1, k2 = -1, k3 = -1;
+    if (settings::ReadHotkey(key.get(), kHotkeyKeyValues[index], k1, k2, k3) == 0 || k3 == -1) return;
+    std::wstring name = FormatW(L"%s_%d", kHotkeyAtomPrefix, index);
+    state.atom = ::GlobalAddAtomW(name.c_str());
+    state.registered =
+        state.atom && ::RegisterHotKey(mainWindow, state.atom, HotkeyModifiers(k1, k2), static_cast<UINT>(k3));
+}
+
+bool IsHotkeyRegistered(int index) { return index >= 0 && index <= 1 && g_hotkeys[index].registered; }
+
+ATOM HotkeyAtom(int index) { return index >= 0 && index <= 1 ? g_hotkeys[index].atom : 0; }
+
+CWndClassInfo& CMainDlg::GetWndClassInfo() {
+    static CWndClassInfo info{kMainWindowClassName};
+    return info;
+}
+
+CMainDlg::CMainDlg() : tips_(std::make_unique<CMainDlgTips>()) {}
+
+CMainDlg::~CMainDlg() {
+    if (m_hWnd && ::IsWindow(m_hWnd)) DestroyWindow();
+    // The tray base removes a still-added icon and frees the two icons.
+}
+
+HWND CMainDlg::CreateMainWindow() {
+    return Create(nullptr, rcDefault, kMainWindowCaption, kMainWindowStyle, WS_EX_APPWINDOW);
+}
+
+void CMainDlg::OnFinalMessage(HWND /*hwnd*/) {
+    if (deleteWhenGone_) delete this;
+}
+
+CControlUI* CMainDlg::CreateControl(const wchar_t* className) { return CreateCustomControl(className); }
+
+LRESULT CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) {
+    handled = TRUE;
+    LRESULT trayResult = 0;
+    if (message == WM_MOUSEMOVE) {
+        OnMouseMove(lParam);
+        handled = FALSE;
+        return 0;
+    }
+    if (message == WM_COMMAND) {
+        WORD id = LOWORD(wParam);
+        if (id >= ID_TOGGLE_BLOCK && id <= ID_EXIT && lParam == reinterpret_cast<LPARAM>(m_hWnd)) {
+            OnCommand(id);
+            return 0;
+        }
+        handled = FALSE;
+        return 0;
+    }
+    if (ProcessTrayMessage(message, wParam, lParam, trayResult)) return trayResult;
+    if (listProbeMsg_ && message == listProbeMsg_) {
+        AnswerListProbe(reinterpret_cast<HWND>(wParam));
+        return 1;
+    }
+    switch (message) {
+        case WM_HOTKEY:
+            OnHotkey(wParam);
+            return 0;
+        case WM_CREATE:
+            OnCreate();
+            return 0;
+        case WM_DESTROY:
+            OnDestroy();
+            handled = FALSE;  // the paint manager lets go of its controls too
+            return 0;
+        case WM_SYSCOMMAND:
+            if ((wParam & 0xFFF0) == SC_CLOSE) {
+                HideToTray();
+                return 0;
+            }
+            break;
+        case WM_TIMER:
+            if (wParam >= TIMER_LOADING && wParam <= TIMER_REFRESH) {
+                OnTimer(wParam);
+                return 0;
+            }
+            break;
+        case monitor::WM_BLOCK_TOOLTIP:
+            OnBlockTooltip(reinterpret_cast<wchar_t*>(wParam));
+            return 0;
+    }
+    handled = FALSE;
+    return 0;
+}
+
+void CMainDlg::OnCreate() {
+    SetMainWindowHandle(m_hWnd);
+    DWORD scanSoftware = 1, autoCheck = 1, locateHotkey = 1, mainHotkey = 1;
+    {
+        UniqueHKey key = settings::OpenSettingsKey(true);
+        scanSoftware = settings::ReadFlag(key.get(), settings::kScanSoftware);
+        autoCheck = settings::ReadFlag(key.get(), settings::kAutoCheck);
+        locateHotkey = settings::ReadFlag(key.get(), settings::kIsLocateShortcut);
+        mainHotkey = settings::ReadFlag(key.get(), settings::kIsMainShortcut);
+    }
+    AttachTrayHost(m_hWnd);
+    LoadTrayIcons();
+    ApplyTrayVisibilityOrRetry();
+    listProbeMsg_ = ::RegisterWindowMessageW(kListProbeMessageName);
+    ::ChangeWindowMessageFilterEx(m_hWnd, listProbeMsg_, MSGFLT_ALLOW, nullptr);
+    ::ChangeWindowMessageFilterEx(m_hWnd, WM_COPYDATA, MSGFLT_ALLOW, nullptr);
+
+    if (locateHotkey == 1) SetHotkey(m_hWnd, kHotkeyLocate, true);
+    if (mainHotkey == 1) SetHotkey(m_hWnd, kHotkeyMain, true);
+
+#if WINHUSH_HAVE_DIALOGS
+    if (!PreviewWindow().IsWindow()) PreviewWindow().CreateHidden();
+#endif
+
+    monitor::CWndMgr& monitor = monitor::WndMgr();
+    monitor.enabled = 1;
+    if (!monitor.scanning()) monitor.StartScanThread();
+    rules::StartAutoCheck();
+    if (scanSoftware == 0 && autoCheck == 1) ::SetTimer(m_hWnd, TIMER_AUTOCHECK, kAutoCheckPeriodMs, nullptr);
+
+    if (CMessageLoop* loop = Module().GetMessageLoop()) {
+        loop->AddMessageFilter(this);
+        loop->AddIdleHandler(this);
+    }
+}
+
+void CMainDlg::OnWindowInit() {
+    listBlock = Find<CVListUI>(m_pm, L"list_block");
+    if (listBlock) {
+        listBlock->SetCallback(this);
+        listBlock->SetBuilderCallback(this);
+    }
+    tabMain = Find<CTabLayoutUI>(m_pm, L"tab_main");
+
+    if (ReadSetting(settings::kScanSoftware) == 1) {
+        WriteSetting(settings::kScanSoftware, 0);
+        loadingPhase_ = true;
+        ::SetTimer(m_hWnd, TIMER_LOADING, kLoadingPeriodMs, nullptr);
+        DrawCounter();
+        return;
+    }
+    ReloadList();
+    SelectTabPage();
+    RefreshStatus();
+    ::SetTimer(m_hWnd, TIMER_REFRESH, kRefreshPeriodMs, nullptr);
+}
+
+void CMainDlg::OnDestroy() {
+    for (int index : {kHotkeyLocate, kHotkeyMain}) ReleaseHotkey(m_hWnd, index);
+    for (UINT_PTR id : {TIMER_LOADING, TIMER_AUTOCHECK, TIMER_REFRESH}) ::KillTimer(m_hWnd, id);
+#if WINHUSH_HAVE_DIALOGS
+    PreviewWindow().DestroyPreview();
+    tips_->blockTip.DestroyTip();
+    tips_->newWndTip.DestroyTip();
+#endif
+    // While the window still exists: the shell finds the icon by window and id.
+    DeleteIcon();
+    if (CMessageLoop* loop = Module().GetMessageLoop()) {
+        loop->RemoveMessageFilter(this);
+        loop->RemoveIdleHandler(this);
+    }
+    if (GetMainWindowHandle() == m_hWnd) SetMainWindowHandle(nullptr);
+    ::PostQuitMessage(1);
+}
+
+void CMainDlg::Notify(TNotifyUI& msg) {
+    if (msg.sType == dui::DUI_MSGTYPE_WINDOWINIT) {
+        OnWindowInit();
+        return;
+    }
+    if (!msg.pSender) return;
+    if (msg.sType == dui::DUI_MSGTYPE_CLICK) {
+        OnClick(msg);
+        return;
+    }
+    if (msg.sType == dui::DUI_MSGTYPE_ITEMSELECT && msg.pSender->GetName() == L"btn_append") {
+        switch (msg.wParam) {
+            case 0:
+                RequestDialog(PENDING_RULES);
+                break;
+            case 1:
+                RequestDialog(PENDING_RECORDS);
+                break;
+            case 2:
+                RequestDialog(PENDING_LOCATE);
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+void CMainDlg::OnClick(TNotifyUI& msg) {
+    const dui::CDuiString name = msg.pSender->GetName();
+    if (name == L"btn_record" || name == L"btn_record_view") {
+        OpenDialogNow(MainDialog::Records);
+    } else if (name == L"btn_locate") {
+        RequestDialog(PENDING_LOCATE);
+    } else if (name == L"btn_rule") {
+        OpenDialogNow(MainDialog::Rules);
+    } else if (name == L"opt_switch") {
+        SwitchRow(msg.pSender);
+    } else if (name == L"btn_remove") {
+        RemoveRow(msg.pSender);
+    } else if (name == L"btn_block") {
+        SetBlock(1);
+    } else if (name == L"btn_stop") {
+        SetBlock(0);
+    } else if (name == L"btn_menu") {
+#if WINHUSH_HAVE_MENUS
+        const RECT& rc = msg.pSender->GetPos();
+        POINT anchor{rc.left, rc.bottom};
+        ::ClientToScreen(m_hWnd, &anchor);
+        currentMenu = (new CMainMenu())->Create(m_hWnd, anchor.x, anchor.y);
+#endif
+    } else if (name == L"sysminbutton") {
+        SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    } else if (name == L"sysclosebutton") {
+        HideToTray();
+    }
+}
+
+void CMainDlg::OnCommand(WORD id) {
+    switch (id) {
+        case ID_TOGGLE_BLOCK:
+            SetBlock(ReadSetting(settings::kBlock) == 0 ? 1 : 0);
+            break;
+        case ID_OPEN_LOCATE:
+            ShowWindow(SW_SHOWNORMAL);
+            RequestDialog(PENDING_LOCATE);
+            break;
+        case ID_OPEN_RECORDS:
+            ShowWindow(SW_SHOWNORMAL);
+            RequestDialog(PENDING_RECORDS);
+            break;
+        case ID_OPEN_RULES:
+            ShowWindow(SW_SHOWNORMAL);
+            OpenDialogNow(MainDialog::Rules);
+            break;
+        case ID_OPEN_SETTINGS:
+            OpenDialogNow(MainDialog::Settings);
+            break;
+        case ID_UPDATE_TRAY:
+            ApplyTrayVisibilityOrRetry();
+            break;
+        case ID_EXIT:
+            ConfirmExit();
+            break;
+        default:
+            break;
+    }
+}
+
+void CMainDlg::OnTimer(UINT_PTR id) {
+    switch (id) {
+        case TIMER_LOADING:
+            LoadingStep();
+            break;
+        case TIMER_AUTOCHECK:
+            PollAutoCheck();
+            break;
+        case TIMER_REFRESH:
+            ReloadList();
+            RefreshStatus();
+            SelectTabPage();
+            break;
+        default:
+            break;
+    }
+}
+
+void CMainDlg::OnHotkey(WPARAM id) {
+    if (id == 0) return;
+    if (id == g_hotkeys[kHotkeyLocate].atom) {
+        ShowWindow(SW_SHOW);
+        ::SetForegroundWindow(m_hWnd);
+        if (!active) OpenDialogNow(MainDialog::Locate);
+    } else if (id == g_hotkeys[kHotkeyMain].atom) {
+        ShowWindow(SW_SHOW);
+        ::SetForegroundWindow(m_hWnd);
+    }
+}
+
+void CMainDlg::OnBlockTooltip(wchar_t* text) {
+    if (!text) return;
+    if (NotifyBlock(text) && ReadTotalBlocks() == 1) ShowBlockTip();
+    monitor::FreeTooltipText(text);
+}
+
+void CMainDlg::ShowBlockTip() {
+#if WINHUSH_HAVE_DIALOGS
+    tips_->blockTip.ShowTip();
+#endif
+}
+
+void CMainDlg::ShowNewWindowsTip(int count) {
+#if WINHUSH_HAVE_DIALOGS
+    tips_->newWndTip.ShowTip(count);
+#else
+    (void)count;
+#endif
+}
+
+void CMainDlg::PollAutoCheck() {
+    std::vector<rules::PopupRule> found;
+    if (!rules::GetAutoCheckResult(found)) return;
+    ::KillTimer(m_hWnd, TIMER_AUTOCHECK);
+    int fresh = static_cast<int>(
+        std::count_if(found.begin(), found.end(), [](const rules::PopupRule& rule) { return rule.isNew != 0; }));
+    if (fresh != 0) ShowNewWindowsTip(fresh);
+}
+
+void CMainDlg::LoadingStep() {
+    if (!loadLabelLooked_) {
+        loadLabel_ = Find<CLabelUI>(m_pm, L"lab_load");
+        loadLabelLooked_ = true;
+    }
+    if (loadLabel_ && loadLabel_->IsVisible()) {
+        // Image sources are in the layout's 96-DPI units, whatever the screen's DPI.
+        UINT dpi = m_pm.GetDPI() ? m_pm.GetDPI() : 96;
+        int w = ::MulDiv(loadLabel_->GetWidth(), 96, static_cast<int>(dpi));
+        int f = loadingFrame_;
+        std::wstring image =
+            FormatInts(loadLabel_->GetUserData(), {static_cast<long long>(w) * f, static_cast<long long>(w) * (f + 1)});
+        loadLabel_->SetBkImage(image.c_str());
+        loadingFrame_ = (f + 1) % kLoadingFrames;
+    }
+    int before = loadingTicks_++;
+    if (before > kLoadingFrames && rules::AutoCheck().done.load(std::memory_order_acquire)) {
+        ShowWindow(SW_SHOW);
+        pendingActions |= PENDING_RULES;
+        ::KillTimer(m_hWnd, TIMER_LOADING);
+        loadingPhase_ = false;
+        ::SetTimer(m_hWnd, TIMER_REFRESH, kRefreshPeriodMs, nullptr);
+    }
+}
+
+void CMainDlg::ReloadList() {
+    std::vector<BlockRecord> fresh;
+    // A busy record lock (more than 100 ms) keeps what the list shows until the next tick.
+    if (!monitor::WndMgr().CopyRecords(0, fresh)) return;
+    std::sort(fresh.begin(), fresh.end(), monitor::ByBlocks);
+    records = std::move(fresh);
+    if (!listBlock) return;
+    listBlock->SetItemCount(static_cast<int>(records.size()));
+    listBlock->NeedParentUpdate();
+    // Same count, other data: the rows fill again at the next paint.
+    listBlock->Invalidate();
+}
+
+void CMainDlg::SelectTabPage() {
+    if (!tabMain) return;
+    int page = 1;
+    if (ReadSetting(settings::kBlock) == 0)
+        page = 3;
+    else if (listBlock && listBlock->GetItemCount() != 0)
+        page = 2;
+    if (tabMain->GetCurSel() != page) tabMain->SelectItem(page);
+}
+
+void CMainDlg::RefreshStatus() {
+    monitor::CWndMgr& monitor = monitor::WndMgr();
+    const bool block = ReadSetting(settings::kBlock) == 1;
+    if (auto* recording = m_pm.FindControl(L"lay_recording")) {
+        bool show = monitor.recording != 0 && block;
+        SetVisibleIfChanged(recording, show);
+        if (show) {
+            int count = 0;
+            CControlUI* label = m_pm.FindSubControlByName(recording, L"lab_record_count");
+            if (label && monitor.CountRecorded(count))
+                SetTextIfChanged(label, FormatInts(label->GetUserData(), {count}));
+        }
+    }
+    SetVisibleIfChanged(m_pm.FindControl(L"btn_append"), block);
+    SetVisibleIfChanged(m_pm.FindControl(L"btn_block"), !block);
+    SetVisibleIfChanged(m_pm.FindControl(L"btn_stop"), block);
+    DrawCounter();
+}
+
+void CMainDlg::DrawCounter() {
+    auto* counter = dynamic_cast<CContainerUI*>(m_pm.FindControl(L"lay_counter"));
+    if (!counter) return;
+    int n = counter->GetCount();
+    std::wstring text = FormatCounterText(ReadTotalBlocks(), n);
+    for (int i = 0; i < n && i < static_cast<int>(text.size()); ++i)
+        SetTextIfChanged(counter->GetItemAt(i), std::wstring(1, text[static_cast<size_t>(i)]));
+}
+
+void CMainDlg::SetBlock(DWORD block) {
+    WriteSetting(settings::kBlock, block);
+    SelectTabPage();
+    RefreshStatus();
+}
+
+void CMainDlg::FillRow(CControlUI* row, int index) {
+    if (!row || index < 0 || index >= static_cast<int>(records.size())) return;
+    const BlockRecord& record = records[static_cast<size_t>(index)];
+    row->SetUserData(FormatW(L"%llu", static_cast<unsigned long long>(record.hash)).c_str());
+    if (auto* icon = FindIn<dui::CFileIconUI>(m_pm, row, L"icon_proc")) {
+        // Loading a shell icon is slow; rows are filled before every paint.
+        if (icon->GetFilePath() != record.window.path) icon->SetFilePath(record.window.path.c_str());
+    }
+    if (auto* name = FindIn<CControlUI>(m_pm, row, L"lab_name")) {
+        SetTextIfChanged(name, record.name);
+        if (name->GetToolTip() != record.name) name->SetToolTip(record.name.c_str());
+    }
+    SetTextIfChanged(FindIn<CControlUI>(m_pm, row, L"lab_pos"), PositionText(record.window.pos));
+    if (auto* count = FindIn<CControlUI>(m_pm, row, L"lab_count")) {
+        SetTextIfChanged(count, FormatRowCount(count->GetUserData(), record.blockCnt));
+        DWORD colour = record.blockCnt != 0 ? kCountColourBlocked : kCountColourNever;
+        if (count->GetBkColor() != colour) count->SetBkColor(colour);
+    }
+    if (auto* option = FindIn<COptionUI>(m_pm, row, L"opt_switch")) {
+        bool on = record.status == monitor::kStatusBlock;
+        if (option->IsSelected() != on) option->Selected(on, true);
+    }
+}
+
+const BlockRecord* CMainDlg::RecordOfRow(CControlUI* control, int* index) const {
+    if (!listBlock || !control) return nullptr;
+    int i = listBlock->GetRowIndexOf(control);
+    if (i < 0 || i >= static_cast<int>(records.size())) return nullptr;
+    if (index) *index = i;
+    return &records[static_cast<size_t>(i)];
+}
+
+void CMainDlg::SwitchRow(CControlUI* sender) {
+    int index = -1;
+    const BlockRecord* row = RecordOfRow(sender, &index);
+    auto* option = dynamic_cast<COptionUI*>(sender);
+    if (!row || !option) return;
+    // "click" comes before the option flips: the selection is still the old state.
+    BlockRecord changed = *row;
+    changed.status = option->IsSelected() ? monitor::kStatusAllowed : monitor::kStatusBlock;
+    if (!monitor::WndMgr().StoreRecord(changed)) return;
+    // Keep the row as it now is, so that a repaint before the next refresh does not flip
+    // the switch back while it slides.
+    records[static_cast<size_t>(index)].status = changed.status;
+}
+
+void CMainDlg::RemoveRow(CControlUI* sender) {
+    const BlockRecord* row = RecordOfRow(sender);
+    if (!row) return;
+    BlockRecord removed = *row;
+    removed.status = monitor::kStatusRecorded;
+    removed.blockCnt = 0;
+    monitor::WndMgr().StoreRecord(removed);
+    HidePreview();
+    ReloadList();
+    SelectTabPage();
+}
+
+void CMainDlg::OnMouseMove(LPARAM lParam) {
+    if (!listBlock || records.empty()) return;
+    POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    CControlUI* hit = m_pm.FindSubControlByPoint(listBlock, at);
+    if (hit && hit->GetName() == L"lab_count") {
+        const BlockRecord* row = RecordOfRow(hit);
+        if (row && row->blockCnt != 0) {
+#if WINHUSH_HAVE_DIALOGS
+            const RECT& rc = hit->GetPos();
+            POINT spot{rc.right + PreviewWindow().LeftLaceMargin(), (rc.top + rc.bottom) / 2};
+            ::ClientToScreen(m_hWnd, &spot);
+            PreviewWindow().ShowAt(row->imagePath, spot.x, spot.y);
+            previewShown_ = true;
+#endif
+            return;
+        }
+    }
+    HidePreview();
+}
+
+void CMainDlg::HidePreview() {
+    if (!previewShown_) return;
+#if WINHUSH_HAVE_DIALOGS
+    PreviewWindow().Hide();
+#endif
+    previewShown_ = false;
+}
+
+void CMainDlg::HideToTray() {
+    if (active) return;
+    ShowBalloonOnce();
+    HidePreview();
+    ShowWindow(SW_HIDE);
+}
+
+void CMainDlg::OnTrayMenu(POINT at) {
+#if WINHUSH_HAVE_MENUS
+    currentMenu = (new CTrayMenu())->Create(nullptr, at.x, at.y);
+#else
+    (void)at;
+#endif
+}
+
+void CMainDlg::RequestDialog(uint32_t pendingBit) { pendingActions |= pendingBit; }
+
+void CMainDlg::OpenDialogNow(MainDialog dialog) {
+    auto found = Runners().find(dialog);
+    if (found == Runners().end() || !found->second) return;
+    if (active) {
+        // One modal dialog at a time: a second one nested inside would end the lock when
+        // it closes while the first is still open. Deferrable requests wait their turn.
+        if (dialog == MainDialog::Rules) pendingActions |= PENDING_RULES;
+        if (dialog == MainDialog::Locate) pendingActions |= PENDING_LOCATE;
+        if (dialog == MainDialog::Records) pendingActions |= PENDING_RECORDS;
+        return;
+    }
+    DialogRunner runner = found->second;  // a runner may replace itself while it runs
+    HidePreview();
+    LockOn();
+    runner(m_hWnd);
+    LockOff();
+}
+
+BOOL CMainDlg::OnIdle() {
+    static constexpr std::pair<uint32_t, MainDialog> kOrder[] = {
+        {PENDING_LOCATE, MainDialog::Locate},
+        {PENDING_RECORDS, MainDialog::Records},
+        {PENDING_RULES, MainDialog::Rules},
+    };
+    if (active || !m_hWnd) return FALSE;
+    for (const auto& [bit, dialog] : kOrder) {
+        if (!(pendingActions & bit)) continue;
+        OpenDialogNow(dialog);
+        pendingActions &= ~bit;
+        if (!::IsWindow(m_hWnd)) return FALSE;
+    }
+    // A dialog that closed by asking for another (the rule list's locate and record
+    // buttons) left a bit behind: come back at once rather than at the next message.
+    return pendingActions != 0 ? TRUE : FALSE;
+}
+
+void CMainDlg::ConfirmExit() {
+    if (active) return;
+    ShowWindow(SW_SHOWNORMAL);
+    int answer = CMessageBoxBase::kDeclined;
+    {
+        CScopedLock<CMainDlg> lock(*this);
+        CMessageBoxBase box;
+        answer = box.Run(m_hWnd, L"msg_exit_tip.xml");
+    }
+    if (answer == CMessageBoxBase::kConfirmed) PostMessage(WM_CLOSE);
+}
+
+void CMainDlg::AnswerListProbe(HWND asker) {
+    if (!asker || !::IsWindow(asker)) return;
+    std::wstring lines;
+    if (listBlock) {
+        // A scratch row filled exactly like the list's own rows, read back control by control.
+        std::unique_ptr<CControlUI> row(listBlock->CreateRow());
+        for (int i = 0; row && i < static_cast<int>(records.size()); ++i) {
+            FillRow(row.get(), i);
+            auto* name = m_pm.FindSubControlByName(row.get(), L"lab_name");
+            auto* count = m_pm.FindSubControlByName(row.get(), L"lab_count");
+            auto* option = FindIn<COptionUI>(m_pm, row.get(), L"opt_switch");
+            lines += name ? std::wstring(name->GetText()) : std::wstring();
+            lines += L'\t';
+            lines += count ? std::wstring(count->GetText()) : std::wstring();
+            lines += L'\t';
+            lines += option && option->IsSelected() ? L'1' : L'0';
+            lines += L'\n';
+        }
+    }
+    COPYDATASTRUCT data{};
+    data.dwData = kListProbeDataTag;
+    data.cbData = static_cast<DWORD>(lines.size() * sizeof(wchar_t));
+    data.lpData = lines.empty() ? nullptr : lines.data();
+    ::SendMessageW(asker, WM_COPYDATA, reinterpret_cast<WPARAM>(m_hWnd), reinterpret_cast<LPARAM>(&data));
+}
+
+}  // namespace winhush::ui
