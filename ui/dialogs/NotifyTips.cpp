@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/StartupConfig.h"
+#include "ui/dialogs/WindowReuse.h"
 #include "ui/main/Commands.h"
 #include "ui/main/TipPlacement.h"
 
@@ -18,16 +19,30 @@ void PlaceTip(Tip& tip) {
 
 // Creates a tip's window hidden (it places itself on WM_CREATE) and shows it without
 // activation: created visible, the new top-level window would be activated and take the
-// keyboard from the program the user is working in.
+// keyboard from the program the user is working in. Topmost from the start as well: Wine ignores HWND_TOPMOST for a
+// dialog-framed window that owns its shadow frame, so the placement's request alone would leave the tip among normal
+// windows.
 template <class Tip>
 bool CreateTip(Tip& tip) {
-    if (!tip.Create(nullptr, CWindow::rcDefault, nullptr, kTipStyle & ~WS_VISIBLE, kTipExStyle)) return false;
+    if (!tip.Create(nullptr, CWindow::rcDefault, nullptr, kTipStyle & ~WS_VISIBLE, kTipExStyle | WS_EX_TOPMOST))
+        return false;
     if (!tip.IsLayoutLoaded()) {
         tip.DestroyWindow();
         return false;
     }
     tip.ShowWindow(SW_SHOWNA);
     return true;
+}
+
+CControlUI* CALLBACK NoKeyboard(CControlUI* control, LPVOID /*data*/) {
+    control->SetKeyboardEnabled(false);
+    return nullptr;
+}
+
+// After its first layout the engine gives the keyboard focus to the first tab stop, which
+// activates the window. A tip has nothing to type into; a click still activates it.
+void KeepFromTakingFocus(CPaintManagerUI& pm) {
+    if (CControlUI* root = pm.GetRoot()) root->FindControl(NoKeyboard, nullptr, dui::UIFIND_ALL);
 }
 
 bool IsSender(const TNotifyUI& msg, const wchar_t* name) { return msg.pSender && msg.pSender->GetName() == name; }
@@ -78,7 +93,10 @@ LRESULT CBlockTipWnd::HandleMessage(UINT message, WPARAM /*wParam*/, LPARAM /*lP
     return 0;
 }
 
+void CBlockTipWnd::OnFinalMessage(HWND /*hwnd*/) { ResetManagerForNextWindow(m_pm); }
+
 void CBlockTipWnd::Notify(TNotifyUI& msg) {
+    if (msg.sType == dui::DUI_MSGTYPE_WINDOWINIT) KeepFromTakingFocus(m_pm);
     if (msg.sType == dui::DUI_MSGTYPE_CLICK && (IsSender(msg, L"btn_close") || IsSender(msg, L"sysclosebutton")))
         PostMessage(WM_CLOSE);
 }
@@ -116,8 +134,11 @@ LRESULT CNewWndTipWnd::HandleMessage(UINT message, WPARAM /*wParam*/, LPARAM /*l
     return 0;
 }
 
+void CNewWndTipWnd::OnFinalMessage(HWND /*hwnd*/) { ResetManagerForNextWindow(m_pm); }
+
 void CNewWndTipWnd::Notify(TNotifyUI& msg) {
     if (msg.sType == dui::DUI_MSGTYPE_WINDOWINIT) {
+        KeepFromTakingFocus(m_pm);
         UpdateTipText();
     } else if (msg.sType == dui::DUI_MSGTYPE_CLICK) {
         if (IsSender(msg, L"sysclosebutton")) {

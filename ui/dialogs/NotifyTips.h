@@ -29,6 +29,7 @@ public:
     const wchar_t* GetSkinFile() override { return L"wnd_tip_block.xml"; }
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) override;
     void Notify(TNotifyUI& msg) override;
+    void OnFinalMessage(HWND hwnd) override;
 };
 
 class CNewWndTipWnd : public CDuiFrameWndImpl<CNewWndTipWnd>, public CWndWithLace<CNewWndTipWnd> {
@@ -40,6 +41,7 @@ public:
     const wchar_t* GetSkinFile() override { return L"wnd_tip_new_wnd.xml"; }
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) override;
     void Notify(TNotifyUI& msg) override;
+    void OnFinalMessage(HWND hwnd) override;
 
     int count = 0;
 

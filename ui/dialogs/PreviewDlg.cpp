@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/Strings.h"
+#include "ui/dialogs/WindowReuse.h"
 
 namespace winhush::ui {
 
@@ -29,6 +30,12 @@ LRESULT CPreviewDlg::HandleMessage(UINT message, WPARAM /*wParam*/, LPARAM /*lPa
     }
     handled = FALSE;
     return 0;
+}
+
+void CPreviewDlg::OnFinalMessage(HWND /*hwnd*/) {
+    preview_ = nullptr;
+    currentImage_.clear();
+    ResetManagerForNextWindow(m_pm);
 }
 
 RECT CPreviewDlg::FitImage(const std::wstring& imagePath) {

@@ -29,6 +29,7 @@ public:
 
     const wchar_t* GetSkinFile() override { return L"dlg_preview.xml"; }
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) override;
+    void OnFinalMessage(HWND hwnd) override;
 
     // The image string given to the "preview" control for the last ShowAt; empty before.
     const std::wstring& CurrentImage() const { return currentImage_; }

@@ -1,0 +1,219 @@
+// The screenshot preview in a real window: created hidden and disabled, shown at a point
+// without resizing or activation, the picture fitted into its area, a screenshot rewritten
+// under the same name shown anew, hidden on request.
+#include <gtest/gtest.h>
+
+// clang-format off
+#include <objidl.h>
+#include <gdiplus.h>
+// clang-format on
+
+#include <string>
+#include <vector>
+
+#include "DialogsTestSupport.h"
+#include "FrameworkTestSupport.h"
+#include "ui/dialogs/PreviewDlg.h"
+
+using namespace winhush::ui;
+using namespace winhush::test;
+namespace dui = winhush::dui;
+
+namespace {
+
+class GdiplusSession {
+public:
+    GdiplusSession() {
+        Gdiplus::GdiplusStartupInput input;
+        Gdiplus::GdiplusStartup(&token_, &input, nullptr);
+    }
+    ~GdiplusSession() { Gdiplus::GdiplusShutdown(token_); }
+
+private:
+    ULONG_PTR token_ = 0;
+};
+
+bool JpegEncoder(CLSID* clsid) {
+    UINT count = 0, bytes = 0;
+    if (Gdiplus::GetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0) return false;
+    std::vector<BYTE> buffer(bytes);
+    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+    if (Gdiplus::GetImageEncoders(count, bytes, codecs) != Gdiplus::Ok) return false;
+    for (UINT i = 0; i < count; ++i) {
+        if (std::wstring(codecs[i].MimeType) == L"image/jpeg") {
+            *clsid = codecs[i].Clsid;
+            return true;
+        }
+    }
+    return false;
+}
+
+// A JPEG of one colour, as the monitor writes screenshots.
+bool WriteSolidJpeg(const std::wstring& path, int width, int height, COLORREF colour) {
+    CLSID jpeg;
+    if (!JpegEncoder(&jpeg)) return false;
+    Gdiplus::Bitmap bitmap(width, height, PixelFormat24bppRGB);
+    {
+        Gdiplus::Graphics graphics(&bitmap);
+        graphics.Clear(Gdiplus::Color(255, GetRValue(colour), GetGValue(colour), GetBValue(colour)));
+    }
+    return bitmap.Save(path.c_str(), &jpeg, nullptr) == Gdiplus::Ok;
+}
+
+constexpr COLORREF kRed = RGB(208, 48, 48);
+constexpr COLORREF kBlue = RGB(40, 90, 210);
+constexpr COLORREF kAreaGrey = RGB(0xF5, 0xF7, 0xFA);  // the preview area's own background
+
+class PreviewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        UseProjectUiResources();
+        ASSERT_TRUE(preview.CreateHidden());
+    }
+    void TearDown() override { preview.DestroyPreview(); }
+
+    // Screen point of the preview area at (dx, dy) from its centre.
+    POINT AreaPoint(int dx, int dy) {
+        dui::CControlUI* area = preview.m_pm.FindControl(L"preview");
+        const RECT& pos = area->GetPos();
+        POINT pt{(pos.left + pos.right) / 2 + dx, (pos.top + pos.bottom) / 2 + dy};
+        ::ClientToScreen(preview, &pt);
+        return pt;
+    }
+    // Waits for the picture to be painted: the area's centre turns the expected colour.
+    bool CentreBecomes(COLORREF colour) {
+        return WaitUntil(
+            [&] {
+                dui::CControlUI* area = preview.m_pm.FindControl(L"preview");
+                if (!area || area->GetPos().right <= area->GetPos().left) return false;
+                return NearColour(ScreenPixel(AreaPoint(0, 0)), colour);
+            },
+            3000ms);
+    }
+
+    GdiplusSession gdiplus;
+    ScopedTempDir folder;
+    CPreviewDlg preview;
+};
+
+TEST_F(PreviewTest, IsCreatedHiddenDisabledAndWithoutTaskbarButton) {
+    EXPECT_TRUE(preview.IsWindow());
+    EXPECT_FALSE(preview.IsWindowVisible());
+    EXPECT_FALSE(preview.IsWindowEnabled()) << "the preview must never take mouse or keyboard input";
+    EXPECT_EQ(preview.GetStyle() & (WS_POPUP | WS_CHILD), static_cast<DWORD>(WS_POPUP));
+    EXPECT_TRUE(preview.GetExStyle() & WS_EX_TOOLWINDOW);
+    EXPECT_EQ(preview.GetOwner(), nullptr);
+    EXPECT_EQ(::GetParent(preview), nullptr);
+    EXPECT_EQ(preview.LeftLaceMargin(), 12) << "the shadow frame's left margin at 96 DPI";
+    // A second create keeps the one window.
+    HWND first = preview.m_hWnd;
+    EXPECT_TRUE(preview.CreateHidden());
+    EXPECT_EQ(preview.m_hWnd, first);
+}
+
+TEST_F(PreviewTest, EmptyPathChangesNothing) {
+    RECT before = preview.GetWindowRect();
+    preview.ShowAt(L"", 300, 200);
+    PumpFor(30ms);
+    EXPECT_FALSE(preview.IsWindowVisible());
+    RECT after = preview.GetWindowRect();
+    EXPECT_EQ(after.left, before.left);
+    EXPECT_EQ(after.top, before.top);
+    EXPECT_TRUE(preview.CurrentImage().empty());
+}
+
+TEST_F(PreviewTest, ShowsThePictureAtThePointWithoutResizingOrActivating) {
+    std::wstring shot = folder / L"shot one.jpg";
+    ASSERT_TRUE(WriteSolidJpeg(shot, 300, 180, kRed));
+    ForegroundWindow foreground;
+    ASSERT_TRUE(foreground.TakeForeground());
+    RECT before = preview.GetWindowRect();
+
+    preview.ShowAt(shot, 300, 200);
+    EXPECT_TRUE(preview.IsWindowVisible());
+    RECT rc = preview.GetWindowRect();
+    EXPECT_EQ(rc.left, 300);
+    EXPECT_EQ(rc.top, 200);
+    EXPECT_EQ(rc.right - rc.left, before.right - before.left);
+    EXPECT_EQ(rc.bottom - rc.top, before.bottom - before.top);
+    EXPECT_TRUE(CentreBecomes(kRed)) << "the screenshot was not drawn";
+    EXPECT_EQ(::GetForegroundWindow(), foreground.hwnd()) << "the preview took activation";
+
+    preview.Hide();
+    EXPECT_FALSE(preview.IsWindowVisible());
+    EXPECT_FALSE(preview.GetLace().IsWindow() && preview.GetLace().IsWindowVisible()) << "the shadow stayed on screen";
+}
+
+TEST_F(PreviewTest, AScreenshotRewrittenUnderTheSameNameIsShownAnew) {
+    std::wstring shot = folder / L"shot.jpg";
+    ASSERT_TRUE(WriteSolidJpeg(shot, 200, 150, kRed));
+    preview.ShowAt(shot, 200, 150);
+    ASSERT_TRUE(CentreBecomes(kRed));
+    preview.Hide();
+
+    // The monitor replaces the file after the next block of the same window.
+    ASSERT_TRUE(WriteSolidJpeg(shot, 200, 150, kBlue));
+    preview.ShowAt(shot, 220, 160);
+    EXPECT_TRUE(CentreBecomes(kBlue)) << "the preview kept showing the cached first picture";
+}
+
+TEST_F(PreviewTest, PictureIsFittedIntoTheAreaWithItsProportionsKept) {
+    // Wider than the 320x200 area: scaled down to 320x80, centred, grey above and below.
+    std::wstring wide = folder / L"wide.jpg";
+    ASSERT_TRUE(WriteSolidJpeg(wide, 800, 200, kRed));
+    preview.ShowAt(wide, 200, 150);
+    ASSERT_TRUE(CentreBecomes(kRed));
+    EXPECT_TRUE(NearColour(ScreenPixel(AreaPoint(150, 30)), kRed, 24)) << "the picture does not reach the sides";
+    EXPECT_TRUE(NearColour(ScreenPixel(AreaPoint(0, -60)), kAreaGrey, 4)) << "the picture was stretched upwards";
+    EXPECT_TRUE(NearColour(ScreenPixel(AreaPoint(0, 60)), kAreaGrey, 4)) << "the picture was stretched downwards";
+
+    // Smaller than the area: shown at its own size, not blown up.
+    std::wstring small = folder / L"small.jpg";
+    ASSERT_TRUE(WriteSolidJpeg(small, 100, 60, kBlue));
+    preview.ShowAt(small, 200, 150);
+    ASSERT_TRUE(CentreBecomes(kBlue));
+    EXPECT_TRUE(NearColour(ScreenPixel(AreaPoint(40, 20)), kBlue, 24));
+    EXPECT_TRUE(NearColour(ScreenPixel(AreaPoint(70, 0)), kAreaGrey, 4)) << "a small screenshot was enlarged";
+    EXPECT_TRUE(NearColour(ScreenPixel(AreaPoint(0, 45)), kAreaGrey, 4)) << "a small screenshot was enlarged";
+}
+
+TEST_F(PreviewTest, AMissingScreenshotLeavesTheAreaEmpty) {
+    std::wstring shot = folder / L"shot.jpg";
+    ASSERT_TRUE(WriteSolidJpeg(shot, 200, 150, kRed));
+    preview.ShowAt(shot, 200, 150);
+    ASSERT_TRUE(CentreBecomes(kRed));
+    // Deleted since (the record was cleared): the old picture must not linger.
+    ASSERT_TRUE(::DeleteFileW(shot.c_str()));
+    preview.ShowAt(shot, 200, 150);
+    EXPECT_TRUE(CentreBecomes(kAreaGrey));
+}
+
+TEST_F(PreviewTest, PathsWithQuotesAndEqualSignsAreShown) {
+    // Both are legal in Windows file names and both mean something in an image string.
+    std::wstring shot = folder / L"it's a=b.jpg";
+    ASSERT_TRUE(WriteSolidJpeg(shot, 200, 150, kBlue));
+    preview.ShowAt(shot, 200, 150);
+    EXPECT_TRUE(CentreBecomes(kBlue));
+}
+
+TEST_F(PreviewTest, IsMadeAgainAfterBeingDestroyedWithItsMainWindow) {
+    std::wstring shot = folder / L"shot.jpg";
+    ASSERT_TRUE(WriteSolidJpeg(shot, 200, 150, kRed));
+    preview.ShowAt(shot, 200, 150);
+    ASSERT_TRUE(CentreBecomes(kRed));
+    RECT first = preview.GetWindowRect();
+    preview.DestroyPreview();
+    EXPECT_FALSE(preview.IsWindow());
+
+    // A new main window makes the program's one preview again.
+    ASSERT_TRUE(preview.CreateHidden());
+    EXPECT_FALSE(preview.IsWindowEnabled());
+    RECT second = preview.GetWindowRect();
+    EXPECT_EQ(second.right - second.left, first.right - first.left) << "the layout's size was not applied again";
+    EXPECT_EQ(second.bottom - second.top, first.bottom - first.top);
+    ASSERT_TRUE(WriteSolidJpeg(shot, 200, 150, kBlue));
+    preview.ShowAt(shot, 200, 150);
+    EXPECT_TRUE(CentreBecomes(kBlue));
+}
+
+}  // namespace
