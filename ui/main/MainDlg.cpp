@@ -565,6 +565,9 @@ void CMainDlg::ReloadList() {
     std::sort(fresh.begin(), fresh.end(), monitor::ByBlocks);
     records = std::move(fresh);
     if (!listBlock) return;
+    // The page that shows the list goes up before the list's rows change: a row the list
+    // builds or sets aside while it is hidden stays hidden after the page is shown again.
+    SelectTabPage();
     listBlock->SetItemCount(static_cast<int>(records.size()));
     listBlock->NeedParentUpdate();
     // Same count, other data: the rows fill again at the next paint.
@@ -576,7 +579,7 @@ void CMainDlg::SelectTabPage() {
     int page = 1;
     if (ReadSetting(settings::kBlock) == 0)
         page = 3;
-    else if (listBlock && listBlock->GetItemCount() != 0)
+    else if (!records.empty())
         page = 2;
     if (tabMain->GetCurSel() != page) tabMain->SelectItem(page);
 }

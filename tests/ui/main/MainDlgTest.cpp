@@ -1,0 +1,621 @@
+// The main window in this process against the program's real window monitor (on a
+// temporary data directory) and the real settings key of the test prefix. What the window
+// shows is read back from its controls, found by name in its paint manager.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+#include "app/StartupConfig.h"
+#include "monitor/WndMgr.h"
+#include "rules/AutoCheck.h"
+#include "settings/SettingsStore.h"
+#include "ui/dui/UIContainer.h"
+#include "ui/dui/UILabel.h"
+#include "ui/dui/UIManager.h"
+#include "ui/framework/MessageBoxBase.h"
+#include "ui/framework/MessageLoop.h"
+#include "ui/main/Commands.h"
+#include "ui/main/MainDlg.h"
+#if __has_include("ui/dialogs/NotifyTips.h")
+#include "ui/dialogs/NotifyTips.h"
+#endif
+
+using namespace winhush::ui;
+using namespace winhush::test;
+using winhush::monitor::BlockRecord;
+namespace monitor = winhush::monitor;
+namespace dui = winhush::dui;
+
+namespace {
+
+const std::wstring kSettingsKey = winhush::settings::kSettingsKeyPath;
+
+std::wstring Widen(const char* text) {
+    std::wstring out;
+    for (const char* p = text; *p; ++p) out.push_back(static_cast<unsigned char>(*p));
+    return out;
+}
+
+void CopyAll(const std::wstring& fromDir, const std::wstring& pattern, const std::wstring& toDir) {
+    WIN32_FIND_DATAW found = {};
+    HANDLE find = ::FindFirstFileW((fromDir + pattern).c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        ::CopyFileW((fromDir + found.cFileName).c_str(), (toDir + found.cFileName).c_str(), FALSE);
+    } while (::FindNextFileW(find, &found));
+    ::FindClose(find);
+}
+
+// The program's layouts and rendered artwork in one folder, as the archive holds them.
+class MainWindowEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        resources_ = std::make_unique<ScopedTempDir>();
+        data_ = std::make_unique<ScopedTempDir>();
+        const std::wstring& ui = resources_->path();
+        CopyAll(HostPathToWindows(Widen(WINHUSH_UI_SOURCE_DIR)) + L"\\", L"*.xml", ui);
+        CopyAll(HostPathToWindows(Widen(WINHUSH_UI_ART_DIR)) + L"\\", L"*.png", ui);
+        dui::CPaintManagerUI::SetInstance(::GetModuleHandleW(nullptr));
+        dui::CPaintManagerUI::SetResourcePath(ui.c_str());
+
+        Module().Init(::GetModuleHandleW(nullptr));
+        Module().AddMessageLoop(&loop);
+        winhush::FillStartupBasics(winhush::GetStartupConfig());
+        ASSERT_TRUE(monitor::WndMgr().InitWithDataDirectory(data_->path(), false));
+    }
+    void TearDown() override {
+        winhush::rules::StopAutoCheck();
+        monitor::WndMgr().Stop();
+        Module().RemoveMessageLoop();
+        RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kSettingsKey);
+    }
+
+    static inline CMessageLoop loop;
+    std::unique_ptr<ScopedTempDir> resources_;
+    std::unique_ptr<ScopedTempDir> data_;
+};
+
+[[maybe_unused]] auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new MainWindowEnvironment);
+
+bool LayoutShipped(const wchar_t* name) {
+    std::wstring path = HostPathToWindows(Widen(WINHUSH_UI_SOURCE_DIR)) + L"\\" + name;
+    return FileExists(path);
+}
+
+DWORD Setting(const wchar_t* name) { return RegGetDword(HKEY_LOCAL_MACHINE, kSettingsKey, name).value_or(0xDEAD); }
+
+void DropAllRecords() {
+    std::vector<BlockRecord> all;
+    ASSERT_TRUE(monitor::WndMgr().CopyRecords(0, all));
+    for (BlockRecord record : all) {
+        record.status = monitor::kStatusRecorded;
+        record.recordCnt = 0;
+        monitor::WndMgr().StoreRecord(record);
+    }
+    monitor::WndMgr().ClearRecorded();
+}
+
+BlockRecord MakeRecord(uint64_t hash, const std::wstring& name, int status, uint32_t blockCnt, int64_t timeBlock,
+                       int pos = monitor::kPositionRightBottom) {
+    BlockRecord record;
+    record.hash = hash;
+    record.name = name;
+    record.window.path = L"C:\\PROGRAM FILES\\" + name + L"\\" + name + L".EXE";
+    record.window.className = L"AdWindow";
+    record.window.pos = pos;
+    record.status = status;
+    record.blockCnt = blockCnt;
+    record.timeBlock = timeBlock;
+    return record;
+}
+
+std::vector<BlockRecord> StoredRecords() {
+    std::vector<BlockRecord> all;
+    monitor::WndMgr().CopyRecords(0, all);
+    return all;
+}
+
+const BlockRecord* StoredByHash(const std::vector<BlockRecord>& all, uint64_t hash) {
+    for (const BlockRecord& r : all)
+        if (r.hash == hash) return &r;
+    return nullptr;
+}
+
+POINT CentreOf(dui::CControlUI* control) {
+    const RECT& rc = control->GetPos();
+    return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+}
+
+void PostClick(HWND hwnd, POINT at) {
+    LPARAM lp = MAKELPARAM(at.x, at.y);
+    ::PostMessageW(hwnd, WM_MOUSEMOVE, 0, lp);
+    ::PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, lp);
+    ::PostMessageW(hwnd, WM_LBUTTONUP, 0, lp);
+}
+
+// Runs the thread's own message loop (with the idle hook, as the program does) until the
+// predicate holds or the limit passes.
+std::function<bool()> g_loopDone;
+std::chrono::steady_clock::time_point g_loopDeadline;
+void CALLBACK LoopCheck(HWND, UINT, UINT_PTR, DWORD) {
+    if (g_loopDone() || std::chrono::steady_clock::now() > g_loopDeadline) ::PostQuitMessage(0);
+}
+bool RunLoopUntil(std::function<bool()> done, std::chrono::milliseconds limit) {
+    g_loopDone = std::move(done);
+    g_loopDeadline = std::chrono::steady_clock::now() + limit;
+    UINT_PTR timer = ::SetTimer(nullptr, 0, 20, LoopCheck);
+    MainWindowEnvironment::loop.Run();
+    ::KillTimer(nullptr, timer);
+    return g_loopDone();
+}
+
+// A message box of this process, through the window object behind it.
+CMessageBoxBase* OpenMessageBox(HWND owner) {
+    for (HWND hwnd : TopLevelWindowsOf(::GetCurrentProcessId())) {
+        if (!::IsWindowVisible(hwnd) || ::GetWindow(hwnd, GW_OWNER) != owner) continue;
+        auto* root = reinterpret_cast<CWindowImplRoot*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (auto* box = dynamic_cast<CMessageBoxBase*>(root); box && box->IsLayoutLoaded()) return box;
+    }
+    return nullptr;
+}
+
+// Presses a button of the message box that shows up over `owner` while a modal loop runs.
+std::wstring g_pressName;
+HWND g_pressOwner = nullptr;
+bool g_pressed = false;
+std::chrono::steady_clock::time_point g_pressDeadline;
+void CALLBACK PressInBox(HWND, UINT, UINT_PTR timer, DWORD) {
+    CMessageBoxBase* box = OpenMessageBox(g_pressOwner);
+    if (box && !g_pressed) {
+        if (dui::CControlUI* button = box->m_pm.FindControl(g_pressName.c_str())) {
+            PostClick(box->m_hWnd, CentreOf(button));
+            g_pressed = true;
+        }
+    }
+    if (g_pressed || std::chrono::steady_clock::now() > g_pressDeadline) {
+        ::KillTimer(nullptr, timer);
+        // A box nobody could answer must not hold the test.
+        if (!g_pressed && box) box->PostMessage(WM_CLOSE);
+    }
+}
+
+class MainDlgTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(LayoutShipped(L"msg_exit_tip.xml"));
+        RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kSettingsKey);
+        for (auto [name, value] : {std::pair{L"ScanSoftware", 0},
+                                   {L"AutoCheck", 0},
+                                   {L"Block", 1},
+                                   {L"HideTray", 0},
+                                   {L"IconTip", 0},
+                                   {L"BlockCount", 0}}) {
+            ASSERT_TRUE(RegSetDword(HKEY_LOCAL_MACHINE, kSettingsKey, name, static_cast<DWORD>(value)));
+        }
+        DropAllRecords();
+    }
+    void TearDown() override {
+        for (MainDialog d : {MainDialog::Locate, MainDialog::Records, MainDialog::Rules, MainDialog::Settings})
+            SetDialogRunner(d, nullptr);
+        if (dlg && dlg->IsWindow()) dlg->DestroyWindow();
+        dlg.reset();
+        // The window's destruction ends "the program's" loop; this test thread goes on.
+        MSG msg;
+        PumpFor(20ms);
+        while (::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
+        DropAllRecords();
+    }
+
+    // Creates the main window and shows it without activation so that it lays out and paints.
+    void Open() {
+        dlg = std::make_unique<CMainDlg>();
+        ASSERT_NE(dlg->CreateMainWindow(), nullptr);
+        ::SetWindowPos(dlg->m_hWnd, nullptr, 100, 100, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ::ShowWindow(dlg->m_hWnd, SW_SHOWNOACTIVATE);
+        ::UpdateWindow(dlg->m_hWnd);
+        PumpFor(30ms);
+        ASSERT_TRUE(dlg->IsLayoutLoaded());
+        RECT rc = dlg->GetWindowRect();
+        ASSERT_GT(rc.right - rc.left, 0) << "no size";
+        ASSERT_NE(dlg->ListBlock(), nullptr);
+        ASSERT_NE(dlg->TabMain(), nullptr);
+    }
+
+    dui::CControlUI* Control(const wchar_t* name) { return dlg->m_pm.FindControl(name); }
+    std::wstring TextOf(const wchar_t* name) {
+        dui::CControlUI* c = Control(name);
+        return c ? std::wstring(c->GetText()) : L"<missing>";
+    }
+    std::wstring CounterText() {
+        auto* counter = dynamic_cast<dui::CContainerUI*>(Control(L"lay_counter"));
+        if (!counter) return L"<missing>";
+        std::wstring text;
+        for (int i = 0; i < counter->GetCount(); ++i) text += counter->GetItemAt(i)->GetText();
+        return text;
+    }
+    int Page() { return dlg->TabMain()->GetCurSel(); }
+    // The pooled row that currently shows data item `index`.
+    dui::CControlUI* Row(int index) { return dlg->ListBlock()->GetBody()->FindRow(index); }
+    dui::CControlUI* InRow(int index, const wchar_t* name) {
+        dui::CControlUI* row = Row(index);
+        return row ? dlg->m_pm.FindSubControlByName(row, name) : nullptr;
+    }
+    std::wstring RowText(int index, const wchar_t* name) {
+        dui::CControlUI* c = InRow(index, name);
+        return c ? std::wstring(c->GetText()) : L"<missing>";
+    }
+    // Waits for the refresh timer to have the list show `count` rows, painted.
+    bool WaitForRows(int count) {
+        bool ok = WaitUntil(
+            [&] {
+                Settle();
+                return dlg->ListBlock()->GetItemCount() == count && (count == 0 || RowText(0, L"lab_name") != L"");
+            },
+            3s);
+        if (!ok) ADD_FAILURE() << "the list shows " << dlg->ListBlock()->GetItemCount() << " rows on page " << Page();
+        return ok;
+    }
+    // Lets the window lay out and paint what changed, as the screen would.
+    void Settle() {
+        ::InvalidateRect(dlg->m_hWnd, nullptr, FALSE);
+        ::UpdateWindow(dlg->m_hWnd);
+    }
+    void Command(WORD id) { ::SendMessageW(dlg->m_hWnd, WM_COMMAND, id, reinterpret_cast<LPARAM>(dlg->m_hWnd)); }
+
+    std::unique_ptr<CMainDlg> dlg;
+};
+
+}  // namespace
+
+TEST(MainDlgTexts, CounterPadsOrCapsAtItsDigitCount) {
+    EXPECT_EQ(FormatCounterText(0, 6), L"000000");
+    EXPECT_EQ(FormatCounterText(999999, 6), L"999999");
+    EXPECT_EQ(FormatCounterText(1000000, 6), L"99999+");
+    EXPECT_EQ(FormatCounterText(4294967295u, 6), L"99999+");
+    EXPECT_EQ(FormatCounterText(9, 1), L"9");
+    EXPECT_EQ(FormatCounterText(10, 1), L"+");
+    EXPECT_EQ(FormatCounterText(4294967295u, 12), L"004294967295");
+    EXPECT_EQ(FormatCounterText(5, 0), L"");
+}
+
+TEST(MainDlgTexts, RowCountFormatIsDataNotCode) {
+    EXPECT_EQ(FormatRowCount(L"%d次", 999), L"999次");
+    EXPECT_EQ(FormatRowCount(L"%d次", 1000), L"999+");
+    EXPECT_EQ(FormatRowCount(L"%d", 0), L"0");
+    // A layout text with other conversions must not read arguments that are not there.
+    EXPECT_EQ(FormatRowCount(L"%s %d %x %%", 7), L"%s 7 %x %");
+    EXPECT_EQ(FormatRowCount(L"%03d", 7), L"007");
+}
+
+TEST_F(MainDlgTest, CounterShowsTheStoredTotalOnEveryRefresh) {
+    Open();
+    EXPECT_EQ(CounterText(), L"000000");
+    RegSetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"BlockCount", 999999);
+    EXPECT_TRUE(WaitUntil([&] { return CounterText() == L"999999"; }, 3s)) << CounterText().size();
+    RegSetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"BlockCount", 1000000);
+    EXPECT_TRUE(WaitUntil([&] { return CounterText() == L"99999+"; }, 3s));
+}
+
+TEST_F(MainDlgTest, RowsAreOrderedByBlocksThenLatestBlockAndShowTheirCounts) {
+    auto& m = monitor::WndMgr();
+    m.StoreRecord(MakeRecord(11, L"Older", monitor::kStatusBlock, 5, 1000));
+    m.StoreRecord(MakeRecord(12, L"Newer", monitor::kStatusBlock, 5, 2000, monitor::kPositionCenter));
+    m.StoreRecord(MakeRecord(13, L"Never", monitor::kStatusAllowed, 0, 3000, monitor::kPositionNone));
+    m.StoreRecord(MakeRecord(14, L"Many", monitor::kStatusBlock, 1000, 10));
+    m.StoreRecord(MakeRecord(15, L"Edge", monitor::kStatusBlock, 999, 10, monitor::kPositionLeftTop));
+    // Records only seen by the recorder are not listed.
+    m.StoreRecord([] {
+        BlockRecord r = MakeRecord(16, L"Recorded", monitor::kStatusRecorded, 0, 10);
+        r.recordCnt = 1;
+        return r;
+    }());
+    Open();
+    ASSERT_TRUE(WaitForRows(5));
+
+    std::vector<std::wstring> names;
+    for (int i = 0; i < 5; ++i) names.push_back(RowText(i, L"lab_name"));
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"Many", L"Edge", L"Newer", L"Older", L"Never"}));
+    EXPECT_EQ(RowText(0, L"lab_count"), L"999+");
+    EXPECT_EQ(RowText(1, L"lab_count"), L"999次");
+    EXPECT_EQ(RowText(4, L"lab_count"), L"0次");
+    EXPECT_EQ(InRow(0, L"lab_count")->GetBkColor(), 0xFF64B5EFu);
+    EXPECT_EQ(InRow(4, L"lab_count")->GetBkColor(), 0xFF91CAF2u);
+    EXPECT_EQ(RowText(1, L"lab_pos"), L"左上弹窗");
+    EXPECT_EQ(RowText(2, L"lab_pos"), L"中央弹窗");
+    EXPECT_EQ(RowText(4, L"lab_pos"), L"位置未知");
+    EXPECT_EQ(std::wstring(Row(2)->GetUserData()), L"12");
+    EXPECT_EQ(std::wstring(InRow(2, L"lab_name")->GetToolTip()), L"Newer");
+    auto* switchOn = dynamic_cast<dui::COptionUI*>(InRow(3, L"opt_switch"));
+    auto* switchOff = dynamic_cast<dui::COptionUI*>(InRow(4, L"opt_switch"));
+    ASSERT_TRUE(switchOn && switchOff);
+    EXPECT_TRUE(switchOn->IsSelected());
+    EXPECT_FALSE(switchOff->IsSelected());
+
+    // A later block of the older record moves it up on the next refresh.
+    BlockRecord bumped = MakeRecord(11, L"Older", monitor::kStatusBlock, 6, 4000);
+    m.StoreRecord(bumped);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            ::UpdateWindow(dlg->m_hWnd);
+            return RowText(2, L"lab_name") == L"Older";
+        },
+        3s));
+}
+
+TEST_F(MainDlgTest, PageFollowsBlockingAndTheList) {
+    Open();
+    EXPECT_EQ(Page(), 1);
+    EXPECT_TRUE(Control(L"btn_stop")->IsVisible());
+    EXPECT_FALSE(Control(L"btn_block")->IsVisible());
+
+    monitor::WndMgr().StoreRecord(MakeRecord(21, L"Ad", monitor::kStatusBlock, 1, 10));
+    EXPECT_TRUE(WaitUntil([&] { return Page() == 2; }, 3s));
+
+    Command(ID_TOGGLE_BLOCK);
+    EXPECT_EQ(Setting(L"Block"), 0u);
+    EXPECT_EQ(Page(), 3);
+    EXPECT_TRUE(Control(L"btn_block")->IsVisible());
+    EXPECT_FALSE(Control(L"btn_stop")->IsVisible());
+    EXPECT_FALSE(Control(L"btn_append")->IsVisible());
+
+    // The layout's own "turn on" button.
+    Settle();
+    PostClick(dlg->m_hWnd, CentreOf(Control(L"btn_block")));
+    EXPECT_TRUE(WaitUntil([&] { return Setting(L"Block") == 1; }, 2s));
+    EXPECT_EQ(Page(), 2);
+    EXPECT_TRUE(Control(L"btn_append")->IsVisible());
+}
+
+TEST_F(MainDlgTest, CommandsCountOnlyWhenAddressedWithTheWindowsOwnHandle) {
+    Open();
+    ::SendMessageW(dlg->m_hWnd, WM_COMMAND, ID_TOGGLE_BLOCK, 0);
+    ::SendMessageW(dlg->m_hWnd, WM_COMMAND, ID_TOGGLE_BLOCK, reinterpret_cast<LPARAM>(::GetDesktopWindow()));
+    EXPECT_EQ(Setting(L"Block"), 1u);
+    EXPECT_EQ(Page(), 1);
+    ASSERT_TRUE(PostMainCommand(dlg->m_hWnd, ID_TOGGLE_BLOCK));
+    EXPECT_TRUE(WaitUntil([&] { return Setting(L"Block") == 0; }, 2s));
+    EXPECT_EQ(Page(), 3);
+}
+
+TEST_F(MainDlgTest, SwitchAndRemoveWriteTheRecordBack) {
+    auto& m = monitor::WndMgr();
+    m.StoreRecord(MakeRecord(31, L"First", monitor::kStatusBlock, 3, 10));
+    m.StoreRecord(MakeRecord(32, L"Second", monitor::kStatusAllowed, 1, 10));
+    Open();
+    ASSERT_TRUE(WaitForRows(2));
+
+    PostClick(dlg->m_hWnd, CentreOf(InRow(0, L"opt_switch")));
+    EXPECT_TRUE(WaitUntil([&] { return StoredByHash(StoredRecords(), 31)->status == monitor::kStatusAllowed; }, 2s));
+    PostClick(dlg->m_hWnd, CentreOf(InRow(1, L"opt_switch")));
+    EXPECT_TRUE(WaitUntil([&] { return StoredByHash(StoredRecords(), 32)->status == monitor::kStatusBlock; }, 2s));
+    // What was written is what the record file holds.
+    auto file = ReadFileBytes(m.logPath());
+    ASSERT_TRUE(file.has_value());
+    EXPECT_NE(file->find("\"status\""), std::string::npos);
+    EXPECT_EQ(StoredByHash(StoredRecords(), 31)->blockCnt, 3u);
+
+    PostClick(dlg->m_hWnd, CentreOf(InRow(0, L"btn_remove")));
+    EXPECT_TRUE(WaitUntil([&] { return StoredRecords().size() == 1; }, 2s));
+    EXPECT_EQ(StoredByHash(StoredRecords(), 31), nullptr);
+    EXPECT_EQ(dlg->ListBlock()->GetItemCount(), 1);
+    PostClick(dlg->m_hWnd, CentreOf(InRow(0, L"btn_remove")));
+    EXPECT_TRUE(WaitUntil([&] { return Page() == 1; }, 2s));
+    EXPECT_TRUE(StoredRecords().empty());
+}
+
+TEST_F(MainDlgTest, BlockTooltipBlinksAndEndsOnTheAlertIcon) {
+    Open();
+    ASSERT_TRUE(dlg->IsAdded());
+    const std::wstring restingTip = dlg->CurrentTooltip();
+
+    ::SendMessageW(dlg->m_hWnd, monitor::WM_BLOCK_TOOLTIP, 0, 0);
+    EXPECT_EQ(dlg->BlinkCountdown(), 0);
+
+    std::wstring tooLong(127, L'x');
+    ::SendMessageW(dlg->m_hWnd, monitor::WM_BLOCK_TOOLTIP, reinterpret_cast<WPARAM>(monitor::AllocTooltipText(tooLong)),
+                   0);
+    EXPECT_EQ(dlg->BlinkCountdown(), 0);
+    EXPECT_EQ(dlg->CurrentTooltip(), restingTip);
+
+    std::wstring text = L"Zelvane-弹窗拦截\r\n拦截窗口：AD.EXE\r\n拦截时间：2026/12/08 08:00";
+    RegSetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"BlockCount", 5);
+    ::PostMessageW(dlg->m_hWnd, monitor::WM_BLOCK_TOOLTIP, reinterpret_cast<WPARAM>(monitor::AllocTooltipText(text)),
+                   0);
+    EXPECT_TRUE(WaitUntil([&] { return dlg->BlinkCountdown() > 0; }, 2s));
+    EXPECT_EQ(dlg->CurrentTooltip(), text);
+    bool sawNormal = false;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            sawNormal = sawNormal || dlg->CurrentIcon() == dlg->NormalIcon();
+            return dlg->BlinkCountdown() == 0;
+        },
+        6s));
+    PumpFor(450ms);  // the step after the last one settles the icon
+    EXPECT_TRUE(sawNormal);
+    EXPECT_EQ(dlg->CurrentIcon(), dlg->AlertIcon());
+    EXPECT_EQ(dlg->CurrentTooltip(), text);
+}
+
+#if __has_include("ui/dialogs/NotifyTips.h")
+TEST_F(MainDlgTest, FirstBlockEverShowsTheBlockTip) {
+    if (!LayoutShipped(L"wnd_tip_block.xml")) GTEST_SKIP() << "the block tip's layout is not in the program yet";
+    Open();
+    auto tipShown = [] {
+        for (HWND hwnd : TopLevelWindowsOf(::GetCurrentProcessId())) {
+            auto* root = reinterpret_cast<CWindowImplRoot*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+            if (::IsWindowVisible(hwnd) && dynamic_cast<CBlockTipWnd*>(root)) return true;
+        }
+        return false;
+    };
+    RegSetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"BlockCount", 2);
+    ::SendMessageW(dlg->m_hWnd, monitor::WM_BLOCK_TOOLTIP, reinterpret_cast<WPARAM>(monitor::AllocTooltipText(L"b")),
+                   0);
+    PumpFor(100ms);
+    EXPECT_FALSE(tipShown());
+    RegSetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"BlockCount", 1);
+    ::SendMessageW(dlg->m_hWnd, monitor::WM_BLOCK_TOOLTIP, reinterpret_cast<WPARAM>(monitor::AllocTooltipText(L"a")),
+                   0);
+    EXPECT_TRUE(WaitUntil(tipShown, 2s));
+}
+#endif
+
+TEST_F(MainDlgTest, ClosingHidesToTrayAndShowsTheBalloonOnce) {
+    RegSetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"IconTip", 1);
+    Open();
+    ASSERT_TRUE(dlg->IsAdded());
+    ::SendMessageW(dlg->m_hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_FALSE(dlg->IsWindowVisible());
+    EXPECT_EQ(Setting(L"IconTip"), 0u);
+    // Back from the tray by the icon, then closed again: the hint is spent.
+    ::SendMessageW(dlg->m_hWnd, dlg->TrayCallbackMessage(), 0, WM_LBUTTONDOWN);
+    EXPECT_TRUE(dlg->IsWindowVisible());
+    PostClick(dlg->m_hWnd, CentreOf(Control(L"sysclosebutton")));
+    EXPECT_TRUE(WaitUntil([&] { return !dlg->IsWindowVisible(); }, 2s));
+    EXPECT_EQ(Setting(L"IconTip"), 0u);
+    EXPECT_TRUE(::IsWindow(dlg->m_hWnd));
+}
+
+TEST_F(MainDlgTest, DialogsOpenFromTheIdleHookInOrderUnderTheLock) {
+    Open();
+    struct Seen {
+        std::wstring which;
+        bool locked;
+        bool lockShown;
+        bool ownerEnabled;
+        bool visibleAfterClose;
+    };
+    std::vector<Seen> seen;
+    auto runnerFor = [&](const wchar_t* which) {
+        return [&, which](HWND owner) {
+            struct Box : CMessageBoxBase {
+                std::function<void()> onShown;
+                void OnLayoutInit() override {
+                    onShown();
+                    PostMessage(WM_CLOSE);
+                }
+            } box;
+            box.onShown = [&] {
+                Seen s{which, dlg->IsLocked(), dlg->GetLockWnd().IsWindowVisible(), ::IsWindowEnabled(owner) != 0,
+                       false};
+                // The user closes the main window while the dialog is up: nothing happens.
+                ::SendMessageW(owner, WM_SYSCOMMAND, SC_CLOSE, 0);
+                s.visibleAfterClose = ::IsWindowVisible(owner) != 0;
+                seen.push_back(s);
+            };
+            box.Run(owner, L"msg_system_tip.xml");
+        };
+    };
+    // No dialog behind a request: it is dropped without a lock.
+    ASSERT_TRUE(PostMainCommand(dlg->m_hWnd, ID_OPEN_LOCATE));
+    EXPECT_TRUE(RunLoopUntil([&] { return dlg->PendingActions() == 0; }, 2s));
+    EXPECT_FALSE(dlg->GetLockWnd().IsWindowVisible());
+
+    SetDialogRunner(MainDialog::Locate, runnerFor(L"locate"));
+    SetDialogRunner(MainDialog::Records, runnerFor(L"records"));
+    ASSERT_TRUE(PostMainCommand(dlg->m_hWnd, ID_OPEN_RECORDS));
+    ASSERT_TRUE(PostMainCommand(dlg->m_hWnd, ID_OPEN_LOCATE));
+    EXPECT_TRUE(RunLoopUntil([&] { return seen.size() == 2; }, 10s));
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].which, L"locate");
+    EXPECT_EQ(seen[1].which, L"records");
+    for (const Seen& s : seen) {
+        EXPECT_TRUE(s.locked);
+        EXPECT_TRUE(s.lockShown);
+        EXPECT_FALSE(s.ownerEnabled);
+        EXPECT_TRUE(s.visibleAfterClose);
+    }
+    EXPECT_EQ(dlg->PendingActions(), 0u);
+    EXPECT_FALSE(dlg->IsLocked());
+    EXPECT_FALSE(dlg->GetLockWnd().IsWindowVisible());
+    EXPECT_TRUE(dlg->IsWindowVisible());
+}
+
+TEST_F(MainDlgTest, ExitAsksFirstAndEndsOnlyWhenConfirmed) {
+    Open();
+    for (const wchar_t* answer : {L"btn_cancel", L"btn_ok"}) {
+        g_pressName = answer;
+        g_pressOwner = dlg->m_hWnd;
+        g_pressed = false;
+        g_pressDeadline = std::chrono::steady_clock::now() + 5s;
+        ::SetTimer(nullptr, 0, 50, PressInBox);
+        // The box runs its modal loop inside this call.
+        Command(ID_EXIT);
+        EXPECT_TRUE(g_pressed) << "no exit confirmation appeared";
+        EXPECT_FALSE(dlg->IsLocked());
+        PumpFor(50ms);
+        if (answer == std::wstring(L"btn_cancel")) {
+            EXPECT_TRUE(::IsWindow(dlg->m_hWnd));
+            EXPECT_TRUE(dlg->IsWindowVisible());
+        } else {
+            EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(dlg->m_hWnd); }, 2s));
+            EXPECT_EQ(winhush::GetMainWindowHandle(), nullptr);
+        }
+    }
+}
+
+TEST_F(MainDlgTest, HotkeysAreHeldWhileTheWindowLives) {
+    Open();
+    ASSERT_TRUE(IsHotkeyRegistered(kHotkeyMain));
+    ASSERT_NE(HotkeyAtom(kHotkeyMain), 0);
+    // Alt+Shift+Z is taken while the window lives.
+    EXPECT_FALSE(::RegisterHotKey(nullptr, 0x7001, MOD_ALT | MOD_SHIFT, 'Z'));
+    ::ShowWindow(dlg->m_hWnd, SW_HIDE);
+    ::SendMessageW(dlg->m_hWnd, WM_HOTKEY, HotkeyAtom(kHotkeyMain), 0);
+    EXPECT_TRUE(dlg->IsWindowVisible());
+
+    dlg->DestroyWindow();
+    EXPECT_EQ(HotkeyAtom(kHotkeyMain), 0);
+    EXPECT_EQ(HotkeyAtom(kHotkeyLocate), 0);
+    EXPECT_TRUE(::RegisterHotKey(nullptr, 0x7001, MOD_ALT | MOD_SHIFT, 'Z'));
+    ::UnregisterHotKey(nullptr, 0x7001);
+}
+
+TEST(MainDlgHotkeys, StoredModifierCodesMapByPosition) {
+    EXPECT_EQ(HotkeyModifiers(18, 16), static_cast<UINT>(MOD_ALT | MOD_SHIFT));
+    EXPECT_EQ(HotkeyModifiers(17, 16), static_cast<UINT>(MOD_CONTROL | MOD_SHIFT));
+    EXPECT_EQ(HotkeyModifiers(-1, 16), static_cast<UINT>(MOD_SHIFT));
+    EXPECT_EQ(HotkeyModifiers(16, 17), 0u);
+    EXPECT_EQ(HotkeyModifiers(17, 18), static_cast<UINT>(MOD_CONTROL | MOD_ALT));
+}
+
+// The automation query answers with what a filled row shows.
+std::wstring g_probeReply;
+bool g_probeAnswered = false;
+LRESULT CALLBACK ProbeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COPYDATA) {
+        auto* data = reinterpret_cast<COPYDATASTRUCT*>(lParam);
+        if (data->dwData == kListProbeDataTag) {
+            g_probeReply.assign(static_cast<const wchar_t*>(data->lpData), data->cbData / sizeof(wchar_t));
+            g_probeAnswered = true;
+            return TRUE;
+        }
+    }
+    return ::DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+TEST_F(MainDlgTest, ListProbeReportsTheRowsAsFilled) {
+    monitor::WndMgr().StoreRecord(MakeRecord(41, L"Alpha", monitor::kStatusBlock, 1200, 10));
+    monitor::WndMgr().StoreRecord(MakeRecord(42, L"Beta", monitor::kStatusAllowed, 2, 10));
+    Open();
+    ASSERT_TRUE(WaitForRows(2));
+    WNDCLASSEXW wc = {sizeof(wc)};
+    wc.lpfnWndProc = ProbeProc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"WinhushMainProbe";
+    ::RegisterClassExW(&wc);
+    HWND asker =
+        ::CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
+    ASSERT_NE(asker, nullptr);
+    g_probeAnswered = false;
+    ::SendMessageW(dlg->m_hWnd, ::RegisterWindowMessageW(kListProbeMessageName), reinterpret_cast<WPARAM>(asker), 0);
+    ::DestroyWindow(asker);
+    ASSERT_TRUE(g_probeAnswered);
+    EXPECT_EQ(g_probeReply, L"Alpha\t999+\t1\nBeta\t2次\t0\n");
+}
