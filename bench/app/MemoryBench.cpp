@@ -2,8 +2,10 @@
 // 10,000 listed records, each measured after the main window has settled (a few refresh
 // ticks). The records are written before the start, so the list holds them from the first
 // refresh on.
-#include <psapi.h>
+// clang-format off
 #include <windows.h>
+#include <psapi.h>
+// clang-format on
 
 #include <chrono>
 #include <cstdio>
