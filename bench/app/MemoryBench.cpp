@@ -62,7 +62,10 @@ std::optional<Sample> Measure(const std::wstring& dataDir, int records) {
         PROCESS_MEMORY_COUNTERS_EX counters = {sizeof(counters)};
         if (::GetProcessMemoryInfo(winhush.handle(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
                                    sizeof(counters))) {
-            sample = Sample{counters.PrivateUsage, counters.WorkingSetSize};
+            // Private bytes are the commit charge; Wine reports it as the page-file usage and
+            // leaves PrivateUsage at 0 for other processes.
+            SIZE_T privateBytes = counters.PrivateUsage ? counters.PrivateUsage : counters.PagefileUsage;
+            sample = Sample{privateBytes, counters.WorkingSetSize};
         }
         ::PostMessageW(main, WM_CLOSE, 0, 0);
     }
