@@ -62,18 +62,21 @@ POINT ComputeTrayMenuPosition(POINT anchor, SIZE size, const RECT& workArea, con
     if (anchor.x + size.cx + kTrayMenuRightSlack > workArea.right)
         at.x = size.cx < workWidth ? anchor.x - size.cx : workArea.left;
 
-    // The edge where taskbar and work area part is the taskbar's side: the menu moves away
-    // from it by its shadow there, so the shadow does not lie over the taskbar. Without a
-    // taskbar there is nothing to move away from.
+    // The menu moves away from the taskbar by its shadow on that side, so that the shadow
+    // does not lie over the taskbar. The side is where the taskbar's edge lies beyond the
+    // work area's: merely comparing the edges for difference would also take a top
+    // taskbar for a bottom one and a right taskbar for a left one (a full-width or
+    // full-height taskbar differs from the work area on two edges) and push the menu onto
+    // it. Without a taskbar there is nothing to move away from.
     if (taskbar) {
-        if (taskbar->top != workArea.top)
-            at.y -= shadow.bottom;
-        else if (taskbar->right != workArea.right)
-            at.x += shadow.left;
-        else if (taskbar->bottom != workArea.bottom)
-            at.y += shadow.top;
-        else if (taskbar->left != workArea.left)
-            at.x -= shadow.right;
+        if (taskbar->top > workArea.top)
+            at.y -= shadow.bottom;  // bottom taskbar
+        else if (taskbar->right < workArea.right)
+            at.x += shadow.left;  // left taskbar
+        else if (taskbar->bottom < workArea.bottom)
+            at.y += shadow.top;  // top taskbar
+        else if (taskbar->left > workArea.left)
+            at.x -= shadow.right;  // right taskbar
     }
     return at;
 }
@@ -119,6 +122,14 @@ LRESULT CMenuBase::HandleMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/,
             // Posted, not done at once: the focus change may come from inside one of the
             // menu's own handlers (an entry that brings the main window forward).
             if (reinterpret_cast<HWND>(wParam) != m_hWnd) PostMessage(WM_CLOSE);
+            return 0;
+        case WM_CLOSE:
+            // Closing a menu is destroying it. The paint manager's own close handling would
+            // first give the window the focus back (to hand it to no control), and that
+            // takes the activation back from a window an entry has just brought forward;
+            // when the menu is then gone, Windows activates whatever comes next instead.
+            DestroyWindow();
+            handled = TRUE;
             return 0;
         case WM_KEYDOWN:
             if (wParam == VK_ESCAPE) {

@@ -106,6 +106,7 @@ foreach(kind switch loading)
     list(APPEND _svgs "${strip}")
 endforeach()
 
+list(APPEND _svgs "${_art_src}/menu_setting.svg" "${_art_src}/menu_bbs.svg" "${_art_src}/menu_quit.svg" "${_art_src}/menu_main.svg" "${_art_src}/menu_locate.svg" "${_art_src}/menu_block_off.svg" "${_art_src}/menu_block_on.svg" "${_art_src}/menu_veil.svg")
 set(_pngs)
 foreach(svg ${_svgs})
     get_filename_component(name "${svg}" NAME_WE)
