@@ -537,6 +537,63 @@ TEST_F(MainDlgTest, DialogsOpenFromTheIdleHookInOrderUnderTheLock) {
     EXPECT_TRUE(dlg->IsWindowVisible());
 }
 
+TEST_F(MainDlgTest, FirstRunAnimatesUntilTheCheckIsDoneThenOffersTheRuleList) {
+    RegSetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"ScanSoftware", 1);
+    int rulesOpened = 0;
+    SetDialogRunner(MainDialog::Rules, [&](HWND) { ++rulesOpened; });
+    // A check that is still running: the window must not leave the loading phase for it.
+    auto& check = winhush::rules::AutoCheck();
+    winhush::rules::StopAutoCheck(check);
+    HANDLE running = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    check.done = 0;
+    check.thread = running;
+    struct Restore {
+        winhush::rules::CAutoCheck& check;
+        HANDLE running;
+        ~Restore() {
+            check.thread = nullptr;
+            check.done = 1;
+            ::CloseHandle(running);
+        }
+    } restore{check, running};
+
+    Open();
+    EXPECT_EQ(Setting(L"ScanSoftware"), 0u);
+    EXPECT_TRUE(dlg->InLoadingPhase());
+    EXPECT_EQ(Page(), 0);
+
+    // Each tick shows the next frame of the strip: a window of the label's width.
+    auto* load = Control(L"lab_load");
+    ASSERT_NE(load, nullptr);
+    std::vector<int> lefts;
+    WaitUntil(
+        [&] {
+            int left = -1, right = -1;
+            std::wstring image = load->GetBkImage();
+            size_t at = image.find(L"source='");
+            if (at != std::wstring::npos && swscanf(image.c_str() + at, L"source='%d,0,%d", &left, &right) == 2) {
+                EXPECT_EQ(right - left, 56) << "one frame of the 56-pixel strip";
+                if (lefts.empty() || lefts.back() != left) lefts.push_back(left);
+            }
+            return lefts.size() >= 3;
+        },
+        6s);
+    ASSERT_GE(lefts.size(), 3u);
+    for (size_t i = 1; i < lefts.size(); ++i) EXPECT_EQ(lefts[i] % 56, 0);
+
+    // Past the minimum time the phase goes on for as long as the check runs.
+    PumpFor(3200ms);
+    EXPECT_TRUE(dlg->InLoadingPhase());
+    EXPECT_EQ(rulesOpened, 0);
+
+    check.done = 1;
+    EXPECT_TRUE(RunLoopUntil([&] { return rulesOpened == 1; }, 8s));
+    EXPECT_FALSE(dlg->InLoadingPhase());
+    EXPECT_TRUE(dlg->IsWindowVisible());
+    EXPECT_EQ(dlg->PendingActions(), 0u);
+    EXPECT_TRUE(WaitUntil([&] { return Page() == 1; }, 2s)) << "the refresh takes over";
+}
+
 TEST_F(MainDlgTest, ExitAsksFirstAndEndsOnlyWhenConfirmed) {
     Open();
     for (const wchar_t* answer : {L"btn_cancel", L"btn_ok"}) {
