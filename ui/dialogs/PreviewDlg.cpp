@@ -35,6 +35,8 @@ LRESULT CPreviewDlg::HandleMessage(UINT message, WPARAM /*wParam*/, LPARAM /*lPa
 void CPreviewDlg::OnFinalMessage(HWND /*hwnd*/) {
     preview_ = nullptr;
     currentImage_.clear();
+    shownPath_.clear();
+    shownStamped_ = false;
     ResetManagerForNextWindow(m_pm);
 }
 
@@ -73,23 +75,43 @@ RECT CPreviewDlg::FitImage(const std::wstring& imagePath) {
     return fit;
 }
 
+namespace {
+bool LastWriteTime(const std::wstring& path, FILETIME* time) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    *time = data.ftLastWriteTime;
+    return true;
+}
+}  // namespace
+
 void CPreviewDlg::ShowAt(const std::wstring& imagePath, int x, int y) {
     if (imagePath.empty() || !IsWindow()) return;
-    // The file is rewritten under the same name after every block; the cache would keep
-    // showing the first picture it read.
-    m_pm.RemoveImage(imagePath.c_str());
-    if (preview_) {
-        // Double quotes cannot occur in a Windows path, single quotes and '=' can.
-        std::wstring image = L"file=\"" + imagePath + L"\"";
-        RECT dest = FitImage(imagePath);
-        if (dest.right > dest.left && dest.bottom > dest.top) {
-            image += FormatW(L" dest='%ld,%ld,%ld,%ld'", dest.left, dest.top, dest.right, dest.bottom);
+    // The list asks again on every mouse move over the same count label: while that picture
+    // is up and its file unchanged there is nothing to read again.
+    FILETIME written{};
+    bool stamped = LastWriteTime(imagePath, &written);
+    bool unchanged = IsWindowVisible() && stamped && shownStamped_ && imagePath == shownPath_ &&
+                     ::CompareFileTime(&written, &shownWritten_) == 0;
+    if (!unchanged) {
+        // The file is rewritten under the same name after every block; the cache would keep
+        // showing the first picture it read.
+        m_pm.RemoveImage(imagePath.c_str());
+        if (preview_) {
+            // Double quotes cannot occur in a Windows path, single quotes and '=' can.
+            std::wstring image = L"file=\"" + imagePath + L"\"";
+            RECT dest = FitImage(imagePath);
+            if (dest.right > dest.left && dest.bottom > dest.top) {
+                image += FormatW(L" dest='%ld,%ld,%ld,%ld'", dest.left, dest.top, dest.right, dest.bottom);
+            }
+            // The engine ignores setting the same image string again; the blank forces the
+            // control to take the reloaded picture.
+            preview_->SetBkImage(L" ");
+            preview_->SetBkImage(image.c_str());
+            currentImage_ = image;
         }
-        // The engine ignores setting the same image string again; the blank forces the
-        // control to take the reloaded picture.
-        preview_->SetBkImage(L" ");
-        preview_->SetBkImage(image.c_str());
-        currentImage_ = image;
+        shownPath_ = imagePath;
+        shownWritten_ = written;
+        shownStamped_ = stamped;
     }
     ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_NOSIZE);
 }

@@ -19,7 +19,8 @@ public:
     // Creates the window hidden, without parent; false when it or its layout failed.
     bool CreateHidden();
     // Shows the screenshot at `imagePath` with the card's top-left at the screen point
-    // (x, y), size kept, not activated. An empty path does nothing.
+    // (x, y), size kept, not activated. An empty path does nothing. The file is read again
+    // unless the same file, unchanged since, is already on show.
     void ShowAt(const std::wstring& imagePath, int x, int y);
     void Hide();
     // Width of the shadow on the card's left: callers add it so that the shadow, not the
@@ -41,6 +42,10 @@ private:
 
     CControlUI* preview_ = nullptr;
     std::wstring currentImage_;
+    // The file the picture on show was read from, and its write time then.
+    std::wstring shownPath_;
+    FILETIME shownWritten_{};
+    bool shownStamped_ = false;
 };
 
 // The program's one preview window.

@@ -157,6 +157,48 @@ TEST_F(PreviewTest, AScreenshotRewrittenUnderTheSameNameIsShownAnew) {
     EXPECT_TRUE(CentreBecomes(kBlue)) << "the preview kept showing the cached first picture";
 }
 
+bool GetWriteTime(const std::wstring& path, FILETIME* time) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    *time = data.ftLastWriteTime;
+    return true;
+}
+
+bool SetWriteTime(const std::wstring& path, const FILETIME& time) {
+    HANDLE file = ::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bool set = ::SetFileTime(file, nullptr, nullptr, &time) != FALSE;
+    ::CloseHandle(file);
+    return set;
+}
+
+TEST_F(PreviewTest, WhileShownTheScreenshotIsReadAgainOnlyWhenItsFileChanged) {
+    std::wstring shot = folder / L"shot.jpg";
+    ASSERT_TRUE(WriteSolidJpeg(shot, 200, 150, kRed));
+    preview.ShowAt(shot, 200, 150);
+    ASSERT_TRUE(CentreBecomes(kRed));
+    FILETIME first{};
+    ASSERT_TRUE(GetWriteTime(shot, &first));
+
+    // Other content under an unchanged write time stands for "nothing happened to the
+    // file": the mouse moving over the same label must not decode it again each time.
+    ASSERT_TRUE(WriteSolidJpeg(shot, 200, 150, kBlue));
+    ASSERT_TRUE(SetWriteTime(shot, first));
+    preview.ShowAt(shot, 200, 150);
+    PumpFor(200ms);
+    EXPECT_TRUE(NearColour(ScreenPixel(AreaPoint(0, 0)), kRed)) << "an unchanged file was read again";
+
+    // A block of the same window rewrites the file while the preview is still up.
+    ULARGE_INTEGER later{};
+    later.LowPart = first.dwLowDateTime;
+    later.HighPart = first.dwHighDateTime;
+    later.QuadPart += 10'000'000;  // one second
+    ASSERT_TRUE(SetWriteTime(shot, FILETIME{later.LowPart, later.HighPart}));
+    preview.ShowAt(shot, 200, 150);
+    EXPECT_TRUE(CentreBecomes(kBlue)) << "a rewritten file was not read again while shown";
+}
+
 TEST_F(PreviewTest, PictureIsFittedIntoTheAreaWithItsProportionsKept) {
     // Wider than the 320x200 area: scaled down to 320x80, centred, grey above and below.
     std::wstring wide = folder / L"wide.jpg";
