@@ -45,6 +45,21 @@ void KeepFromTakingFocus(CPaintManagerUI& pm) {
     if (CControlUI* root = pm.GetRoot()) root->FindControl(NoKeyboard, nullptr, dui::UIFIND_ALL);
 }
 
+// Both tips handle their window messages alike.
+template <class Tip>
+LRESULT HandleTipMessage(Tip& tip, UINT message, WPARAM wParam, BOOL& handled) {
+    handled = FALSE;
+    if (message == WM_CREATE) {
+        // The layout has set the window's size by now, so the placement sees the real size.
+        PlaceTip(tip);
+    } else if (message == WM_KEYDOWN && wParam == VK_ESCAPE) {
+        // Once clicked, a tip has the keyboard; Escape dismisses it like its close button.
+        tip.PostMessage(WM_CLOSE);
+        handled = TRUE;
+    }
+    return 0;
+}
+
 bool IsSender(const TNotifyUI& msg, const wchar_t* name) { return msg.pSender && msg.pSender->GetName() == name; }
 
 }  // namespace
@@ -86,11 +101,8 @@ void CBlockTipWnd::DestroyTip() {
     if (IsWindow()) DestroyWindow();
 }
 
-LRESULT CBlockTipWnd::HandleMessage(UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/, BOOL& handled) {
-    // The layout has set the window's size by now, so the placement sees the real size.
-    if (message == WM_CREATE) PlaceTip(*this);
-    handled = FALSE;
-    return 0;
+LRESULT CBlockTipWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/, BOOL& handled) {
+    return HandleTipMessage(*this, message, wParam, handled);
 }
 
 void CBlockTipWnd::OnFinalMessage(HWND /*hwnd*/) { ResetManagerForNextWindow(m_pm); }
@@ -128,10 +140,8 @@ void CNewWndTipWnd::UpdateTipText() {
     label->SetText(FormatCountText(label->GetUserData(), count).c_str());
 }
 
-LRESULT CNewWndTipWnd::HandleMessage(UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/, BOOL& handled) {
-    if (message == WM_CREATE) PlaceTip(*this);
-    handled = FALSE;
-    return 0;
+LRESULT CNewWndTipWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/, BOOL& handled) {
+    return HandleTipMessage(*this, message, wParam, handled);
 }
 
 void CNewWndTipWnd::OnFinalMessage(HWND /*hwnd*/) { ResetManagerForNextWindow(m_pm); }

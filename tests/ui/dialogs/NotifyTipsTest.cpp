@@ -122,6 +122,16 @@ TEST_F(TipTest, BlockTipClosesFromEitherButtonAndTheNextShowMakesANewWindow) {
     }
 }
 
+TEST_F(TipTest, EscapeDismissesEitherTip) {
+    ASSERT_TRUE(blockTip.ShowTip());
+    ASSERT_TRUE(newTip.ShowTip(4));
+    HWND block = blockTip.m_hWnd;
+    HWND added = newTip.m_hWnd;
+    ::PostMessageW(block, WM_KEYDOWN, VK_ESCAPE, 0);
+    ::PostMessageW(added, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !::IsWindow(block) && !::IsWindow(added); }, 2000ms));
+}
+
 TEST_F(TipTest, ShowingAnExistingTipPlacesItAgainInsteadOfMakingAnother) {
     ASSERT_TRUE(blockTip.ShowTip());
     HWND first = blockTip.m_hWnd;
