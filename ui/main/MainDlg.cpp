@@ -144,6 +144,20 @@ void WriteSetting(const wchar_t* name, DWORD value) {
     settings::WriteDword(key.get(), name, value);
 }
 
+// Whether two sorted row lists show the same thing.
+bool SameRows(const std::vector<BlockRecord>& a, const std::vector<BlockRecord>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        const BlockRecord& x = a[i];
+        const BlockRecord& y = b[i];
+        if (x.hash != y.hash || x.status != y.status || x.blockCnt != y.blockCnt || x.timeBlock != y.timeBlock ||
+            x.window.pos != y.window.pos || x.name != y.name || x.imagePath != y.imagePath ||
+            x.window.path != y.window.path)
+            return false;
+    }
+    return true;
+}
+
 void SetVisibleIfChanged(CControlUI* control, bool visible) {
     if (control && control->IsSelfVisible() != visible) control->SetVisible(visible);
 }
@@ -563,15 +577,19 @@ void CMainDlg::ReloadList() {
     // A busy record lock (more than 100 ms) keeps what the list shows until the next tick.
     if (!monitor::WndMgr().CopyRecords(0, fresh)) return;
     std::sort(fresh.begin(), fresh.end(), monitor::ByBlocks);
+    const bool changed = !SameRows(records, fresh);
     records = std::move(fresh);
     if (!listBlock) return;
     // The page that shows the list goes up before the list's rows change: a row the list
     // builds or sets aside while it is hidden stays hidden after the page is shown again.
     SelectTabPage();
     listBlock->SetItemCount(static_cast<int>(records.size()));
-    listBlock->NeedParentUpdate();
-    // Same count, other data: the rows fill again at the next paint.
-    listBlock->Invalidate();
+    // Same count, other data: the rows fill again at the next paint. Nothing new: no layout
+    // and no paint, so that an idle window costs nothing every 500 ms.
+    if (changed) {
+        listBlock->NeedParentUpdate();
+        listBlock->Invalidate();
+    }
 }
 
 void CMainDlg::SelectTabPage() {
