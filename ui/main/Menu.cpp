@@ -1,5 +1,9 @@
 #include "ui/main/Menu.h"
 
+#include <windowsx.h>
+
+#include <vector>
+
 #include "app/StartupConfig.h"
 #include "settings/SettingsStore.h"
 #include "ui/controls/ControlFactory.h"
@@ -105,7 +109,7 @@ void CMenuBase::OnFinalMessage(HWND /*hwnd*/) {
     delete this;
 }
 
-LRESULT CMenuBase::HandleMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/, BOOL& handled) {
+LRESULT CMenuBase::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) {
     handled = FALSE;
     switch (message) {
         case WM_CREATE:
@@ -132,13 +136,71 @@ LRESULT CMenuBase::HandleMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/,
             handled = TRUE;
             return 0;
         case WM_KEYDOWN:
-            if (wParam == VK_ESCAPE) {
-                PostMessage(WM_CLOSE);
-                handled = TRUE;
+            switch (wParam) {
+                case VK_ESCAPE:
+                    PostMessage(WM_CLOSE);
+                    handled = TRUE;
+                    break;
+                case VK_DOWN:
+                case VK_UP:
+                    StepKeyboardEntry(wParam == VK_DOWN ? 1 : -1);
+                    handled = TRUE;
+                    break;
+                case VK_RETURN:
+                case VK_SPACE:
+                    // Chosen like a click: the notification closes the menu when it should.
+                    if (keyboardEntry_) keyboardEntry_->Activate();
+                    handled = TRUE;
+                    break;
             }
             return 0;
+        case WM_MOUSEMOVE: {
+            // The mouse takes over from the keyboard: only one entry may look chosen.
+            POINT at = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            if (keyboardEntry_ && m_pm.FindControl(at) != keyboardEntry_) SetKeyboardEntry(nullptr);
+            return 0;
+        }
     }
     return 0;
+}
+
+void CMenuBase::StepKeyboardEntry(int step) {
+    std::vector<CControlUI*> entries;
+    // Pre-order walk of the layout: the entries in the order the user sees them.
+    std::vector<CControlUI*> pending = {m_pm.GetRoot()};
+    while (!pending.empty()) {
+        CControlUI* control = pending.back();
+        pending.pop_back();
+        if (!control || !control->IsVisible()) continue;
+        if (control->GetInterface(L"Button")) {
+            if (control->IsEnabled()) entries.push_back(control);
+            continue;
+        }
+        if (auto* container = static_cast<dui::CContainerUI*>(control->GetInterface(L"Container")))
+            for (int i = container->GetCount() - 1; i >= 0; --i) pending.push_back(container->GetItemAt(i));
+    }
+    if (entries.empty()) return;
+    const int count = static_cast<int>(entries.size());
+    int current = -1;
+    for (int i = 0; i < count; ++i)
+        if (entries[i] == keyboardEntry_) current = i;
+    int next = current < 0 ? (step > 0 ? 0 : count - 1) : (current + step + count) % count;
+    SetKeyboardEntry(entries[next]);
+}
+
+void CMenuBase::SetKeyboardEntry(CControlUI* entry) {
+    // The entry shows the same hot look as under the mouse.
+    auto send = [](CControlUI* control, int type) {
+        dui::TEventUI event;
+        event.Type = type;
+        event.pSender = control;
+        event.dwTimestamp = ::GetTickCount();
+        control->Event(event);
+    };
+    if (keyboardEntry_ == entry) return;
+    if (keyboardEntry_) send(keyboardEntry_, dui::UIEVENT_MOUSELEAVE);
+    keyboardEntry_ = entry;
+    if (keyboardEntry_) send(keyboardEntry_, dui::UIEVENT_MOUSEENTER);
 }
 
 void CMenuBase::Notify(TNotifyUI& msg) {

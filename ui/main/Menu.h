@@ -2,7 +2,8 @@
 // button, and the tray menu that opens at the cursor after a right click on the tray icon.
 // Both are small skinned pop-ups with a shadow frame. They take the focus when they open,
 // close on any click of an entry (a switch inside a menu is the exception: it can be
-// flipped without closing), on Escape and as soon as the focus goes elsewhere, and they
+// flipped without closing), on Escape and as soon as the focus goes elsewhere; Up and Down
+// walk the enabled entries and Enter or Space chooses one, as in any Windows menu. They
 // talk to the main window only by posting its commands (ui/main/Commands.h).
 //
 // Menus are heap objects that free themselves once their window is gone:
@@ -73,12 +74,21 @@ public:
     int anchorX = 0;
     int anchorY = 0;
 
+    // The entry Up, Down and Enter work on (shown hot like a hovered one); null before the
+    // first arrow key and after the mouse moved elsewhere.
+    CControlUI* KeyboardEntry() const { return keyboardEntry_; }
+
 protected:
     // The shadow frame's margins, as read from its layout at the current DPI.
     MenuMargins ShadowMargins();
     SIZE WindowSize();
 
 private:
+    // Moves the keyboard entry by one among the enabled, visible entries, wrapping around.
+    void StepKeyboardEntry(int step);
+    void SetKeyboardEntry(CControlUI* entry);
+
+    CControlUI* keyboardEntry_ = nullptr;
     // Set while Create runs: tells Create whether the window's final message (and so the
     // object's deletion) has already happened.
     bool* finalSeen_ = nullptr;
