@@ -25,6 +25,10 @@
 #if __has_include("ui/dialogs/NotifyTips.h")
 #include "ui/dialogs/NotifyTips.h"
 #endif
+#if __has_include("ui/dialogs/PreviewDlg.h")
+#include "ui/dialogs/PreviewDlg.h"
+#endif
+#include "ui/controls/SplitButton.h"
 
 using namespace winhush::ui;
 using namespace winhush::test;
@@ -593,6 +597,70 @@ TEST_F(MainDlgTest, FirstRunAnimatesUntilTheCheckIsDoneThenOffersTheRuleList) {
     EXPECT_EQ(dlg->PendingActions(), 0u);
     EXPECT_TRUE(WaitUntil([&] { return Page() == 1; }, 2s)) << "the refresh takes over";
 }
+
+TEST_F(MainDlgTest, AddMenuChoicesAndTheLocateHotkeyAskForTheirDialogs) {
+    Open();
+    auto* append = dynamic_cast<CSplitButton*>(Control(L"btn_append"));
+    ASSERT_NE(append, nullptr);
+    append->SelectItem(0);
+    EXPECT_EQ(dlg->PendingActions(), static_cast<uint32_t>(PENDING_RULES));
+    append->SelectItem(1);
+    append->SelectItem(2);
+    EXPECT_EQ(dlg->PendingActions(), static_cast<uint32_t>(PENDING_RULES | PENDING_RECORDS | PENDING_LOCATE));
+    // Without dialogs behind them the requests are dropped at the next idle moment.
+    EXPECT_TRUE(RunLoopUntil([&] { return dlg->PendingActions() == 0; }, 2s));
+
+    // The picker hotkey opens the picker at once, not through the idle hook.
+    int pickers = 0;
+    SetDialogRunner(MainDialog::Locate, [&](HWND owner) {
+        EXPECT_EQ(owner, dlg->m_hWnd);
+        EXPECT_TRUE(dlg->IsLocked());
+        ++pickers;
+    });
+    ASSERT_NE(HotkeyAtom(kHotkeyLocate), 0);
+    ::ShowWindow(dlg->m_hWnd, SW_HIDE);
+    ::SendMessageW(dlg->m_hWnd, WM_HOTKEY, HotkeyAtom(kHotkeyLocate), 0);
+    EXPECT_EQ(pickers, 1);
+    EXPECT_TRUE(dlg->IsWindowVisible());
+    EXPECT_FALSE(dlg->IsLocked());
+}
+
+#if __has_include("ui/dialogs/PreviewDlg.h")
+TEST_F(MainDlgTest, HoveringABlockedCountShowsItsScreenshotBesideIt) {
+    ScopedTempDir shots;
+    std::wstring image = shots / L"shot.png";
+    ASSERT_TRUE(::CopyFileW((HostPathToWindows(Widen(WINHUSH_UI_ART_DIR)) + L"\\empty_list.png").c_str(), image.c_str(),
+                            FALSE));
+    BlockRecord blocked = MakeRecord(51, L"Shown", monitor::kStatusBlock, 4, 10);
+    blocked.imagePath = image;
+    BlockRecord never = MakeRecord(52, L"Never", monitor::kStatusBlock, 0, 10);
+    never.imagePath = image;
+    monitor::WndMgr().StoreRecord(blocked);
+    monitor::WndMgr().StoreRecord(never);
+    Open();
+    ASSERT_TRUE(WaitForRows(2));
+    CPreviewDlg& preview = PreviewWindow();
+    ASSERT_TRUE(preview.IsWindow());
+
+    auto hover = [&](dui::CControlUI* control) {
+        POINT at = CentreOf(control);
+        ::SendMessageW(dlg->m_hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y));
+        PumpFor(30ms);
+    };
+    hover(InRow(0, L"lab_count"));
+    EXPECT_TRUE(preview.IsWindowVisible());
+    RECT label = InRow(0, L"lab_count")->GetPos();
+    POINT right{label.right, (label.top + label.bottom) / 2};
+    ::ClientToScreen(dlg->m_hWnd, &right);
+    RECT card = preview.GetWindowRect();
+    EXPECT_EQ(card.left, right.x + preview.LeftLaceMargin());
+
+    hover(InRow(0, L"lab_name"));
+    EXPECT_FALSE(preview.IsWindowVisible());
+    hover(InRow(1, L"lab_count"));
+    EXPECT_FALSE(preview.IsWindowVisible()) << "a window never blocked has no screenshot to show";
+}
+#endif
 
 TEST_F(MainDlgTest, ExitAsksFirstAndEndsOnlyWhenConfirmed) {
     Open();
