@@ -47,6 +47,9 @@ using monitor::BlockRecord;
 
 namespace {
 
+// Posted to itself: reload the list outside of any notification of its rows.
+constexpr UINT kReloadMessage = WM_APP + 0x52;
+
 std::map<MainDialog, DialogRunner>& Runners() {
     static std::map<MainDialog, DialogRunner> runners;
     return runners;
@@ -290,6 +293,11 @@ LRESULT CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL
         return 0;
     }
     if (ProcessTrayMessage(message, wParam, lParam, trayResult)) return trayResult;
+    if (message == kReloadMessage) {
+        ReloadList();
+        SelectTabPage();
+        return 0;
+    }
     if (listProbeMsg_ && message == listProbeMsg_) {
         AnswerListProbe(reinterpret_cast<HWND>(wParam));
         return 1;
@@ -340,7 +348,6 @@ void CMainDlg::OnCreate() {
     ApplyTrayVisibilityOrRetry();
     listProbeMsg_ = ::RegisterWindowMessageW(kListProbeMessageName);
     ::ChangeWindowMessageFilterEx(m_hWnd, listProbeMsg_, MSGFLT_ALLOW, nullptr);
-    ::ChangeWindowMessageFilterEx(m_hWnd, WM_COPYDATA, MSGFLT_ALLOW, nullptr);
 
     if (locateHotkey == 1) SetHotkey(m_hWnd, kHotkeyLocate, true);
     if (mainHotkey == 1) SetHotkey(m_hWnd, kHotkeyMain, true);
@@ -690,8 +697,9 @@ void CMainDlg::RemoveRow(CControlUI* sender) {
     removed.blockCnt = 0;
     monitor::WndMgr().StoreRecord(removed);
     HidePreview();
-    ReloadList();
-    SelectTabPage();
+    // The list is reloaded as soon as this click has unwound: a shorter list gives up
+    // pooled rows, and the row whose button is still reporting its click may be one of them.
+    PostMessage(kReloadMessage);
 }
 
 void CMainDlg::OnMouseMove(LPARAM lParam) {
