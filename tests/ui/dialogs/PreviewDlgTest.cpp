@@ -219,17 +219,6 @@ TEST_F(PreviewTest, PictureIsFittedIntoTheAreaWithItsProportionsKept) {
     EXPECT_TRUE(NearColour(ScreenPixel(AreaPoint(0, 45)), kAreaGrey, 4)) << "a small screenshot was enlarged";
 }
 
-TEST_F(PreviewTest, AMissingScreenshotLeavesTheAreaEmpty) {
-    std::wstring shot = folder / L"shot.jpg";
-    ASSERT_TRUE(WriteSolidJpeg(shot, 200, 150, kRed));
-    preview.ShowAt(shot, 200, 150);
-    ASSERT_TRUE(CentreBecomes(kRed));
-    // Deleted since (the record was cleared): the old picture must not linger.
-    ASSERT_TRUE(::DeleteFileW(shot.c_str()));
-    preview.ShowAt(shot, 200, 150);
-    EXPECT_TRUE(CentreBecomes(kAreaGrey));
-}
-
 TEST_F(PreviewTest, PathsWithQuotesAndEqualSignsAreShown) {
     // Both are legal in Windows file names and both mean something in an image string.
     std::wstring shot = folder / L"it's a=b.jpg";
