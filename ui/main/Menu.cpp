@@ -93,7 +93,7 @@ HWND CMenuBase::Create(HWND owner, int x, int y) {
     finalSeen_ = &finalSeen;
     // The layout's size replaces this one while the window is created.
     RECT rc = {x, y, x + 1, y + 1};
-    HWND hwnd = CDuiWndBaseImpl<CMenuBase, 0>::Create(owner, rc, nullptr, kMenuStyle, WS_EX_TOOLWINDOW);
+    HWND hwnd = CDuiWndBaseImpl<CMenuBase, 0>::Create(owner, rc, nullptr, kMenuStyle, CreationExStyle());
     if (finalSeen) return nullptr;  // the window died during creation and took the object along
     finalSeen_ = nullptr;
     if (!hwnd) {
@@ -230,6 +230,13 @@ void CFrameMenuBase::OnPosition() {
     const RECT work = WorkAreaOf(::MonitorFromPoint(anchor, MONITOR_DEFAULTTONEAREST));
     const POINT at = ComputeMainMenuPosition(anchor, size, work);
     ::SetWindowPos(m_hWnd, HWND_TOP, at.x, at.y, size.cx, size.cy, SWP_SHOWWINDOW);
+}
+
+DWORD CTrayMenuBase::CreationExStyle() const {
+    // Topmost from birth: once the shadow frame sits behind the menu, Wine no longer lets
+    // SetWindowPos lift the menu into the topmost band, and a tray menu below the topmost
+    // notification tips that sit at the same corner would open underneath them.
+    return WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
 }
 
 void CTrayMenuBase::OnPosition() {

@@ -79,6 +79,8 @@ public:
     CControlUI* KeyboardEntry() const { return keyboardEntry_; }
 
 protected:
+    // Extended style the window is created with.
+    virtual DWORD CreationExStyle() const { return WS_EX_TOOLWINDOW; }
     // The shadow frame's margins, as read from its layout at the current DPI.
     MenuMargins ShadowMargins();
     SIZE WindowSize();
@@ -105,6 +107,9 @@ public:
 class CTrayMenuBase : public CMenuBase {
 public:
     void OnPosition() override;
+
+protected:
+    DWORD CreationExStyle() const override;
 };
 
 // "menu_main.xml": settings, forum page, quit.

@@ -271,6 +271,10 @@ TEST_F(MenuWindows, TrayMenuAtTheTaskbarOpensAboveLeftOfTheCursorClearOfTheTaskb
     EXPECT_EQ(rc.bottom, 790 - 14);
     EXPECT_TRUE(::IsWindowVisible(hwnd));
     EXPECT_EQ(::GetForegroundWindow(), hwnd);
+    // Above the topmost notification tips that share its corner (regression: a later
+    // SetWindowPos could not make it topmost once its shadow sat behind it).
+    PumpFor(100ms);
+    EXPECT_NE(::GetWindowLongPtrW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
 }
 
 TEST_F(MenuWindows, MainMenuOpensRightNearTheLeftEdgeAndUpwardsNearTheBottom) {
