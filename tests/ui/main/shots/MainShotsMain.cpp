@@ -335,6 +335,11 @@ int wmain(int argc, wchar_t** argv) {
     if (Wanted(L"main-list")) Shoot(L"main-list", WithLace(*main));
 
     // Hover over the first row's count: the preview of its last screenshot opens beside it.
+    // The window moves to the left edge so that the preview has room on its right at 144 DPI.
+    RECT centred = main->GetWindowRect();
+    ::SetWindowPos(mainWnd, nullptr, main->GetLace().left, centred.top, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Pump(200ms);
     if (CVListUI* list = main->ListBlock()) {
         // The top row that is on screen (the most blocked window, with a picture).
         dui::CControlUI* row = nullptr;
@@ -364,6 +369,8 @@ int wmain(int argc, wchar_t** argv) {
         }
     }
     ::SetCursorPos(4, 4);
+    ::SetWindowPos(mainWnd, nullptr, centred.left, centred.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Pump(200ms);
 
     // The split button's drop list.
     if (Wanted(L"main-append")) {
