@@ -13,28 +13,14 @@
 #include "rules/AutoCheck.h"
 #include "settings/SettingsStore.h"
 #include "ui/controls/ControlFactory.h"
+#include "ui/dialogs/PreviewDlg.h"
 #include "ui/dui/UIContainer.h"
 #include "ui/dui/UIFileIcon.h"
 #include "ui/dui/UILabel.h"
 #include "ui/dui/UIList.h"
 #include "ui/framework/MessageBoxBase.h"
 #include "ui/main/Commands.h"
-
-// The tips, the preview and the menus are built beside this window; a tree without them
-// still builds a working main window that simply shows none of them.
-#if __has_include("ui/dialogs/PreviewDlg.h") && __has_include("ui/dialogs/NotifyTips.h")
-#include "ui/dialogs/NotifyTips.h"
-#include "ui/dialogs/PreviewDlg.h"
-#define WINHUSH_HAVE_DIALOGS 1
-#else
-#define WINHUSH_HAVE_DIALOGS 0
-#endif
-#if __has_include("ui/main/Menu.h")
 #include "ui/main/Menu.h"
-#define WINHUSH_HAVE_MENUS 1
-#else
-#define WINHUSH_HAVE_MENUS 0
-#endif
 
 namespace winhush::ui {
 
@@ -171,14 +157,6 @@ void SetTextIfChanged(CControlUI* control, const std::wstring& text) {
 
 }  // namespace
 
-// The tips are members of the window; their windows exist only while they are shown.
-struct CMainDlgTips {
-#if WINHUSH_HAVE_DIALOGS
-    CBlockTipWnd blockTip;
-    CNewWndTipWnd newWndTip;
-#endif
-};
-
 void SetDialogRunner(MainDialog dialog, DialogRunner runner) {
     if (runner)
         Runners()[dialog] = std::move(runner);
@@ -258,7 +236,7 @@ CWndClassInfo& CMainDlg::GetWndClassInfo() {
     return info;
 }
 
-CMainDlg::CMainDlg() : tips_(std::make_unique<CMainDlgTips>()) {}
+CMainDlg::CMainDlg() = default;
 
 CMainDlg::~CMainDlg() {
     if (m_hWnd && ::IsWindow(m_hWnd)) DestroyWindow();
@@ -352,9 +330,7 @@ void CMainDlg::OnCreate() {
     if (locateHotkey == 1) SetHotkey(m_hWnd, kHotkeyLocate, true);
     if (mainHotkey == 1) SetHotkey(m_hWnd, kHotkeyMain, true);
 
-#if WINHUSH_HAVE_DIALOGS
     if (!PreviewWindow().IsWindow()) PreviewWindow().CreateHidden();
-#endif
 
     monitor::CWndMgr& monitor = monitor::WndMgr();
     monitor.enabled = 1;
@@ -392,11 +368,9 @@ void CMainDlg::OnWindowInit() {
 void CMainDlg::OnDestroy() {
     for (int index : {kHotkeyLocate, kHotkeyMain}) ReleaseHotkey(m_hWnd, index);
     for (UINT_PTR id : {TIMER_LOADING, TIMER_AUTOCHECK, TIMER_REFRESH}) ::KillTimer(m_hWnd, id);
-#if WINHUSH_HAVE_DIALOGS
     PreviewWindow().DestroyPreview();
-    tips_->blockTip.DestroyTip();
-    tips_->newWndTip.DestroyTip();
-#endif
+    blockTip.DestroyTip();
+    newWndTip.DestroyTip();
     // While the window still exists: the shell finds the icon by window and id.
     DeleteIcon();
     if (CMessageLoop* loop = Module().GetMessageLoop()) {
@@ -451,12 +425,10 @@ void CMainDlg::OnClick(TNotifyUI& msg) {
     } else if (name == L"btn_stop") {
         SetBlock(0);
     } else if (name == L"btn_menu") {
-#if WINHUSH_HAVE_MENUS
         const RECT& rc = msg.pSender->GetPos();
         POINT anchor{rc.left, rc.bottom};
         ::ClientToScreen(m_hWnd, &anchor);
         currentMenu = (new CMainMenu())->Create(m_hWnd, anchor.x, anchor.y);
-#endif
     } else if (name == L"sysminbutton") {
         SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
     } else if (name == L"sysclosebutton") {
@@ -531,19 +503,9 @@ void CMainDlg::OnBlockTooltip(wchar_t* text) {
     monitor::FreeTooltipText(text);
 }
 
-void CMainDlg::ShowBlockTip() {
-#if WINHUSH_HAVE_DIALOGS
-    tips_->blockTip.ShowTip();
-#endif
-}
+void CMainDlg::ShowBlockTip() { blockTip.ShowTip(); }
 
-void CMainDlg::ShowNewWindowsTip(int count) {
-#if WINHUSH_HAVE_DIALOGS
-    tips_->newWndTip.ShowTip(count);
-#else
-    (void)count;
-#endif
-}
+void CMainDlg::ShowNewWindowsTip(int count) { newWndTip.ShowTip(count); }
 
 void CMainDlg::PollAutoCheck() {
     std::vector<rules::PopupRule> found;
@@ -709,13 +671,11 @@ void CMainDlg::OnMouseMove(LPARAM lParam) {
     if (hit && hit->GetName() == L"lab_count") {
         const BlockRecord* row = RecordOfRow(hit);
         if (row && row->blockCnt != 0) {
-#if WINHUSH_HAVE_DIALOGS
             const RECT& rc = hit->GetPos();
             POINT spot{rc.right + PreviewWindow().LeftLaceMargin(), (rc.top + rc.bottom) / 2};
             ::ClientToScreen(m_hWnd, &spot);
             PreviewWindow().ShowAt(row->imagePath, spot.x, spot.y);
             previewShown_ = true;
-#endif
             return;
         }
     }
@@ -724,9 +684,7 @@ void CMainDlg::OnMouseMove(LPARAM lParam) {
 
 void CMainDlg::HidePreview() {
     if (!previewShown_) return;
-#if WINHUSH_HAVE_DIALOGS
     PreviewWindow().Hide();
-#endif
     previewShown_ = false;
 }
 
@@ -737,13 +695,7 @@ void CMainDlg::HideToTray() {
     ShowWindow(SW_HIDE);
 }
 
-void CMainDlg::OnTrayMenu(POINT at) {
-#if WINHUSH_HAVE_MENUS
-    currentMenu = (new CTrayMenu())->Create(nullptr, at.x, at.y);
-#else
-    (void)at;
-#endif
-}
+void CMainDlg::OnTrayMenu(POINT at) { currentMenu = (new CTrayMenu())->Create(nullptr, at.x, at.y); }
 
 void CMainDlg::RequestDialog(uint32_t pendingBit) { pendingActions |= pendingBit; }
 

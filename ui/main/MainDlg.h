@@ -20,6 +20,7 @@
 
 #include "monitor/BlockRecord.h"
 #include "ui/controls/VirtualList.h"
+#include "ui/dialogs/NotifyTips.h"
 #include "ui/framework/Companions.h"
 #include "ui/framework/DuiWindow.h"
 #include "ui/framework/MessageLoop.h"
@@ -31,8 +32,6 @@ class CLabelUI;
 }  // namespace winhush::dui
 
 namespace winhush::ui {
-
-struct CMainDlgTips;
 
 // The dialogs opened from the main window.
 enum class MainDialog { Locate, Records, Rules, Settings };
@@ -175,7 +174,9 @@ private:
     uint32_t pendingActions = 0;
     HWND currentMenu = nullptr;
     std::vector<monitor::BlockRecord> records;
-    std::unique_ptr<CMainDlgTips> tips_;
+    // Their windows exist only while they are shown.
+    CBlockTipWnd blockTip;
+    CNewWndTipWnd newWndTip;
 
     dui::CLabelUI* loadLabel_ = nullptr;
     bool loadLabelLooked_ = false;
