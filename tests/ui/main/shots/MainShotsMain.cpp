@@ -259,6 +259,29 @@ void Step(const wchar_t* what) {
     std::fflush(stdout);
 }
 
+// Opens a menu with `open` and photographs it over `context` once it has stayed open for a
+// moment. A menu closes as soon as it loses the focus; when one closes by itself before it
+// is photographed that is said, and it is opened again (at most three times).
+template <typename Open>
+void ShootMenu(CMainDlg& main, const std::wstring& name, RECT context, Open open) {
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        open();
+        bool opened = test::WaitUntil([&] { return main.CurrentMenu() && ::IsWindowVisible(main.CurrentMenu()); }, 2s);
+        Pump(300ms);
+        HWND menu = main.CurrentMenu();
+        if (opened && menu && ::IsWindowVisible(menu)) {
+            Shoot(name, Union(context, Grow(RectOf(menu), 16)));
+            ::DestroyWindow(menu);
+            Pump(200ms);
+            return;
+        }
+        std::fwprintf(stderr, L"main_shots: %ls: the menu %ls (attempt %d)\n", name.c_str(),
+                      opened ? L"closed by itself" : L"did not open", attempt);
+        Pump(300ms);
+    }
+    ++g_failures;
+}
+
 // Waits for the main window's next refreshes to show what the settings and records say.
 void WaitRefresh() { Pump(1200ms); }
 
@@ -279,6 +302,13 @@ int wmain(int argc, wchar_t** argv) {
 
     std::wstring folder = argv[1];
     g_outDir = argv[2];
+    // An empty or missing folder (a path conversion that failed) must not scatter PNGs over
+    // the root of a drive.
+    DWORD attributes = g_outDir.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(g_outDir.c_str());
+    if (folder.empty() || attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        std::fwprintf(stderr, L"main_shots: no output folder \"%ls\"\n", argv[2]);
+        return 2;
+    }
     if (folder.back() != L'\\') folder.push_back(L'\\');
     if (g_outDir.back() != L'\\') g_outDir.push_back(L'\\');
     for (int i = 3; i < argc; ++i) g_wanted.insert(argv[i]);
@@ -390,17 +420,7 @@ int wmain(int argc, wchar_t** argv) {
     // The main menu below its button.
     if (Wanted(L"menu-main")) {
         if (dui::CControlUI* button = main->m_pm.FindControl(L"btn_menu")) {
-            ClickAt(mainWnd, CentreOf(button));
-            Pump(500ms);
-            HWND menu = main->CurrentMenu();
-            if (menu && ::IsWindow(menu)) {
-                Shoot(L"menu-main", Union(WithLace(*main), Grow(RectOf(menu), 16)));
-                ::DestroyWindow(menu);
-            } else {
-                std::fwprintf(stderr, L"main_shots: the main menu did not open\n");
-                ++g_failures;
-            }
-            Pump(200ms);
+            ShootMenu(*main, L"menu-main", WithLace(*main), [&] { ClickAt(mainWnd, CentreOf(button)); });
         }
     }
 
@@ -420,20 +440,12 @@ int wmain(int argc, wchar_t** argv) {
         WaitRefresh();
         if (!block && Wanted(L"main-off")) Shoot(L"main-off", WithLace(*main));
         if (!Wanted(name)) continue;
-        // As after a right click on the tray icon: the program is in the foreground.
-        ::SetForegroundWindow(mainWnd);
-        ::SetCursorPos(1270, 790);
-        main->OnTrayMenu(POINT{1270, 790});
-        Pump(500ms);
-        HWND menu = main->CurrentMenu();
-        if (menu && ::IsWindow(menu)) {
-            Shoot(name, Union(trayCorner, Grow(RectOf(menu), 16)));
-            ::DestroyWindow(menu);
-        } else {
-            std::fwprintf(stderr, L"main_shots: the tray menu did not open\n");
-            ++g_failures;
-        }
-        Pump(200ms);
+        ShootMenu(*main, name, trayCorner, [&] {
+            // As after a right click on the tray icon: the program is in the foreground.
+            ::SetForegroundWindow(mainWnd);
+            ::SetCursorPos(1270, 790);
+            main->OnTrayMenu(POINT{1270, 790});
+        });
     }
 
     SetSetting(settings::kBlock, 1);
