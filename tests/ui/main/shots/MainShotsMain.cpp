@@ -421,6 +421,7 @@ int wmain(int argc, wchar_t** argv) {
     if (Wanted(L"menu-main")) {
         if (dui::CControlUI* button = main->m_pm.FindControl(L"btn_menu")) {
             ShootMenu(*main, L"menu-main", WithLace(*main), [&] { ClickAt(mainWnd, CentreOf(button)); });
+            ::SetCursorPos(4, 4);  // no tooltip of the menu button in the next shots
         }
     }
 
