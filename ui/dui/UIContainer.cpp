@@ -52,7 +52,9 @@ bool CContainerUI::AddAt(CControlUI* pControl, int index) {
     } else {
         pControl->SetManager(nullptr, this, false);
     }
-    if (!IsVisible()) pControl->SetInternVisible(false);
+    // Always set: a control taken out of a hidden container and put back (virtual-list rows
+    // are) must not keep the hidden state of where it was.
+    pControl->SetInternVisible(IsVisible());
     items_.InsertAt(index, pControl);
     NeedUpdate();
     return true;
@@ -173,37 +175,73 @@ void CContainerUI::DoEvent(TEventUI& event) {
     if (verticalScrollBar_ && verticalScrollBar_->IsVisible() && verticalScrollBar_->IsEnabled()) {
         if (event.Type == UIEVENT_KEYDOWN) {
             switch (event.chKey) {
-            case VK_DOWN: LineDown(); return;
-            case VK_UP: LineUp(); return;
-            case VK_NEXT: PageDown(); return;
-            case VK_PRIOR: PageUp(); return;
-            case VK_HOME: HomeUp(); return;
-            case VK_END: EndDown(); return;
-            default: break;
+                case VK_DOWN:
+                    LineDown();
+                    return;
+                case VK_UP:
+                    LineUp();
+                    return;
+                case VK_NEXT:
+                    PageDown();
+                    return;
+                case VK_PRIOR:
+                    PageUp();
+                    return;
+                case VK_HOME:
+                    HomeUp();
+                    return;
+                case VK_END:
+                    EndDown();
+                    return;
+                default:
+                    break;
             }
         } else if (event.Type == UIEVENT_SCROLLWHEEL) {
             switch (LOWORD(event.wParam)) {
-            case SB_LINEUP: LineUp(); return;
-            case SB_LINEDOWN: LineDown(); return;
-            default: break;
+                case SB_LINEUP:
+                    LineUp();
+                    return;
+                case SB_LINEDOWN:
+                    LineDown();
+                    return;
+                default:
+                    break;
             }
         }
     } else if (horizontalScrollBar_ && horizontalScrollBar_->IsVisible() && horizontalScrollBar_->IsEnabled()) {
         if (event.Type == UIEVENT_KEYDOWN) {
             switch (event.chKey) {
-            case VK_DOWN: LineRight(); return;
-            case VK_UP: LineLeft(); return;
-            case VK_NEXT: PageRight(); return;
-            case VK_PRIOR: PageLeft(); return;
-            case VK_HOME: HomeLeft(); return;
-            case VK_END: EndRight(); return;
-            default: break;
+                case VK_DOWN:
+                    LineRight();
+                    return;
+                case VK_UP:
+                    LineLeft();
+                    return;
+                case VK_NEXT:
+                    PageRight();
+                    return;
+                case VK_PRIOR:
+                    PageLeft();
+                    return;
+                case VK_HOME:
+                    HomeLeft();
+                    return;
+                case VK_END:
+                    EndRight();
+                    return;
+                default:
+                    break;
             }
         } else if (event.Type == UIEVENT_SCROLLWHEEL) {
             switch (LOWORD(event.wParam)) {
-            case SB_LINEUP: LineLeft(); return;
-            case SB_LINEDOWN: LineRight(); return;
-            default: break;
+                case SB_LINEUP:
+                    LineLeft();
+                    return;
+                case SB_LINEDOWN:
+                    LineRight();
+                    return;
+                default:
+                    break;
             }
         }
     }
@@ -429,7 +467,8 @@ void CContainerUI::ProcessScrollBar(RECT rc, int cxRequired, int cyRequired) {
                 relayout();
                 return;
             }
-            horizontalScrollBar_->SetPos({rc.left, rc.bottom, rc.right, rc.bottom + horizontalScrollBar_->GetFixedHeight()}, false);
+            horizontalScrollBar_->SetPos(
+                {rc.left, rc.bottom, rc.right, rc.bottom + horizontalScrollBar_->GetFixedHeight()}, false);
             if (horizontalScrollBar_->GetScrollRange() != range) {
                 int last = horizontalScrollBar_->GetScrollPos();
                 horizontalScrollBar_->SetScrollRange(range);
@@ -454,7 +493,8 @@ void CContainerUI::ProcessScrollBar(RECT rc, int cxRequired, int cyRequired) {
                 relayout();
                 return;
             }
-            verticalScrollBar_->SetPos({rc.right, rc.top, rc.right + verticalScrollBar_->GetFixedWidth(), rc.bottom}, false);
+            verticalScrollBar_->SetPos({rc.right, rc.top, rc.right + verticalScrollBar_->GetFixedWidth(), rc.bottom},
+                                       false);
             if (verticalScrollBar_->GetScrollRange() != range) {
                 int last = verticalScrollBar_->GetScrollPos();
                 verticalScrollBar_->SetScrollRange(range);
@@ -581,8 +621,7 @@ CControlUI* CContainerUI::FindControl(FINDCONTROLPROC proc, LPVOID data, UINT fl
         int i = (flags & UIFIND_TOP_FIRST) ? count - 1 - k : k;
         CControlUI* control = GetChildAt(i);
         if (!control) continue;
-        if ((flags & UIFIND_HITTEST) && !control->IsFloat() &&
-            !::PtInRect(&client, *static_cast<const POINT*>(data))) {
+        if ((flags & UIFIND_HITTEST) && !control->IsFloat() && !::PtInRect(&client, *static_cast<const POINT*>(data))) {
             continue;
         }
         if (CControlUI* result = control->FindControl(proc, data, flags)) return result;
@@ -757,17 +796,20 @@ bool CTabLayoutUI::SelectItem(int index) {
     if (index == curSel_) return true;
     int old = curSel_;
     curSel_ = index;
+    // The keyboard focus follows the page only in a window that has it: a page switched by
+    // a timer must not pull the focus from a menu or dialog the user is in.
+    bool windowHasFocus = manager_ && manager_->GetPaintWindow() && ::GetFocus() == manager_->GetPaintWindow();
     for (int i = 0; i < GetCount(); ++i) {
         if (i == index) {
             GetChildAt(i)->SetVisible(true);
-            GetChildAt(i)->SetFocus();
+            if (windowHasFocus) GetChildAt(i)->SetFocus();
         } else {
             GetChildAt(i)->SetVisible(false);
         }
     }
     NeedParentUpdate();
     if (manager_) {
-        manager_->SetNextTabControl();
+        if (windowHasFocus) manager_->SetNextTabControl();
         manager_->SendNotify(this, DUI_MSGTYPE_TABSELECT, curSel_, old);
     }
     return true;

@@ -28,7 +28,8 @@ int MulDivRound(int value, UINT dpi) { return ::MulDiv(value, static_cast<int>(d
 // The face used when a layout names one the system does not have.
 std::wstring FallbackFace() {
     NONCLIENTMETRICSW metrics = {sizeof(metrics)};
-    if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0) && metrics.lfMessageFont.lfFaceName[0]) {
+    if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0) &&
+        metrics.lfMessageFont.lfFaceName[0]) {
         return metrics.lfMessageFont.lfFaceName;
     }
     return L"Tahoma";
@@ -528,7 +529,7 @@ CControlUI* CALLBACK CPaintManagerUI::FindControlFromShortcut(CControlUI* pThis,
     TCHAR ch = *static_cast<TCHAR*>(pData);
     TCHAR own = pThis->GetShortcut();
     return own && ::CharUpperW(reinterpret_cast<LPWSTR>(static_cast<UINT_PTR>(own))) ==
-                      ::CharUpperW(reinterpret_cast<LPWSTR>(static_cast<UINT_PTR>(ch)))
+                       ::CharUpperW(reinterpret_cast<LPWSTR>(static_cast<UINT_PTR>(ch)))
                ? pThis
                : nullptr;
 }
@@ -599,7 +600,9 @@ bool CPaintManagerUI::RemovePostPaint(CControlUI* pControl) {
 
 void CPaintManagerUI::SetFocus(CControlUI* pControl) {
     HWND focusWnd = ::GetFocus();
-    if (hwnd_ && focusWnd != hwnd_ && pControl != focus_) ::SetFocus(hwnd_);
+    // Only giving a control the focus takes the window's; clearing it (a focused control
+    // hidden in the background) must leave the keyboard with whichever window has it.
+    if (pControl && hwnd_ && focusWnd != hwnd_ && pControl != focus_) ::SetFocus(hwnd_);
     if (pControl == focus_) return;
     if (focus_) {
         CControlUI* old = focus_;
@@ -626,8 +629,7 @@ void CPaintManagerUI::SetFocusNeeded(CControlUI* pControl) {
         focus_ = nullptr;
     }
     TabSearch info = {pControl, nullptr, true, false, nullptr};
-    focus_ = root_ ? root_->FindControl(FindControlFromTab, &info,
-                                        UIFIND_VISIBLE | UIFIND_ENABLED | UIFIND_ME_FIRST)
+    focus_ = root_ ? root_->FindControl(FindControlFromTab, &info, UIFIND_VISIBLE | UIFIND_ENABLED | UIFIND_ME_FIRST)
                    : nullptr;
     focusNeeded_ = true;
     if (root_) root_->NeedUpdate();
@@ -637,8 +639,7 @@ bool CPaintManagerUI::SetNextTabControl(bool forward) {
     if (!root_) return false;
     focusNeeded_ = false;
     TabSearch info = {focus_, nullptr, forward, false, nullptr};
-    CControlUI* next = root_->FindControl(FindControlFromTab, &info,
-                                          UIFIND_VISIBLE | UIFIND_ENABLED | UIFIND_ME_FIRST);
+    CControlUI* next = root_->FindControl(FindControlFromTab, &info, UIFIND_VISIBLE | UIFIND_ENABLED | UIFIND_ME_FIRST);
     if (!next) {
         if (forward) {
             next = info.first;  // wrap around
@@ -814,9 +815,7 @@ bool CPaintManagerUI::TranslateMessage(const LPMSG pMsg) {
     return false;
 }
 
-void CPaintManagerUI::Term() {
-    detail::ShutdownGdiplus();
-}
+void CPaintManagerUI::Term() { detail::ShutdownGdiplus(); }
 
 bool CPaintManagerUI::PreMessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
     for (auto* filter : preFilters_) {
@@ -828,37 +827,38 @@ bool CPaintManagerUI::PreMessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam,
         }
     }
     switch (uMsg) {
-    case WM_KEYDOWN:
-        if (wParam == VK_TAB) {
-            if (focus_ && focus_->IsVisible() && focus_->IsEnabled() &&
-                wcsstr(focus_->GetClass(), L"RichEditUI") != nullptr) {
-                return false;
+        case WM_KEYDOWN:
+            if (wParam == VK_TAB) {
+                if (focus_ && focus_->IsVisible() && focus_->IsEnabled() &&
+                    wcsstr(focus_->GetClass(), L"RichEditUI") != nullptr) {
+                    return false;
+                }
+                SetNextTabControl(::GetKeyState(VK_SHIFT) >= 0);
+                return true;
             }
-            SetNextTabControl(::GetKeyState(VK_SHIFT) >= 0);
-            return true;
+            break;
+        case WM_SYSCHAR: {
+            if (!root_) break;
+            TCHAR ch = static_cast<TCHAR>(wParam);
+            CControlUI* control =
+                root_->FindControl(FindControlFromShortcut, &ch, UIFIND_ENABLED | UIFIND_ME_FIRST | UIFIND_TOP_FIRST);
+            if (control) {
+                control->SetFocus();
+                control->Activate();
+                return true;
+            }
+            break;
         }
-        break;
-    case WM_SYSCHAR: {
-        if (!root_) break;
-        TCHAR ch = static_cast<TCHAR>(wParam);
-        CControlUI* control = root_->FindControl(FindControlFromShortcut, &ch,
-                                                 UIFIND_ENABLED | UIFIND_ME_FIRST | UIFIND_TOP_FIRST);
-        if (control) {
-            control->SetFocus();
-            control->Activate();
-            return true;
-        }
-        break;
-    }
-    case WM_SYSKEYDOWN:
-        if (focus_) {
-            TEventUI event = MakeEvent(UIEVENT_SYSKEY, focus_, lastMouse_, wParam, lParam);
-            event.chKey = static_cast<TCHAR>(wParam);
-            event.wKeyState = 0;
-            focus_->Event(event);
-        }
-        break;
-    default: break;
+        case WM_SYSKEYDOWN:
+            if (focus_) {
+                TEventUI event = MakeEvent(UIEVENT_SYSKEY, focus_, lastMouse_, wParam, lParam);
+                event.chKey = static_cast<TCHAR>(wParam);
+                event.wKeyState = 0;
+                focus_->Event(event);
+            }
+            break;
+        default:
+            break;
     }
     return false;
 }
@@ -998,8 +998,8 @@ void CPaintManagerUI::PaintWindow() {
             HGDIOBJ old = ::SelectObject(memDc, bitmap);
             if (bkTransparent_) {
                 // Start from what is on screen so that unpainted parts keep the background.
-                ::BitBlt(memDc, rcPaint.left, rcPaint.top, rcPaint.right - rcPaint.left,
-                         rcPaint.bottom - rcPaint.top, dc, rcPaint.left, rcPaint.top, SRCCOPY);
+                ::BitBlt(memDc, rcPaint.left, rcPaint.top, rcPaint.right - rcPaint.left, rcPaint.bottom - rcPaint.top,
+                         dc, rcPaint.left, rcPaint.top, SRCCOPY);
             } else {
                 HBRUSH brush = reinterpret_cast<HBRUSH>(::GetClassLongPtrW(hwnd_, GCLP_HBRBACKGROUND));
                 ::FillRect(memDc, &rcPaint, brush ? brush : static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
@@ -1025,7 +1025,8 @@ void CPaintManagerUI::PaintWindow() {
 
 void CPaintManagerUI::UpdateToolTip(bool show) {
     if (!show) {
-        if (tooltip_ && tooltipShown_) ::SendMessageW(tooltip_, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&toolTipInfo_));
+        if (tooltip_ && tooltipShown_)
+            ::SendMessageW(tooltip_, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&toolTipInfo_));
         tooltipShown_ = false;
         return;
     }
@@ -1082,246 +1083,247 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
     }
 
     switch (uMsg) {
-    case kMsgDelayedCleanup:
-        FlushDelayedCleanup();
-        return true;
-    case WM_CLOSE: {
-        POINT pt = lastMouse_;
-        if (eventHover_) {
-            TEventUI event = MakeEvent(UIEVENT_MOUSELEAVE, eventHover_, pt);
-            eventHover_->Event(event);
-            eventHover_ = nullptr;
-        }
-        if (eventClick_) {
-            TEventUI event = MakeEvent(UIEVENT_BUTTONUP, eventClick_, pt);
-            eventClick_->Event(event);
-            eventClick_ = nullptr;
-        }
-        SetFocus(nullptr);
-        return false;
-    }
-    case WM_ERASEBKGND:
-        lRes = 1;
-        return true;
-    case WM_PAINT:
-        if (!root_) return false;
-        PaintWindow();
-        lRes = 0;
-        return true;
-    case WM_PRINTCLIENT: {
-        if (!root_) return false;
-        RECT rc;
-        ::GetClientRect(hwnd_, &rc);
-        PaintTo(reinterpret_cast<HDC>(wParam), rc);
-        return true;
-    }
-    case WM_SIZE:
-        if (focus_) {
-            TEventUI event = MakeEvent(UIEVENT_WINDOWSIZE, focus_, lastMouse_, wParam, lParam);
-            focus_->Event(event);
-        }
-        if (root_) root_->NeedUpdate();
-        NeedUpdate();
-        return false;
-    case WM_DPICHANGED: {
-        SetDPI(HIWORD(wParam));
-        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-        ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                       suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-        Invalidate();
-        lRes = 0;
-        return true;
-    }
-    case WM_GETMINMAXINFO: {
-        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-        if (minInfo_.cx > 0) info->ptMinTrackSize.x = minInfo_.cx;
-        if (minInfo_.cy > 0) info->ptMinTrackSize.y = minInfo_.cy;
-        if (maxInfo_.cx > 0) info->ptMaxTrackSize.x = maxInfo_.cx;
-        if (maxInfo_.cy > 0) info->ptMaxTrackSize.y = maxInfo_.cy;
-        return false;
-    }
-    case WM_TIMER:
-        for (auto& timer : timers_) {
-            if (timer.winTimer == wParam && !timer.killed) {
-                TEventUI event = MakeEvent(UIEVENT_TIMER, timer.sender, lastMouse_, timer.localId, lParam);
-                timer.sender->Event(event);
-                lRes = 0;
-                return true;
-            }
-        }
-        return false;
-    case WM_MOUSEHOVER: {
-        mouseTracking_ = false;
-        POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        CControlUI* hover = FindControl(pt);
-        if (!hover) return false;
-        if (eventHover_) {
-            TEventUI event = MakeEvent(UIEVENT_MOUSEHOVER, eventHover_, pt, wParam, lParam);
-            eventHover_->Event(event);
-        }
-        UpdateToolTip(true);
-        return true;
-    }
-    case WM_MOUSELEAVE: {
-        UpdateToolTip(false);
-        if (mouseTracking_) {
-            mouseTracking_ = false;
-            if (eventHover_ && !mouseCapture_) {
-                TEventUI event = MakeEvent(UIEVENT_MOUSELEAVE, eventHover_, lastMouse_);
-                CControlUI* hover = eventHover_;
+        case kMsgDelayedCleanup:
+            FlushDelayedCleanup();
+            return true;
+        case WM_CLOSE: {
+            POINT pt = lastMouse_;
+            if (eventHover_) {
+                TEventUI event = MakeEvent(UIEVENT_MOUSELEAVE, eventHover_, pt);
+                eventHover_->Event(event);
                 eventHover_ = nullptr;
-                hover->Event(event);
             }
+            if (eventClick_) {
+                TEventUI event = MakeEvent(UIEVENT_BUTTONUP, eventClick_, pt);
+                eventClick_->Event(event);
+                eventClick_ = nullptr;
+            }
+            SetFocus(nullptr);
+            return false;
         }
-        return false;
-    }
-    case WM_MOUSEMOVE: {
-        if (!mouseTracking_) {
-            TRACKMOUSEEVENT tme = {sizeof(tme), TME_HOVER | TME_LEAVE, hwnd_, kHoverTime};
-            ::TrackMouseEvent(&tme);
-            mouseTracking_ = true;
+        case WM_ERASEBKGND:
+            lRes = 1;
+            return true;
+        case WM_PAINT:
+            if (!root_) return false;
+            PaintWindow();
+            lRes = 0;
+            return true;
+        case WM_PRINTCLIENT: {
+            if (!root_) return false;
+            RECT rc;
+            ::GetClientRect(hwnd_, &rc);
+            PaintTo(reinterpret_cast<HDC>(wParam), rc);
+            return true;
         }
-        POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        lastMouse_ = pt;
-        CControlUI* newHover = FindControl(pt);
-        if (newHover && newHover->GetManager() != this) return false;
-        if (newHover != eventHover_ && eventHover_) {
-            TEventUI event = MakeEvent(UIEVENT_MOUSELEAVE, eventHover_, pt, wParam, lParam);
-            CControlUI* old = eventHover_;
-            eventHover_ = nullptr;
-            old->Event(event);
+        case WM_SIZE:
+            if (focus_) {
+                TEventUI event = MakeEvent(UIEVENT_WINDOWSIZE, focus_, lastMouse_, wParam, lParam);
+                focus_->Event(event);
+            }
+            if (root_) root_->NeedUpdate();
+            NeedUpdate();
+            return false;
+        case WM_DPICHANGED: {
+            SetDPI(HIWORD(wParam));
+            const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+            ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                           suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+            Invalidate();
+            lRes = 0;
+            return true;
+        }
+        case WM_GETMINMAXINFO: {
+            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+            if (minInfo_.cx > 0) info->ptMinTrackSize.x = minInfo_.cx;
+            if (minInfo_.cy > 0) info->ptMinTrackSize.y = minInfo_.cy;
+            if (maxInfo_.cx > 0) info->ptMaxTrackSize.x = maxInfo_.cx;
+            if (maxInfo_.cy > 0) info->ptMaxTrackSize.y = maxInfo_.cy;
+            return false;
+        }
+        case WM_TIMER:
+            for (auto& timer : timers_) {
+                if (timer.winTimer == wParam && !timer.killed) {
+                    TEventUI event = MakeEvent(UIEVENT_TIMER, timer.sender, lastMouse_, timer.localId, lParam);
+                    timer.sender->Event(event);
+                    lRes = 0;
+                    return true;
+                }
+            }
+            return false;
+        case WM_MOUSEHOVER: {
+            mouseTracking_ = false;
+            POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            CControlUI* hover = FindControl(pt);
+            if (!hover) return false;
+            if (eventHover_) {
+                TEventUI event = MakeEvent(UIEVENT_MOUSEHOVER, eventHover_, pt, wParam, lParam);
+                eventHover_->Event(event);
+            }
+            UpdateToolTip(true);
+            return true;
+        }
+        case WM_MOUSELEAVE: {
             UpdateToolTip(false);
+            if (mouseTracking_) {
+                mouseTracking_ = false;
+                if (eventHover_ && !mouseCapture_) {
+                    TEventUI event = MakeEvent(UIEVENT_MOUSELEAVE, eventHover_, lastMouse_);
+                    CControlUI* hover = eventHover_;
+                    eventHover_ = nullptr;
+                    hover->Event(event);
+                }
+            }
+            return false;
         }
-        if (newHover != eventHover_ && newHover) {
-            eventHover_ = newHover;
-            TEventUI event = MakeEvent(UIEVENT_MOUSEENTER, newHover, pt, wParam, lParam);
-            newHover->Event(event);
+        case WM_MOUSEMOVE: {
+            if (!mouseTracking_) {
+                TRACKMOUSEEVENT tme = {sizeof(tme), TME_HOVER | TME_LEAVE, hwnd_, kHoverTime};
+                ::TrackMouseEvent(&tme);
+                mouseTracking_ = true;
+            }
+            POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            lastMouse_ = pt;
+            CControlUI* newHover = FindControl(pt);
+            if (newHover && newHover->GetManager() != this) return false;
+            if (newHover != eventHover_ && eventHover_) {
+                TEventUI event = MakeEvent(UIEVENT_MOUSELEAVE, eventHover_, pt, wParam, lParam);
+                CControlUI* old = eventHover_;
+                eventHover_ = nullptr;
+                old->Event(event);
+                UpdateToolTip(false);
+            }
+            if (newHover != eventHover_ && newHover) {
+                eventHover_ = newHover;
+                TEventUI event = MakeEvent(UIEVENT_MOUSEENTER, newHover, pt, wParam, lParam);
+                newHover->Event(event);
+            }
+            CControlUI* target = eventClick_ ? eventClick_ : newHover;
+            if (target) {
+                TEventUI event = MakeEvent(UIEVENT_MOUSEMOVE, target, pt, wParam, lParam);
+                target->Event(event);
+            }
+            return false;
         }
-        CControlUI* target = eventClick_ ? eventClick_ : newHover;
-        if (target) {
-            TEventUI event = MakeEvent(UIEVENT_MOUSEMOVE, target, pt, wParam, lParam);
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONDBLCLK: {
+            ::SetFocus(hwnd_);
+            POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            lastMouse_ = pt;
+            CControlUI* control = FindControl(pt);
+            if (!control || control->GetManager() != this) return false;
+            eventClick_ = control;
+            if (uMsg == WM_LBUTTONDOWN) control->SetFocus();
+            SetCapture();
+            TEventUI event =
+                MakeEvent(uMsg == WM_LBUTTONDOWN ? UIEVENT_BUTTONDOWN : UIEVENT_DBLCLICK, control, pt, wParam, lParam);
+            event.wKeyState = static_cast<WORD>(wParam);
+            control->Event(event);
+            return false;
+        }
+        case WM_LBUTTONUP: {
+            POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            lastMouse_ = pt;
+            ReleaseCapture();
+            if (!eventClick_) return false;
+            CControlUI* control = eventClick_;
+            eventClick_ = nullptr;
+            TEventUI event = MakeEvent(UIEVENT_BUTTONUP, control, pt, wParam, lParam);
+            event.wKeyState = static_cast<WORD>(wParam);
+            control->Event(event);
+            return false;
+        }
+        case WM_RBUTTONDOWN: {
+            ::SetFocus(hwnd_);
+            POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            lastMouse_ = pt;
+            CControlUI* control = FindControl(pt);
+            if (!control || control->GetManager() != this) return false;
+            control->SetFocus();
+            eventClick_ = control;
+            TEventUI event = MakeEvent(UIEVENT_RBUTTONDOWN, control, pt, wParam, lParam);
+            event.wKeyState = static_cast<WORD>(wParam);
+            control->Event(event);
+            return false;
+        }
+        case WM_RBUTTONUP:
+            // The click target of a right click ends with the button (WM_CONTEXTMENU follows).
+            return false;
+        case WM_CAPTURECHANGED:
+            if (reinterpret_cast<HWND>(lParam) != hwnd_) mouseCapture_ = false;
+            return false;
+        case WM_CONTEXTMENU: {
+            POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            ::ScreenToClient(hwnd_, &pt);
+            lastMouse_ = pt;
+            CControlUI* control = eventClick_;
+            eventClick_ = nullptr;
+            ReleaseCapture();
+            if (!control) return false;
+            TEventUI event = MakeEvent(UIEVENT_CONTEXTMENU, control, pt, reinterpret_cast<WPARAM>(control), 0);
+            control->Event(event);
+            return false;
+        }
+        case WM_MOUSEWHEEL: {
+            POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+            ::ScreenToClient(hwnd_, &pt);
+            lastMouse_ = pt;
+            CControlUI* control = FindControl(pt);
+            if (!control || control->GetManager() != this) return false;
+            int delta = GET_WHEEL_DELTA_WPARAM(wParam);
+            TEventUI event =
+                MakeEvent(UIEVENT_SCROLLWHEEL, control, pt, MAKEWPARAM(delta < 0 ? SB_LINEDOWN : SB_LINEUP, 0), lParam);
+            control->Event(event);
+            lRes = 0;
+            return true;
+        }
+        case WM_CHAR:
+        case WM_KEYDOWN:
+        case WM_KEYUP: {
+            CControlUI* target = uMsg == WM_KEYUP ? eventKey_ : focus_;
+            if (uMsg == WM_KEYDOWN) eventKey_ = focus_;
+            if (uMsg == WM_KEYUP) eventKey_ = nullptr;
+            if (!target) return false;
+            int type = uMsg == WM_CHAR ? UIEVENT_CHAR : uMsg == WM_KEYDOWN ? UIEVENT_KEYDOWN : UIEVENT_KEYUP;
+            TEventUI event = MakeEvent(type, target, lastMouse_, wParam, lParam);
+            event.chKey = static_cast<TCHAR>(wParam);
             target->Event(event);
+            return false;
         }
-        return false;
-    }
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK: {
-        ::SetFocus(hwnd_);
-        POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        lastMouse_ = pt;
-        CControlUI* control = FindControl(pt);
-        if (!control || control->GetManager() != this) return false;
-        eventClick_ = control;
-        if (uMsg == WM_LBUTTONDOWN) control->SetFocus();
-        SetCapture();
-        TEventUI event = MakeEvent(uMsg == WM_LBUTTONDOWN ? UIEVENT_BUTTONDOWN : UIEVENT_DBLCLICK, control, pt, wParam,
-                                   lParam);
-        event.wKeyState = static_cast<WORD>(wParam);
-        control->Event(event);
-        return false;
-    }
-    case WM_LBUTTONUP: {
-        POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        lastMouse_ = pt;
-        ReleaseCapture();
-        if (!eventClick_) return false;
-        CControlUI* control = eventClick_;
-        eventClick_ = nullptr;
-        TEventUI event = MakeEvent(UIEVENT_BUTTONUP, control, pt, wParam, lParam);
-        event.wKeyState = static_cast<WORD>(wParam);
-        control->Event(event);
-        return false;
-    }
-    case WM_RBUTTONDOWN: {
-        ::SetFocus(hwnd_);
-        POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        lastMouse_ = pt;
-        CControlUI* control = FindControl(pt);
-        if (!control || control->GetManager() != this) return false;
-        control->SetFocus();
-        eventClick_ = control;
-        TEventUI event = MakeEvent(UIEVENT_RBUTTONDOWN, control, pt, wParam, lParam);
-        event.wKeyState = static_cast<WORD>(wParam);
-        control->Event(event);
-        return false;
-    }
-    case WM_RBUTTONUP:
-        // The click target of a right click ends with the button (WM_CONTEXTMENU follows).
-        return false;
-    case WM_CAPTURECHANGED:
-        if (reinterpret_cast<HWND>(lParam) != hwnd_) mouseCapture_ = false;
-        return false;
-    case WM_CONTEXTMENU: {
-        POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        ::ScreenToClient(hwnd_, &pt);
-        lastMouse_ = pt;
-        CControlUI* control = eventClick_;
-        eventClick_ = nullptr;
-        ReleaseCapture();
-        if (!control) return false;
-        TEventUI event = MakeEvent(UIEVENT_CONTEXTMENU, control, pt, reinterpret_cast<WPARAM>(control), 0);
-        control->Event(event);
-        return false;
-    }
-    case WM_MOUSEWHEEL: {
-        POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        ::ScreenToClient(hwnd_, &pt);
-        lastMouse_ = pt;
-        CControlUI* control = FindControl(pt);
-        if (!control || control->GetManager() != this) return false;
-        int delta = GET_WHEEL_DELTA_WPARAM(wParam);
-        TEventUI event = MakeEvent(UIEVENT_SCROLLWHEEL, control, pt, MAKEWPARAM(delta < 0 ? SB_LINEDOWN : SB_LINEUP, 0),
-                                   lParam);
-        control->Event(event);
-        lRes = 0;
-        return true;
-    }
-    case WM_CHAR:
-    case WM_KEYDOWN:
-    case WM_KEYUP: {
-        CControlUI* target = uMsg == WM_KEYUP ? eventKey_ : focus_;
-        if (uMsg == WM_KEYDOWN) eventKey_ = focus_;
-        if (uMsg == WM_KEYUP) eventKey_ = nullptr;
-        if (!target) return false;
-        int type = uMsg == WM_CHAR ? UIEVENT_CHAR : uMsg == WM_KEYDOWN ? UIEVENT_KEYDOWN : UIEVENT_KEYUP;
-        TEventUI event = MakeEvent(type, target, lastMouse_, wParam, lParam);
-        event.chKey = static_cast<TCHAR>(wParam);
-        target->Event(event);
-        return false;
-    }
-    case WM_SETCURSOR: {
-        if (LOWORD(lParam) != HTCLIENT) return false;
-        if (mouseCapture_) return true;
-        POINT pt;
-        ::GetCursorPos(&pt);
-        ::ScreenToClient(hwnd_, &pt);
-        CControlUI* control = FindControl(pt);
-        if (!control || !(control->GetControlFlags() & UIFLAG_SETCURSOR)) return false;
-        TEventUI event = MakeEvent(UIEVENT_SETCURSOR, control, pt, wParam, lParam);
-        control->Event(event);
-        lRes = TRUE;
-        return true;
-    }
-    case WM_NOTIFY: {
-        auto* header = reinterpret_cast<LPNMHDR>(lParam);
-        if (!header || !header->hwndFrom || header->hwndFrom == hwnd_) return false;
-        lRes = ::SendMessageW(header->hwndFrom, kReflectBase + uMsg, wParam, lParam);
-        return true;
-    }
-    case WM_COMMAND: {
-        if (lParam == 0) return false;
-        HWND child = reinterpret_cast<HWND>(lParam);
-        lRes = ::SendMessageW(child, kReflectBase + uMsg, wParam, lParam);
-        return true;
-    }
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORSTATIC: {
-        if (lParam == 0) return false;
-        HWND child = reinterpret_cast<HWND>(lParam);
-        lRes = ::SendMessageW(child, kReflectBase + uMsg, wParam, lParam);
-        return lRes != 0;
-    }
-    default: break;
+        case WM_SETCURSOR: {
+            if (LOWORD(lParam) != HTCLIENT) return false;
+            if (mouseCapture_) return true;
+            POINT pt;
+            ::GetCursorPos(&pt);
+            ::ScreenToClient(hwnd_, &pt);
+            CControlUI* control = FindControl(pt);
+            if (!control || !(control->GetControlFlags() & UIFLAG_SETCURSOR)) return false;
+            TEventUI event = MakeEvent(UIEVENT_SETCURSOR, control, pt, wParam, lParam);
+            control->Event(event);
+            lRes = TRUE;
+            return true;
+        }
+        case WM_NOTIFY: {
+            auto* header = reinterpret_cast<LPNMHDR>(lParam);
+            if (!header || !header->hwndFrom || header->hwndFrom == hwnd_) return false;
+            lRes = ::SendMessageW(header->hwndFrom, kReflectBase + uMsg, wParam, lParam);
+            return true;
+        }
+        case WM_COMMAND: {
+            if (lParam == 0) return false;
+            HWND child = reinterpret_cast<HWND>(lParam);
+            lRes = ::SendMessageW(child, kReflectBase + uMsg, wParam, lParam);
+            return true;
+        }
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORSTATIC: {
+            if (lParam == 0) return false;
+            HWND child = reinterpret_cast<HWND>(lParam);
+            lRes = ::SendMessageW(child, kReflectBase + uMsg, wParam, lParam);
+            return lRes != 0;
+        }
+        default:
+            break;
     }
     return false;
 }

@@ -16,9 +16,11 @@ CControlUI* Attach(CPaintManagerUI& manager, const wchar_t* xml) {
 
 TEST(Tree, TheNameTableIsExactAndTheLastDuplicateWins) {
     CPaintManagerUI manager;
-    ASSERT_NE(Attach(manager, L"<Window><VerticalLayout><Label name=\"dup\" text=\"1\"/><Label name=\"dup\" text=\"2\"/>"
-                              L"<HorizontalLayout name=\"row\"><Button name=\"Btn_X\"/></HorizontalLayout></VerticalLayout></Window>"),
-              nullptr);
+    ASSERT_NE(
+        Attach(manager,
+               L"<Window><VerticalLayout><Label name=\"dup\" text=\"1\"/><Label name=\"dup\" text=\"2\"/>"
+               L"<HorizontalLayout name=\"row\"><Button name=\"Btn_X\"/></HorizontalLayout></VerticalLayout></Window>"),
+        nullptr);
     EXPECT_EQ(manager.FindControl(L"dup")->GetText(), L"2");
     EXPECT_EQ(manager.FindControl(L"btn_x"), nullptr);
     EXPECT_NE(manager.FindControl(L"Btn_X"), nullptr);
@@ -58,8 +60,10 @@ TEST(Tree, ReapingTheRootAtWindowDestructionStillLetsTheManagerDeleteTheTree) {
 
 TEST(Tree, HidingAContainerHidesItsChildrenWithoutTouchingTheirOwnFlag) {
     CPaintManagerUI manager;
-    ASSERT_NE(Attach(manager, L"<Window><VerticalLayout name=\"outer\"><VerticalLayout name=\"inner\">"
-                              L"<Button name=\"b\"/><Button name=\"hidden\" visible=\"false\"/></VerticalLayout></VerticalLayout></Window>"),
+    ASSERT_NE(Attach(manager,
+                     L"<Window><VerticalLayout name=\"outer\"><VerticalLayout name=\"inner\">"
+                     L"<Button name=\"b\"/><Button name=\"hidden\" "
+                     L"visible=\"false\"/></VerticalLayout></VerticalLayout></Window>"),
               nullptr);
     auto* inner = static_cast<CContainerUI*>(manager.FindControl(L"inner"));
     inner->SetVisible(false);
@@ -74,12 +78,22 @@ TEST(Tree, HidingAContainerHidesItsChildrenWithoutTouchingTheirOwnFlag) {
     EXPECT_FALSE(late->IsVisible());
     inner->SetVisible(true);
     EXPECT_TRUE(late->IsVisible());
+    // Taken out while hidden and put into a shown container, it shows (rows of a list page
+    // that was hidden are moved like this).
+    inner->SetVisible(false);
+    inner->SetAutoDestroy(false);
+    ASSERT_TRUE(inner->Remove(late));
+    inner->SetAutoDestroy(true);
+    auto* outer = static_cast<CContainerUI*>(manager.FindControl(L"outer"));
+    ASSERT_TRUE(outer->Add(late));
+    EXPECT_TRUE(late->IsVisible());
 }
 
 TEST(Tree, OptionGroupsAreKeptPerManagerAndLeftByDeletedOptions) {
     CPaintManagerUI manager;
-    ASSERT_NE(Attach(manager, L"<Window><HorizontalLayout name=\"row\"><Option name=\"a\" group=\"tabs\" selected=\"true\"/>"
-                              L"<Option name=\"b\" group=\"tabs\"/></HorizontalLayout></Window>"),
+    ASSERT_NE(Attach(manager,
+                     L"<Window><HorizontalLayout name=\"row\"><Option name=\"a\" group=\"tabs\" selected=\"true\"/>"
+                     L"<Option name=\"b\" group=\"tabs\"/></HorizontalLayout></Window>"),
               nullptr);
     CDuiPtrArray* group = manager.GetOptionGroup(L"tabs");
     ASSERT_NE(group, nullptr);

@@ -110,5 +110,28 @@ TEST(HostWindow, MessageFiltersRunBeforeTheManager) {
     EXPECT_EQ(host.notes().Sequence({L"timer", L"setfocus", L"killfocus"}), (std::vector<std::wstring>{L"click:b"}));
 }
 
+TEST(HostWindow, APageSwitchLeavesTheKeyboardFocusWithTheWindowThatHasIt) {
+    TestHost host;
+    ASSERT_NE(host.Load(L"<Window><TabLayout name=\"tab\"><VerticalLayout><Button name=\"a\"/></VerticalLayout>"
+                        L"<VerticalLayout><Button name=\"b\"/></VerticalLayout></TabLayout></Window>"),
+              nullptr);
+    host.Layout();
+    TestHost other;
+    ::SetForegroundWindow(other.hwnd());
+    ::SetFocus(other.hwnd());
+    ASSERT_EQ(::GetFocus(), other.hwnd());
+    auto* tab = static_cast<CTabLayoutUI*>(host.Find(L"tab"));
+    ASSERT_TRUE(tab->SelectItem(1));
+    EXPECT_EQ(::GetFocus(), other.hwnd()) << "a page switched in the background took the focus";
+    EXPECT_TRUE(host.Find(L"b")->IsVisible());
+
+    // In the focused window the focus moves into the new page as before.
+    ::SetForegroundWindow(host.hwnd());
+    ::SetFocus(host.hwnd());
+    ASSERT_TRUE(tab->SelectItem(0));
+    EXPECT_EQ(::GetFocus(), host.hwnd());
+    EXPECT_EQ(host.manager().GetFocus(), host.Find(L"a"));
+}
+
 }  // namespace
 }  // namespace winhush::dui
