@@ -84,6 +84,14 @@ winhush_build() {
     local root=$1 build=$2
     # Configured every time: folders are picked up by globbing, so a new one needs it.
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-        -DCMAKE_CROSSCOMPILING_EMULATOR=wine >/dev/null
-    cmake --build "$build"
+        -DCMAKE_CROSSCOMPILING_EMULATOR=wine >/dev/null || return 1
+    # Callers test this function in a condition, where errexit is off: every step reports.
+    # A build stopped by a signal is a failed build whatever status reaches us.
+    local log
+    log=$(mktemp)
+    cmake --build "$build" 2>&1 | tee "$log"
+    local status=${PIPESTATUS[0]}
+    if grep -q 'interrupted by user' "$log"; then status=1; fi
+    rm -f "$log"
+    return "$status"
 }
