@@ -97,18 +97,6 @@ private:
     HWND hwnd_ = nullptr;
 };
 
-// Wine starts Unix programs through CreateProcess but hands back no process handle.
-bool RunXdotool(const std::wstring& arguments) {
-    std::wstring commandLine = L"\"Z:\\usr\\bin\\xdotool\" " + arguments;
-    STARTUPINFOW startup = {sizeof(startup)};
-    PROCESS_INFORMATION info{};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-        return false;
-    if (info.hProcess) ::CloseHandle(info.hProcess);
-    if (info.hThread) ::CloseHandle(info.hThread);
-    return true;
-}
-
 BOOL CALLBACK CollectTooltips(HWND hwnd, LPARAM lParam) {
     wchar_t className[64] = L"";
     ::GetClassNameW(hwnd, className, 64);
@@ -129,7 +117,7 @@ std::optional<std::wstring> TrayTooltipContaining(const std::wstring& needle) {
     if (!taskbar || !::GetWindowRect(taskbar, &bar)) return std::nullopt;
     for (int slot = 0; slot < 4; ++slot) {
         int x = bar.right - 10 - 20 * slot, y = bar.top + 10;
-        if (!RunXdotool(L"mousemove " + std::to_wstring(x) + L" " + std::to_wstring(y))) return std::nullopt;
+        if (!t::RunXdotool(L"mousemove " + std::to_wstring(x) + L" " + std::to_wstring(y))) return std::nullopt;
         std::optional<std::wstring> found;
         t::WaitUntil(
             [&] {
@@ -143,7 +131,7 @@ std::optional<std::wstring> TrayTooltipContaining(const std::wstring& needle) {
             2500ms);
         if (found) return found;
         // Away from the taskbar, so the next slot's tooltip starts afresh.
-        RunXdotool(L"mousemove 640 300");
+        t::RunXdotool(L"mousemove 640 300");
         t::PumpFor(300ms);
     }
     return std::nullopt;
@@ -267,7 +255,7 @@ TEST_F(MainWindowE2e, BlockedWindowIsListedWithItsCountAndTheTrayTooltipCarriesT
 
     // The taskbar's tooltip for the icon: the block text with the window's name.
     std::optional<std::wstring> tooltip = TrayTooltipContaining(L"拦截窗口：" + popupName);
-    if (!tooltip && !RunXdotool(L"mousemove 0 0")) GTEST_SKIP() << "xdotool cannot be started from this Wine";
+    if (!tooltip && !t::RunXdotool(L"mousemove 0 0")) GTEST_SKIP() << "xdotool cannot be started from this Wine";
     ASSERT_TRUE(tooltip.has_value()) << "no tray tooltip carried the block";
     EXPECT_EQ(tooltip->rfind(L"Zelvane-弹窗拦截", 0), 0u);
     EXPECT_NE(tooltip->find(L"拦截时间："), std::wstring::npos);

@@ -54,8 +54,7 @@ ScopedTempDir::ScopedTempDir() {
     static LONG counter = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
         wchar_t name[64];
-        swprintf(name, 64, L"whtest-%lu-%ld-%d\\", ::GetCurrentProcessId(), ::InterlockedIncrement(&counter),
-                 attempt);
+        swprintf(name, 64, L"whtest-%lu-%ld-%d\\", ::GetCurrentProcessId(), ::InterlockedIncrement(&counter), attempt);
         std::wstring candidate = std::wstring(temp) + name;
         if (::CreateDirectoryW(candidate.c_str(), nullptr)) {
             path_ = candidate;
@@ -235,8 +234,8 @@ ChildProcess ChildProcess::Start(const std::wstring& exe, const std::wstring& ar
         startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
     }
     PROCESS_INFORMATION info = {};
-    BOOL ok = ::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, pipeIo, 0, nullptr, nullptr,
-                               &startup, &info);
+    BOOL ok = ::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, pipeIo, 0, nullptr, nullptr, &startup,
+                               &info);
     if (childStdin) ::CloseHandle(childStdin);
     if (childStdout) ::CloseHandle(childStdout);
     if (!ok) return child;
@@ -254,9 +253,7 @@ std::optional<DWORD> ChildProcess::WaitExit(std::chrono::milliseconds limit) {
     return code;
 }
 
-bool ChildProcess::Running() const {
-    return process_ && ::WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
-}
+bool ChildProcess::Running() const { return process_ && ::WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
 
 void ChildProcess::Kill() {
     if (Running()) {
@@ -333,6 +330,17 @@ std::vector<HWND> TopLevelWindowsOf(DWORD pid, const std::wstring& className) {
     EnumContext ctx{pid, &className, &windows};
     ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&ctx));
     return windows;
+}
+
+bool RunXdotool(const std::wstring& arguments) {
+    std::wstring commandLine = L"\"Z:\\usr\\bin\\xdotool\" " + arguments;
+    STARTUPINFOW startup = {sizeof(startup)};
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+        return false;
+    if (info.hProcess) ::CloseHandle(info.hProcess);
+    if (info.hThread) ::CloseHandle(info.hThread);
+    return true;
 }
 
 HWND WaitForWindow(const std::wstring& className, DWORD pid, std::chrono::milliseconds limit) {

@@ -46,8 +46,8 @@ bool FileExists(const std::wstring& path);
 bool RegSetString(HKEY root, const std::wstring& keyPath, const std::wstring& name, const std::wstring& value,
                   DWORD type = REG_SZ);
 bool RegSetDword(HKEY root, const std::wstring& keyPath, const std::wstring& name, DWORD value);
-bool RegSetBinary(HKEY root, const std::wstring& keyPath, const std::wstring& name, DWORD type,
-                  const void* data, DWORD bytes);
+bool RegSetBinary(HKEY root, const std::wstring& keyPath, const std::wstring& name, DWORD type, const void* data,
+                  DWORD bytes);
 std::optional<DWORD> RegGetDword(HKEY root, const std::wstring& keyPath, const std::wstring& name);
 std::optional<std::wstring> RegGetString(HKEY root, const std::wstring& keyPath, const std::wstring& name,
                                          DWORD* type = nullptr);
@@ -95,6 +95,12 @@ private:
     HANDLE stdoutRead_ = nullptr;
     std::string pending_;
 };
+
+// Runs xdotool on the X display of the Wine desktop (real pointer moves and clicks that
+// Wine turns into window messages). Wine starts Unix programs through CreateProcess but
+// hands back no process handle, so callers wait for the effect, not the process. False when
+// it could not be started.
+bool RunXdotool(const std::wstring& arguments);
 
 // The first visible or hidden top-level window of a class (and, when pid is not 0, of that
 // process), waiting up to the limit for it to appear.

@@ -15,6 +15,7 @@ using std::min;
 #include <string>
 #include <vector>
 
+#include "ShotSupport.h"
 #include "ui/dialogs/NotifyTips.h"
 #include "ui/dialogs/PreviewDlg.h"
 
@@ -35,47 +36,17 @@ void Pump(DWORD milliseconds) {
     }
 }
 
-bool Encoder(const wchar_t* mime, CLSID* clsid) {
-    UINT count = 0, bytes = 0;
-    Gdiplus::GetImageEncodersSize(&count, &bytes);
-    if (!bytes) return false;
-    std::vector<BYTE> buffer(bytes);
-    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-    Gdiplus::GetImageEncoders(count, bytes, codecs);
-    for (UINT i = 0; i < count; ++i) {
-        if (std::wstring(codecs[i].MimeType) == mime) {
-            *clsid = codecs[i].Clsid;
-            return true;
-        }
-    }
-    return false;
-}
-
 bool SaveScreen(RECT rc, const std::wstring& path) {
-    int width = rc.right - rc.left, height = rc.bottom - rc.top;
-    HDC screen = ::GetDC(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen);
-    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = ::SelectObject(memory, bitmap);
-    ::BitBlt(memory, 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY);
-    ::SelectObject(memory, old);
-    CLSID png;
-    bool saved = false;
-    if (Encoder(L"image/png", &png)) {
-        Gdiplus::Bitmap image(bitmap, nullptr);
-        saved = image.Save(path.c_str(), &png, nullptr) == Gdiplus::Ok;
-    }
-    ::DeleteObject(bitmap);
-    ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
-    std::fwprintf(stdout, L"%ls %ls (%ldx%ld)\n", saved ? L"saved" : L"FAILED", path.c_str(), width, height);
+    bool saved = shots::SaveScreenPng(rc, path);
+    std::fwprintf(stdout, L"%ls %ls (%ldx%ld)\n", saved ? L"saved" : L"FAILED", path.c_str(), rc.right - rc.left,
+                  rc.bottom - rc.top);
     return saved;
 }
 
 // Something that looks like a blocked advertising pop-up: a title strip, a picture, a button.
 bool WriteFakeScreenshot(const std::wstring& path, int width, int height) {
     CLSID jpeg;
-    if (!Encoder(L"image/jpeg", &jpeg)) return false;
+    if (!shots::ImageEncoder(L"image/jpeg", &jpeg)) return false;
     Gdiplus::Bitmap bitmap(width, height, PixelFormat24bppRGB);
     {
         Gdiplus::Graphics g(&bitmap);

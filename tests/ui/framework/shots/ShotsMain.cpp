@@ -22,6 +22,7 @@ using std::min;
 #include <string>
 #include <vector>
 
+#include "ShotSupport.h"
 #include "ui/dui/UIManager.h"
 #include "ui/framework/Companions.h"
 #include "ui/framework/DuiWindow.h"
@@ -48,43 +49,6 @@ void Pump(DWORD milliseconds) {
         }
         ::Sleep(10);
     }
-}
-
-bool PngEncoder(CLSID* clsid) {
-    UINT count = 0, bytes = 0;
-    Gdiplus::GetImageEncodersSize(&count, &bytes);
-    if (!bytes) return false;
-    std::vector<BYTE> buffer(bytes);
-    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-    Gdiplus::GetImageEncoders(count, bytes, codecs);
-    for (UINT i = 0; i < count; ++i) {
-        if (std::wstring(codecs[i].MimeType) == L"image/png") {
-            *clsid = codecs[i].Clsid;
-            return true;
-        }
-    }
-    return false;
-}
-
-// Copies a screen rectangle (BitBlt from the screen DC: PrintWindow is blank under Wine).
-bool SaveScreen(const RECT& rc, const std::wstring& path) {
-    int width = rc.right - rc.left, height = rc.bottom - rc.top;
-    HDC screen = ::GetDC(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen);
-    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = ::SelectObject(memory, bitmap);
-    ::BitBlt(memory, 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY);
-    ::SelectObject(memory, old);
-    bool saved = false;
-    CLSID png;
-    if (PngEncoder(&png)) {
-        Gdiplus::Bitmap image(bitmap, nullptr);
-        saved = image.Save(path.c_str(), &png, nullptr) == Gdiplus::Ok;
-    }
-    ::DeleteObject(bitmap);
-    ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
-    return saved;
 }
 
 std::vector<std::wstring> WindowLayouts(const std::wstring& folder) {
@@ -120,22 +84,6 @@ RECT Grow(RECT rc, const CWndLace& lace) {
     rc.bottom += lace.bottom;
     return rc;
 }
-
-// A light backdrop behind the shots, so that the shadow reads as it would over a window.
-class Backdrop : public CWindowImpl<Backdrop, CWinTraits<WS_POPUP, WS_EX_TOOLWINDOW>> {
-public:
-    BOOL ProcessWindowMessage(HWND hwnd, UINT message, WPARAM, LPARAM, LRESULT& result) override {
-        if (message != WM_PAINT) return FALSE;
-        PAINTSTRUCT ps;
-        HDC dc = ::BeginPaint(hwnd, &ps);
-        HBRUSH brush = ::CreateSolidBrush(RGB(0xE9, 0xEC, 0xF1));
-        ::FillRect(dc, &ps.rcPaint, brush);
-        ::DeleteObject(brush);
-        ::EndPaint(hwnd, &ps);
-        result = 0;
-        return TRUE;
-    }
-};
 
 int Shoot(const std::wstring& layout, const std::wstring& outDir, bool locked) {
     ShotWnd host;
@@ -176,7 +124,7 @@ int Shoot(const std::wstring& layout, const std::wstring& outDir, bool locked) {
     RECT area = locked ? Grow(host.GetWindowRect(), host.GetLace()) : Grow(window.GetWindowRect(), window.GetLace());
     std::wstring base = layout.substr(0, layout.size() - 4);
     std::wstring path = outDir + base + (locked ? L"-over-locked-host" : L"") + L".png";
-    bool saved = SaveScreen(area, path);
+    bool saved = shots::SaveScreenPng(area, path);
     std::fwprintf(stdout, L"%ls %ls (%ldx%ld)\n", saved ? L"saved" : L"FAILED", path.c_str(), area.right - area.left,
                   area.bottom - area.top);
 
@@ -190,7 +138,7 @@ int Shoot(const std::wstring& layout, const std::wstring& outDir, bool locked) {
         ::UpdateWindow(window);
         Pump(200);
         std::wstring statesPath = outDir + base + L"-states.png";
-        bool statesSaved = SaveScreen(area, statesPath);
+        bool statesSaved = shots::SaveScreenPng(area, statesPath);
         std::fwprintf(stdout, L"%ls %ls\n", statesSaved ? L"saved" : L"FAILED", statesPath.c_str());
         saved = saved && statesSaved;
     }
@@ -226,7 +174,7 @@ int wmain(int argc, wchar_t** argv) {
     for (int i = 3; i < argc; ++i) layouts.push_back(argv[i]);
     if (layouts.empty()) layouts = WindowLayouts(folder);
 
-    Backdrop backdrop;
+    shots::CBackdrop backdrop;
     backdrop.Create(nullptr, RECT{0, 0, 1280, 780});
     backdrop.ShowWindow(SW_SHOWNOACTIVATE);
     ::UpdateWindow(backdrop);

@@ -25,6 +25,7 @@ using std::min;
 #include <string>
 #include <vector>
 
+#include "ShotSupport.h"
 #include "TestSupport.h"
 #include "monitor/WndMgr.h"
 #include "settings/SettingsStore.h"
@@ -46,46 +47,10 @@ int g_failures = 0;
 
 bool Wanted(const std::wstring& name) { return g_wanted.empty() || g_wanted.count(name) != 0; }
 
-bool EncoderFor(const wchar_t* mime, CLSID* clsid) {
-    UINT count = 0, bytes = 0;
-    Gdiplus::GetImageEncodersSize(&count, &bytes);
-    if (!bytes) return false;
-    std::vector<BYTE> buffer(bytes);
-    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-    Gdiplus::GetImageEncoders(count, bytes, codecs);
-    for (UINT i = 0; i < count; ++i) {
-        if (std::wstring(codecs[i].MimeType) == mime) {
-            *clsid = codecs[i].Clsid;
-            return true;
-        }
-    }
-    return false;
-}
-
-// Copies a screen rectangle (BitBlt from the screen DC: PrintWindow is blank under Wine).
 void Shoot(const std::wstring& name, RECT rc) {
-    RECT screen = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
-    ::IntersectRect(&rc, &rc, &screen);
-    int width = rc.right - rc.left, height = rc.bottom - rc.top;
-    bool saved = false;
-    if (width > 0 && height > 0) {
-        HDC screenDc = ::GetDC(nullptr);
-        HDC memory = ::CreateCompatibleDC(screenDc);
-        HBITMAP bitmap = ::CreateCompatibleBitmap(screenDc, width, height);
-        HGDIOBJ old = ::SelectObject(memory, bitmap);
-        ::BitBlt(memory, 0, 0, width, height, screenDc, rc.left, rc.top, SRCCOPY);
-        ::SelectObject(memory, old);
-        CLSID png;
-        if (EncoderFor(L"image/png", &png)) {
-            Gdiplus::Bitmap image(bitmap, nullptr);
-            saved = image.Save((g_outDir + name + L".png").c_str(), &png, nullptr) == Gdiplus::Ok;
-        }
-        ::DeleteObject(bitmap);
-        ::DeleteDC(memory);
-        ::ReleaseDC(nullptr, screenDc);
-    }
+    bool saved = shots::SaveScreenPng(rc, g_outDir + name + L".png");
     std::fwprintf(stdout, L"%ls %ls%ls.png (%ldx%ld)\n", saved ? L"saved" : L"FAILED", g_outDir.c_str(), name.c_str(),
-                  static_cast<long>(width), static_cast<long>(height));
+                  static_cast<long>(rc.right - rc.left), static_cast<long>(rc.bottom - rc.top));
     if (!saved) ++g_failures;
 }
 
@@ -106,22 +71,6 @@ RECT Union(RECT a, RECT b) {
 RECT Grow(RECT rc, int by) { return {rc.left - by, rc.top - by, rc.right + by, rc.bottom + by}; }
 
 void Pump(std::chrono::milliseconds duration) { test::PumpFor(duration); }
-
-// A light backdrop behind the shots, so that shadows read as they would over a desktop.
-class Backdrop : public CWindowImpl<Backdrop, CWinTraits<WS_POPUP, WS_EX_TOOLWINDOW>> {
-public:
-    BOOL ProcessWindowMessage(HWND hwnd, UINT message, WPARAM, LPARAM, LRESULT& result) override {
-        if (message != WM_PAINT) return FALSE;
-        PAINTSTRUCT ps;
-        HDC dc = ::BeginPaint(hwnd, &ps);
-        HBRUSH brush = ::CreateSolidBrush(RGB(0xE9, 0xEC, 0xF1));
-        ::FillRect(dc, &ps.rcPaint, brush);
-        ::DeleteObject(brush);
-        ::EndPaint(hwnd, &ps);
-        result = 0;
-        return TRUE;
-    }
-};
 
 void SetSetting(const wchar_t* name, DWORD value) {
     auto key = settings::OpenSettingsKey(true);
@@ -150,7 +99,8 @@ std::wstring MakeScreenshot(const std::wstring& folder, int index, COLORREF acce
     g.DrawString(headline, -1, &font, Gdiplus::PointF(20, 18), &white);
     std::wstring path = folder + L"shot" + std::to_wstring(index) + L".jpg";
     CLSID jpeg;
-    if (!EncoderFor(L"image/jpeg", &jpeg) || bitmap.Save(path.c_str(), &jpeg, nullptr) != Gdiplus::Ok) return L"";
+    if (!shots::ImageEncoder(L"image/jpeg", &jpeg) || bitmap.Save(path.c_str(), &jpeg, nullptr) != Gdiplus::Ok)
+        return L"";
     return path;
 }
 
@@ -329,7 +279,7 @@ int wmain(int argc, wchar_t** argv) {
     test::ScopedTempDir data;
     monitor::WndMgr().InitWithDataDirectory(data.path(), true);
 
-    Backdrop backdrop;
+    shots::CBackdrop backdrop;
     backdrop.Create(nullptr, RECT{0, 0, 1280, 780});
     backdrop.ShowWindow(SW_SHOWNOACTIVATE);
     ::UpdateWindow(backdrop);
