@@ -84,6 +84,34 @@ bool LastWriteTime(const std::wstring& path, FILETIME* time) {
 }
 }  // namespace
 
+POINT PreviewPositionBeside(POINT wanted, const RECT& labelOnScreen, SIZE card, const RECT& shadowMargins,
+                            const RECT& workArea) {
+    POINT at = wanted;
+    if (at.x + card.cx + shadowMargins.right > workArea.right) {
+        LONG left = labelOnScreen.left - shadowMargins.right - card.cx;
+        if (left - shadowMargins.left >= workArea.left) at.x = left;
+    }
+    if (at.y + card.cy + shadowMargins.bottom > workArea.bottom) {
+        at.y = std::max(workArea.top + shadowMargins.top, workArea.bottom - shadowMargins.bottom - card.cy);
+    }
+    return at;
+}
+
+void CPreviewDlg::ShowBeside(const std::wstring& imagePath, const RECT& labelOnScreen) {
+    if (imagePath.empty() || !IsWindow()) return;
+    POINT wanted{labelOnScreen.right + LeftLaceMargin(), (labelOnScreen.top + labelOnScreen.bottom) / 2};
+    RECT window{};
+    ::GetWindowRect(m_hWnd, &window);
+    SIZE card{window.right - window.left, window.bottom - window.top};
+    const CWndLace& lace = GetLace();
+    RECT margins{lace.left, lace.top, lace.right, lace.bottom};
+    MONITORINFO monitor{sizeof(monitor)};
+    POINT at = wanted;
+    if (::GetMonitorInfoW(::MonitorFromPoint(wanted, MONITOR_DEFAULTTONEAREST), &monitor))
+        at = PreviewPositionBeside(wanted, labelOnScreen, card, margins, monitor.rcWork);
+    ShowAt(imagePath, at.x, at.y);
+}
+
 void CPreviewDlg::ShowAt(const std::wstring& imagePath, int x, int y) {
     if (imagePath.empty() || !IsWindow()) return;
     // The list asks again on every mouse move over the same count label: while that picture

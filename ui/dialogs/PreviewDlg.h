@@ -22,6 +22,9 @@ public:
     // (x, y), size kept, not activated. An empty path does nothing. The file is read again
     // unless the same file, unchanged since, is already on show.
     void ShowAt(const std::wstring& imagePath, int x, int y);
+    // Shows the screenshot beside a hovered label (screen rectangle): to its right with the
+    // shadow touching it, level with its middle, kept on the label's monitor.
+    void ShowBeside(const std::wstring& imagePath, const RECT& labelOnScreen);
     void Hide();
     // Width of the shadow on the card's left: callers add it so that the shadow, not the
     // card, touches the label the preview belongs to.
@@ -47,6 +50,13 @@ private:
     FILETIME shownWritten_{};
     bool shownStamped_ = false;
 };
+
+// Top-left corner of a preview card of `card` size (window, without shadow) next to a label:
+// `wanted` (right of the label) when the card and its shadow fit in the work area; otherwise
+// left of the label when there is room there, and moved up to stay above the work area's
+// bottom. The card never covers the label, which must keep getting the pointer's moves.
+POINT PreviewPositionBeside(POINT wanted, const RECT& labelOnScreen, SIZE card, const RECT& shadowMargins,
+                            const RECT& workArea);
 
 // The program's one preview window.
 CPreviewDlg& PreviewWindow();

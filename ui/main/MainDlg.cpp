@@ -671,10 +671,9 @@ void CMainDlg::OnMouseMove(LPARAM lParam) {
     if (hit && hit->GetName() == L"lab_count") {
         const BlockRecord* row = RecordOfRow(hit);
         if (row && row->blockCnt != 0) {
-            const RECT& rc = hit->GetPos();
-            POINT spot{rc.right + PreviewWindow().LeftLaceMargin(), (rc.top + rc.bottom) / 2};
-            ::ClientToScreen(m_hWnd, &spot);
-            PreviewWindow().ShowAt(row->imagePath, spot.x, spot.y);
+            RECT label = hit->GetPos();
+            ::MapWindowPoints(m_hWnd, nullptr, reinterpret_cast<POINT*>(&label), 2);
+            PreviewWindow().ShowBeside(row->imagePath, label);
             previewShown_ = true;
             return;
         }

@@ -247,4 +247,39 @@ TEST_F(PreviewTest, IsMadeAgainAfterBeingDestroyedWithItsMainWindow) {
     EXPECT_TRUE(CentreBecomes(kBlue));
 }
 
+// The card beside a count label near the screen's edges: work area (0,0)-(1280,780), a
+// 336x216 card with a 12/10/12/14 shadow, the label 80x24.
+TEST(PreviewPlacement, StaysOnTheLabelsMonitorWithoutCoveringTheLabel) {
+    const RECT work{0, 0, 1280, 780};
+    const SIZE card{336, 216};
+    const RECT shadow{12, 10, 12, 14};
+    auto place = [&](RECT label) {
+        POINT wanted{label.right + shadow.left, (label.top + label.bottom) / 2};
+        return PreviewPositionBeside(wanted, label, card, shadow, work);
+    };
+    struct Case {
+        const char* what;
+        RECT label;
+        POINT expected;
+    };
+    const Case cases[] = {
+        {"room on the right: as asked", {400, 200, 480, 224}, {492, 212}},
+        {"right edge: left of the label", {1000, 200, 1080, 224}, {1000 - 12 - 336, 212}},
+        {"exactly fits on the right", {920, 200, 920 + 0, 224}, {932, 212}},
+        {"bottom edge: moved up above it", {400, 600, 480, 624}, {492, 780 - 14 - 216}},
+        {"corner: both", {1100, 700, 1180, 724}, {1100 - 12 - 336, 780 - 14 - 216}},
+    };
+    for (const Case& c : cases) {
+        POINT at = place(c.label);
+        EXPECT_EQ(at.x, c.expected.x) << c.what;
+        EXPECT_EQ(at.y, c.expected.y) << c.what;
+    }
+    // No room on either side (a label wider than the screen allows): the asked place stays.
+    POINT at = PreviewPositionBeside({1212, 212}, RECT{200, 200, 1200, 224}, card, shadow, work);
+    EXPECT_EQ(at.x, 1212);
+    // A work area lower than the card: the top of the work area wins.
+    at = PreviewPositionBeside({492, 100}, RECT{400, 88, 480, 112}, card, shadow, RECT{0, 0, 1280, 200});
+    EXPECT_EQ(at.y, 10);
+}
+
 }  // namespace
