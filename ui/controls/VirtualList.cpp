@@ -19,67 +19,6 @@ IListItemUI* AsListItem(CControlUI* control) {
     return control ? static_cast<IListItemUI*>(control->GetInterface(L"ListItem")) : nullptr;
 }
 
-bool Contains(const std::wstring& text, const wchar_t* part) { return text.find(part) != std::wstring::npos; }
-
-// One list-wide item attribute; false when `name` is not one of them.
-bool ApplyItemAttribute(TListInfoUI& info, const std::wstring& name, LPCTSTR value) {
-    DWORD color;
-    RECT rc;
-    int number;
-    std::wstring v = value;
-    if (name == L"itemfont") {
-        if (detail::ParseInt(value, number)) info.nFont = number;
-    } else if (name == L"itemalign") {
-        if (Contains(v, L"left")) info.uTextStyle = (info.uTextStyle & ~(DT_CENTER | DT_RIGHT)) | DT_LEFT;
-        if (Contains(v, L"center")) info.uTextStyle = (info.uTextStyle & ~(DT_LEFT | DT_RIGHT)) | DT_CENTER;
-        if (Contains(v, L"right")) info.uTextStyle = (info.uTextStyle & ~(DT_LEFT | DT_CENTER)) | DT_RIGHT;
-    } else if (name == L"itemendellipsis") {
-        info.uTextStyle =
-            detail::ParseBool(value) ? (info.uTextStyle | DT_END_ELLIPSIS) : (info.uTextStyle & ~DT_END_ELLIPSIS);
-    } else if (name == L"itemtextpadding") {
-        if (detail::ParseRect(value, rc)) info.rcTextPadding = rc;
-    } else if (name == L"itemtextcolor") {
-        if (detail::ParseColor(value, color)) info.dwTextColor = color;
-    } else if (name == L"itembkcolor") {
-        if (detail::ParseColor(value, color)) info.dwBkColor = color;
-    } else if (name == L"itembkimage") {
-        info.sBkImage = value;
-    } else if (name == L"itemaltbk") {
-        info.bAlternateBk = detail::ParseBool(value);
-    } else if (name == L"itemselectedtextcolor") {
-        if (detail::ParseColor(value, color)) info.dwSelectedTextColor = color;
-    } else if (name == L"itemselectedbkcolor") {
-        if (detail::ParseColor(value, color)) info.dwSelectedBkColor = color;
-    } else if (name == L"itemselectedimage") {
-        info.sSelectedImage = value;
-    } else if (name == L"itemhottextcolor") {
-        if (detail::ParseColor(value, color)) info.dwHotTextColor = color;
-    } else if (name == L"itemhotbkcolor") {
-        if (detail::ParseColor(value, color)) info.dwHotBkColor = color;
-    } else if (name == L"itemhotimage") {
-        info.sHotImage = value;
-    } else if (name == L"itemdisabledtextcolor") {
-        if (detail::ParseColor(value, color)) info.dwDisabledTextColor = color;
-    } else if (name == L"itemdisabledbkcolor") {
-        if (detail::ParseColor(value, color)) info.dwDisabledBkColor = color;
-    } else if (name == L"itemdisabledimage") {
-        info.sDisabledImage = value;
-    } else if (name == L"itemvlinesize") {
-        if (detail::ParseInt(value, number)) info.iVLineSize = std::max(number, 0);
-    } else if (name == L"itemvlinecolor") {
-        if (detail::ParseColor(value, color)) info.dwVLineColor = color;
-    } else if (name == L"itemhlinesize") {
-        if (detail::ParseInt(value, number)) info.iHLineSize = std::max(number, 0);
-    } else if (name == L"itemhlinecolor") {
-        if (detail::ParseColor(value, color)) info.dwHLineColor = color;
-    } else if (name == L"itemshowhtml") {
-        info.bShowHtml = detail::ParseBool(value);
-    } else {
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 // ---- CVListBodyUI ----------------------------------------------------------------------
@@ -637,7 +576,7 @@ void CVListUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
         body->SetAttribute(name, value);
     } else if (n == L"hscrollbar" || n == L"hscrollbarstyle") {
         body->SetAttribute(name, value);
-    } else if (ApplyItemAttribute(listInfo, n, value)) {
+    } else if (SetListInfoAttribute(listInfo, n, value)) {
         Invalidate();
     } else {
         CVerticalLayoutUI::SetAttribute(name, value);

@@ -9,10 +9,6 @@
 
 namespace winhush::dui {
 
-namespace {
-bool IsMouseEvent(int type) { return type > UIEVENT__MOUSEBEGIN && type < UIEVENT__MOUSEEND; }
-
-// Applies one list-wide item attribute; false when the name is not one of them.
 bool SetListInfoAttribute(TListInfoUI& info, const std::wstring& n, LPCTSTR value) {
     DWORD color;
     RECT rc;
@@ -84,6 +80,9 @@ bool SetListInfoAttribute(TListInfoUI& info, const std::wstring& n, LPCTSTR valu
     }
     return true;
 }
+
+namespace {
+bool IsMouseEvent(int type) { return type > UIEVENT__MOUSEBEGIN && type < UIEVENT__MOUSEEND; }
 
 // Background of a row by state: disabled > selected > hot > normal or alternate.
 void DrawRowBk(HDC hDC, CControlUI* row, const RECT& rc, TListInfoUI* info, bool selected, UINT state, int index) {
@@ -306,40 +305,55 @@ void CListUI::DoEvent(TEventUI& event) {
         return;
     }
     switch (event.Type) {
-    case UIEVENT_SETFOCUS:
-        focused_ = true;
-        Invalidate();
-        return;
-    case UIEVENT_KILLFOCUS:
-        focused_ = false;
-        Invalidate();
-        return;
-    case UIEVENT_KEYDOWN:
-        switch (event.chKey) {
-        case VK_UP: SelectItem(list_->FindSelectable(curSel_ - 1, false), true); return;
-        case VK_DOWN: SelectItem(list_->FindSelectable(curSel_ + 1, true), true); return;
-        case VK_PRIOR: PageUp(); return;
-        case VK_NEXT: PageDown(); return;
-        case VK_HOME: SelectItem(list_->FindSelectable(0, true), true); return;
-        case VK_END: SelectItem(list_->FindSelectable(GetCount() - 1, false), true); return;
-        case VK_RETURN:
-            if (curSel_ >= 0 && GetItemAt(curSel_)) GetItemAt(curSel_)->Activate();
+        case UIEVENT_SETFOCUS:
+            focused_ = true;
+            Invalidate();
             return;
-        default: break;
+        case UIEVENT_KILLFOCUS:
+            focused_ = false;
+            Invalidate();
+            return;
+        case UIEVENT_KEYDOWN:
+            switch (event.chKey) {
+                case VK_UP:
+                    SelectItem(list_->FindSelectable(curSel_ - 1, false), true);
+                    return;
+                case VK_DOWN:
+                    SelectItem(list_->FindSelectable(curSel_ + 1, true), true);
+                    return;
+                case VK_PRIOR:
+                    PageUp();
+                    return;
+                case VK_NEXT:
+                    PageDown();
+                    return;
+                case VK_HOME:
+                    SelectItem(list_->FindSelectable(0, true), true);
+                    return;
+                case VK_END:
+                    SelectItem(list_->FindSelectable(GetCount() - 1, false), true);
+                    return;
+                case VK_RETURN:
+                    if (curSel_ >= 0 && GetItemAt(curSel_)) GetItemAt(curSel_)->Activate();
+                    return;
+                default:
+                    break;
+            }
+            break;
+        case UIEVENT_SCROLLWHEEL: {
+            bool up = LOWORD(event.wParam) == SB_LINEUP;
+            if (scrollSelect_) {
+                SelectItem(up ? list_->FindSelectable(curSel_ - 1, false) : list_->FindSelectable(curSel_ + 1, true),
+                           true);
+            } else if (up) {
+                LineUp();
+            } else {
+                LineDown();
+            }
+            return;
         }
-        break;
-    case UIEVENT_SCROLLWHEEL: {
-        bool up = LOWORD(event.wParam) == SB_LINEUP;
-        if (scrollSelect_) {
-            SelectItem(up ? list_->FindSelectable(curSel_ - 1, false) : list_->FindSelectable(curSel_ + 1, true), true);
-        } else if (up) {
-            LineUp();
-        } else {
-            LineDown();
-        }
-        return;
-    }
-    default: break;
+        default:
+            break;
     }
     CVerticalLayoutUI::DoEvent(event);
 }
@@ -418,7 +432,8 @@ SIZE CListHeaderUI::EstimateSize(SIZE szAvailable) {
     if (cxyFixed_.cy != 0 || !manager_) return CHorizontalLayoutUI::EstimateSize(szAvailable);
     if (GetCount() == 0) return {0, 0};
     int height = manager_->GetDefaultFontInfo()->tm.tmHeight + DpiScale(6);
-    for (int i = 0; i < GetCount(); ++i) height = std::max(height, static_cast<int>(GetItemAt(i)->EstimateSize(szAvailable).cy));
+    for (int i = 0; i < GetCount(); ++i)
+        height = std::max(height, static_cast<int>(GetItemAt(i)->EstimateSize(szAvailable).cy));
     return {GetFixedWidth(), height};
 }
 
@@ -497,38 +512,39 @@ void CListHeaderItemUI::DoEvent(TEventUI& event) {
         return;
     }
     switch (event.Type) {
-    case UIEVENT_BUTTONDOWN:
-    case UIEVENT_DBLCLICK: {
-        if (!IsEnabled()) return;
-        RECT thumb = GetThumbRect();
-        if (dragable_ && sepWidth_ != 0 && ::PtInRect(&thumb, event.ptMouse)) {
-            buttonState_ |= UISTATE_CAPTURED;
-            lastMouse_ = event.ptMouse;
-        }
-        return;
-    }
-    case UIEVENT_BUTTONUP:
-        buttonState_ &= ~UISTATE_CAPTURED;
-        return;
-    case UIEVENT_MOUSEMOVE:
-        if (buttonState_ & UISTATE_CAPTURED) {
-            // Column resize; the stored width is in 96-DPI units.
-            int width = GetWidth() + (event.ptMouse.x - lastMouse_.x);
-            lastMouse_ = event.ptMouse;
-            UINT dpi = manager_ ? manager_->GetDPI() : 96;
-            int design = ::MulDiv(std::max(width, 16), 96, static_cast<int>(dpi));
-            SetFixedWidth(design);
-        }
-        return;
-    case UIEVENT_SETCURSOR: {
-        RECT thumb = GetThumbRect();
-        if (dragable_ && sepWidth_ != 0 && IsEnabled() && ::PtInRect(&thumb, event.ptMouse)) {
-            ::SetCursor(::LoadCursorW(nullptr, IDC_SIZEWE));
+        case UIEVENT_BUTTONDOWN:
+        case UIEVENT_DBLCLICK: {
+            if (!IsEnabled()) return;
+            RECT thumb = GetThumbRect();
+            if (dragable_ && sepWidth_ != 0 && ::PtInRect(&thumb, event.ptMouse)) {
+                buttonState_ |= UISTATE_CAPTURED;
+                lastMouse_ = event.ptMouse;
+            }
             return;
         }
-        break;
-    }
-    default: break;
+        case UIEVENT_BUTTONUP:
+            buttonState_ &= ~UISTATE_CAPTURED;
+            return;
+        case UIEVENT_MOUSEMOVE:
+            if (buttonState_ & UISTATE_CAPTURED) {
+                // Column resize; the stored width is in 96-DPI units.
+                int width = GetWidth() + (event.ptMouse.x - lastMouse_.x);
+                lastMouse_ = event.ptMouse;
+                UINT dpi = manager_ ? manager_->GetDPI() : 96;
+                int design = ::MulDiv(std::max(width, 16), 96, static_cast<int>(dpi));
+                SetFixedWidth(design);
+            }
+            return;
+        case UIEVENT_SETCURSOR: {
+            RECT thumb = GetThumbRect();
+            if (dragable_ && sepWidth_ != 0 && IsEnabled() && ::PtInRect(&thumb, event.ptMouse)) {
+                ::SetCursor(::LoadCursorW(nullptr, IDC_SIZEWE));
+                return;
+            }
+            break;
+        }
+        default:
+            break;
     }
     CControlUI::DoEvent(event);
 }
@@ -560,8 +576,8 @@ void CListHeaderItemUI::PaintBorder(HDC hDC) {
     if (sepColor_ && sepWidth_ != 0) {
         int line = DpiScale(1);
         int margin = GetHeight() / 4;
-        CRenderEngine::DrawColor(hDC, {rcItem_.right - line, rcItem_.top + margin, rcItem_.right, rcItem_.bottom - margin},
-                                 sepColor_);
+        CRenderEngine::DrawColor(
+            hDC, {rcItem_.right - line, rcItem_.top + margin, rcItem_.right, rcItem_.bottom - margin}, sepColor_);
     }
 }
 
@@ -621,16 +637,17 @@ void CListElementUI::DoEvent(TEventUI& event) {
         return;
     }
     switch (event.Type) {
-    case UIEVENT_DBLCLICK:
-        if (IsEnabled()) Activate();
-        return;
-    case UIEVENT_KEYDOWN:
-        if (IsEnabled() && event.chKey == VK_RETURN) {
-            Activate();
+        case UIEVENT_DBLCLICK:
+            if (IsEnabled()) Activate();
             return;
-        }
-        break;
-    default: break;
+        case UIEVENT_KEYDOWN:
+            if (IsEnabled() && event.chKey == VK_RETURN) {
+                Activate();
+                return;
+            }
+            break;
+        default:
+            break;
     }
     if (owner_) {
         owner_->DoEvent(event);
@@ -665,22 +682,23 @@ void CListLabelElementUI::DoEvent(TEventUI& event) {
         return;
     }
     switch (event.Type) {
-    case UIEVENT_BUTTONDOWN:
-    case UIEVENT_RBUTTONDOWN:
-        if (IsEnabled()) {
-            if (manager_) manager_->SendNotify(this, DUI_MSGTYPE_ITEMCLICK);
-            Select();
-            Invalidate();
-        }
-        return;
-    case UIEVENT_MOUSEMOVE:
-    case UIEVENT_BUTTONUP:
-        return;
-    case UIEVENT_MOUSEENTER:
-    case UIEVENT_MOUSELEAVE:
-        TrackHotState(event, buttonState_);
-        return;
-    default: break;
+        case UIEVENT_BUTTONDOWN:
+        case UIEVENT_RBUTTONDOWN:
+            if (IsEnabled()) {
+                if (manager_) manager_->SendNotify(this, DUI_MSGTYPE_ITEMCLICK);
+                Select();
+                Invalidate();
+            }
+            return;
+        case UIEVENT_MOUSEMOVE:
+        case UIEVENT_BUTTONUP:
+            return;
+        case UIEVENT_MOUSEENTER:
+        case UIEVENT_MOUSELEAVE:
+            TrackHotState(event, buttonState_);
+            return;
+        default:
+            break;
     }
     CListElementUI::DoEvent(event);
 }
@@ -690,8 +708,8 @@ SIZE CListLabelElementUI::EstimateSize(SIZE szAvailable) {
     if (cxyFixed_.cy != 0) return CControlUI::EstimateSize(szAvailable);
     TListInfoUI* info = owner_->GetListInfo();
     RECT padding = DpiScale(info->rcTextPadding);
-    return {GetFixedWidth(),
-            static_cast<LONG>(manager_->GetFontInfo(info->nFont)->tm.tmHeight + DpiScale(8) + padding.top + padding.bottom)};
+    return {GetFixedWidth(), static_cast<LONG>(manager_->GetFontInfo(info->nFont)->tm.tmHeight + DpiScale(8) +
+                                               padding.top + padding.bottom)};
 }
 
 void CListLabelElementUI::DoPaint(HDC hDC, const RECT& rcPaint) {
@@ -776,31 +794,32 @@ void CListContainerElementUI::DoEvent(TEventUI& event) {
         return;
     }
     switch (event.Type) {
-    case UIEVENT_DBLCLICK:
-        if (IsEnabled()) Activate();
-        return;
-    case UIEVENT_KEYDOWN:
-        if (IsEnabled() && event.chKey == VK_RETURN) {
-            Activate();
+        case UIEVENT_DBLCLICK:
+            if (IsEnabled()) Activate();
             return;
-        }
-        break;
-    case UIEVENT_BUTTONDOWN:
-    case UIEVENT_RBUTTONDOWN:
-        if (IsEnabled()) {
-            if (manager_) manager_->SendNotify(this, DUI_MSGTYPE_ITEMCLICK);
-            Select();
-            Invalidate();
-        }
-        return;
-    case UIEVENT_BUTTONUP:
-    case UIEVENT_MOUSEMOVE:
-        return;
-    case UIEVENT_MOUSEENTER:
-    case UIEVENT_MOUSELEAVE:
-        TrackHotState(event, buttonState_);
-        return;
-    default: break;
+        case UIEVENT_KEYDOWN:
+            if (IsEnabled() && event.chKey == VK_RETURN) {
+                Activate();
+                return;
+            }
+            break;
+        case UIEVENT_BUTTONDOWN:
+        case UIEVENT_RBUTTONDOWN:
+            if (IsEnabled()) {
+                if (manager_) manager_->SendNotify(this, DUI_MSGTYPE_ITEMCLICK);
+                Select();
+                Invalidate();
+            }
+            return;
+        case UIEVENT_BUTTONUP:
+        case UIEVENT_MOUSEMOVE:
+            return;
+        case UIEVENT_MOUSEENTER:
+        case UIEVENT_MOUSELEAVE:
+            TrackHotState(event, buttonState_);
+            return;
+        default:
+            break;
     }
     if (owner_) {
         owner_->DoEvent(event);

@@ -15,6 +15,7 @@ constexpr int UILIST_MAX_COLUMNS = 32;
 struct TListInfoUI {
     int nColumns = 0;
     RECT rcColumn[UILIST_MAX_COLUMNS] = {};
+
     int nFont = -1;
     UINT uTextStyle = DT_VCENTER;
     RECT rcTextPadding = {};  // 96-DPI units
@@ -39,6 +40,10 @@ struct TListInfoUI {
     bool bShowHtml = false;
     bool bMultiExpandable = false;
 };
+
+// Applies one list-wide item attribute ("itemfont", "itemtextcolor", ...) to `info`; false
+// when the name is not one of them. Shared by every list that owns a TListInfoUI.
+bool SetListInfoAttribute(TListInfoUI& info, const std::wstring& name, LPCTSTR value);
 
 class IListOwnerUI {
 public:
