@@ -84,17 +84,6 @@ std::wstring FormatRowCount(const std::wstring& format, uint32_t blockCnt);
 // The screen corner of a window as the list names it.
 const wchar_t* PositionText(int positionClass);
 
-// Global hotkeys of the main window: index 0 opens the window picker, 1 shows the window.
-// Enabling (re)registers the stored combination under a fresh global atom; disabling
-// releases the atom. IsHotkeyRegistered answers the last registration attempt's result.
-inline constexpr int kHotkeyLocate = 0;
-inline constexpr int kHotkeyMain = 1;
-void SetHotkey(HWND mainWindow, int index, bool enable);
-bool IsHotkeyRegistered(int index);
-ATOM HotkeyAtom(int index);  // 0 when none is held
-// The modifiers RegisterHotKey gets for the stored first and second modifier codes.
-UINT HotkeyModifiers(int first, int second);
-
 class CMainDlg : public CDuiFrameWndImpl<CMainDlg>,
                  public CWndWithLace<CMainDlg>,
                  public CWndWithLock<CMainDlg>,

@@ -15,6 +15,7 @@
 #include "app/StartupConfig.h"
 #include "monitor/WndMgr.h"
 #include "rules/AutoCheck.h"
+#include "settings/Hotkeys.h"
 #include "settings/SettingsStore.h"
 #include "ui/controls/SplitButton.h"
 #include "ui/dialogs/NotifyTips.h"
@@ -26,6 +27,8 @@
 
 using namespace winhush::ui;
 using namespace winhush::test;
+using winhush::settings::kHotkeyLocate;
+using winhush::settings::kHotkeyMain;
 using winhush::monitor::BlockRecord;
 namespace monitor = winhush::monitor;
 namespace dui = winhush::dui;
@@ -638,12 +641,13 @@ TEST_F(MainDlgTest, ExitAsksFirstAndEndsOnlyWhenConfirmed) {
 
 TEST_F(MainDlgTest, HotkeysAreHeldWhileTheWindowLives) {
     Open();
-    ASSERT_TRUE(IsHotkeyRegistered(kHotkeyMain));
-    ASSERT_NE(HotkeyAtom(kHotkeyMain), 0);
+    const winhush::settings::HotkeySlot* slots = winhush::MainWindowHotkeys().slots;
+    ASSERT_TRUE(slots[kHotkeyMain].registered);
+    ASSERT_NE(slots[kHotkeyMain].atom, -1);
     // Alt+Shift+Z is taken while the window lives.
     EXPECT_FALSE(::RegisterHotKey(nullptr, 0x7001, MOD_ALT | MOD_SHIFT, 'Z'));
     ::ShowWindow(dlg->m_hWnd, SW_HIDE);
-    ::SendMessageW(dlg->m_hWnd, WM_HOTKEY, HotkeyAtom(kHotkeyMain), 0);
+    ::SendMessageW(dlg->m_hWnd, WM_HOTKEY, slots[kHotkeyMain].atom, 0);
     EXPECT_TRUE(dlg->IsWindowVisible());
 
     // The picker hotkey opens the picker at once, not through the idle hook.
@@ -653,25 +657,18 @@ TEST_F(MainDlgTest, HotkeysAreHeldWhileTheWindowLives) {
         EXPECT_TRUE(dlg->IsLocked());
         ++pickers;
     });
-    ASSERT_NE(HotkeyAtom(kHotkeyLocate), 0);
+    ASSERT_NE(slots[kHotkeyLocate].atom, -1);
     ::ShowWindow(dlg->m_hWnd, SW_HIDE);
-    ::SendMessageW(dlg->m_hWnd, WM_HOTKEY, HotkeyAtom(kHotkeyLocate), 0);
+    ::SendMessageW(dlg->m_hWnd, WM_HOTKEY, slots[kHotkeyLocate].atom, 0);
     EXPECT_EQ(pickers, 1);
     EXPECT_TRUE(dlg->IsWindowVisible());
     EXPECT_FALSE(dlg->IsLocked());
 
     dlg->DestroyWindow();
-    EXPECT_EQ(HotkeyAtom(kHotkeyMain), 0);
-    EXPECT_EQ(HotkeyAtom(kHotkeyLocate), 0);
+    EXPECT_EQ(slots[kHotkeyMain].atom, -1);
+    EXPECT_EQ(slots[kHotkeyLocate].atom, -1);
     EXPECT_TRUE(::RegisterHotKey(nullptr, 0x7001, MOD_ALT | MOD_SHIFT, 'Z'));
     ::UnregisterHotKey(nullptr, 0x7001);
-
-    // Stored modifier codes count only in their own position.
-    EXPECT_EQ(HotkeyModifiers(18, 16), static_cast<UINT>(MOD_ALT | MOD_SHIFT));
-    EXPECT_EQ(HotkeyModifiers(17, 16), static_cast<UINT>(MOD_CONTROL | MOD_SHIFT));
-    EXPECT_EQ(HotkeyModifiers(-1, 16), static_cast<UINT>(MOD_SHIFT));
-    EXPECT_EQ(HotkeyModifiers(16, 17), 0u);
-    EXPECT_EQ(HotkeyModifiers(17, 18), static_cast<UINT>(MOD_CONTROL | MOD_ALT));
 }
 
 // The automation query answers with what a filled row shows.
