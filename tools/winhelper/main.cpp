@@ -6,6 +6,7 @@
 //        owner=0xHWND parent=0xHWND show=normal|max|min|hide color=RRGGBB   -> ok 0xHWND
 //   move 0xHWND x y w h | show 0xHWND normal|max|min|hide|noactivate | close 0xHWND
 //   destroy 0xHWND | rect 0xHWND -> ok x y w h visible | pid -> ok PID | ping | quit
+//   find TITLE -> ok 0xHWND of a top-level window with exactly that title (UTF-8)
 //
 // style: popup, overlapped, child, or a number; ex: comma list of topmost, layered,
 // toolwindow, appwindow, noactivate, or a number. corner places the window in a corner of
@@ -200,6 +201,11 @@ std::string Execute(const std::string& line) {
     if (verb == "ping") return "ok";
     if (verb == "pid") return "ok " + std::to_string(::GetCurrentProcessId());
     if (verb == "open") return OpenWindow(rest);
+    if (verb == "find") {
+        size_t start = rest.find_first_not_of(' ');
+        HWND found = start == std::string::npos ? nullptr : ::FindWindowW(nullptr, Widen(rest.substr(start)).c_str());
+        return found ? "ok " + HandleText(found) : "error no window with that title";
+    }
     if (verb == "quit") {
         ::PostQuitMessage(0);
         return "ok";
