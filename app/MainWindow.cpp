@@ -2,11 +2,13 @@
 // after its last message, which comes when the exit command destroys it and the message
 // loop ends.
 #include "app/MainWindowHost.h"
+#include "ui/dialogs/PickerRunners.h"
 #include "ui/main/MainDlg.h"
 
 namespace winhush {
 
 HWND CreateMainWindow(HINSTANCE /*instance*/) {
+    ui::RegisterPickerRunners();
     auto* window = new ui::CMainDlg();
     HWND hwnd = window->CreateMainWindow();
     if (!hwnd) {

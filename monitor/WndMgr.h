@@ -57,6 +57,16 @@ public:
     bool CountRecorded(int& count);
     bool StoreRecord(const BlockRecord& record);
     void ClearRecorded();
+    // The user's decision for a window (picker, record dialog), made from a copy: on the
+    // stored record of the same hash only "status", "addType" and "name" change (and, with
+    // freshSnapshot, the window and its picture, which the copy has just taken); counts and
+    // times written meanwhile stay. A window without a record gets the copy as its record.
+    bool StoreDecision(const BlockRecord& decision, bool freshSnapshot);
+    // Deletes a picture taken for a window that was not added after all, unless a record
+    // shows it (records of one window identity share one file name).
+    void DeleteScreenshotUnlessUsed(const std::wstring& imagePath);
+    // Name, hash and (optionally) a picture for a record whose window has been snapshot.
+    bool ComputeKey(BlockRecord& record, bool withScreenshot);
 
     // The per-window routine of the scan and the hiding of one blocked window.
     void HandleWindow(HWND hwnd);
@@ -83,7 +93,6 @@ private:
     void BlockWindow(HWND hwnd, bool counted, ScanCache* cache);
 
     const StartupConfig& config() const { return *config_; }
-    bool ComputeKey(BlockRecord& record, bool withScreenshot);
     std::wstring Screenshot(const BlockRecord& record);
     bool SaveLocked();
     void NotifyBlocked(const BlockRecord& record);
