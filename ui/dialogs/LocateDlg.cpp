@@ -5,7 +5,6 @@
 #include "monitor/WndInfo.h"
 #include "monitor/WndMgr.h"
 #include "ui/dialogs/AddConfirmDlg.h"
-#include "ui/framework/WindowPlacement.h"
 
 namespace winhush::ui {
 
@@ -63,13 +62,6 @@ CLocateDlg::~CLocateDlg() {
     if (IsWindow()) DestroyWindow();
 }
 
-void CLocateDlg::Run(HWND owner) {
-    if (!Create(owner, rcDefault, nullptr, kDialogStyle, WS_EX_TOOLWINDOW)) return;
-    CenterWindowOverOwner(m_hWnd);
-    RunModalLoop();
-    if (IsWindow()) DestroyWindow();  // the loop ended on WM_QUIT
-}
-
 void CLocateDlg::Notify(TNotifyUI& msg) {
     if (msg.sType == dui::DUI_MSGTYPE_WINDOWINIT) {
         if (auto* title = m_pm.FindControl(L"lab_title")) ::SetWindowTextW(m_hWnd, title->GetText().c_str());
@@ -86,8 +78,10 @@ LRESULT CLocateDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, BO
         case WM_CREATE:
             cursor_ = ::LoadCursorW(CPaintManagerUI::GetInstance(), MAKEINTRESOURCEW(kCrosshairCursorId));
             if (!cursor_) cursor_ = ::LoadCursorW(nullptr, IDC_CROSS);
+            if (CMessageLoop* loop = Module().GetMessageLoop()) loop->AddMessageFilter(this);
             break;
         case WM_DESTROY:
+            if (CMessageLoop* loop = Module().GetMessageLoop()) loop->RemoveMessageFilter(this);
             if (dragging_) {
                 StopDrag();
                 RestoreWindows();

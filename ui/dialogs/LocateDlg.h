@@ -67,10 +67,6 @@ public:
     CLocateDlg();
     ~CLocateDlg() override;
 
-    // Creates the picker owned by `owner` (the main window), centres it and runs it
-    // modally until it closes: after a confirmed pick, or by its close buttons.
-    void Run(HWND owner);
-
     const wchar_t* GetSkinFile() override { return kLocateLayout; }
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) override;
     void Notify(TNotifyUI& msg) override;

@@ -10,7 +10,6 @@
 #include "ui/dui/UIContainer.h"
 #include "ui/dui/UIFileIcon.h"
 #include "ui/dui/UILabel.h"
-#include "ui/framework/WindowPlacement.h"
 #include "ui/main/MainDlg.h"
 
 namespace winhush::ui {
@@ -43,18 +42,17 @@ CRecordDlg::~CRecordDlg() {
     if (IsWindow()) DestroyWindow();
 }
 
-void CRecordDlg::Run(HWND owner) {
-    if (!Create(owner, rcDefault, nullptr, kDialogStyle, WS_EX_TOOLWINDOW)) return;
-    CenterWindowOverOwner(m_hWnd);
-    RunModalLoop();
-    if (IsWindow()) DestroyWindow();  // the loop ended on WM_QUIT
-}
-
 CControlUI* CRecordDlg::CreateControl(const wchar_t* className) { return CreateCustomControl(className); }
 
 LRESULT CRecordDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) {
     handled = FALSE;
     switch (message) {
+        case WM_CREATE:
+            if (CMessageLoop* loop = Module().GetMessageLoop()) {
+                loop->AddMessageFilter(this);
+                loop->AddIdleHandler(this);
+            }
+            break;
         case WM_MOUSEMOVE:
             OnMouseMove(lParam);
             break;
@@ -78,6 +76,10 @@ LRESULT CRecordDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, BO
             if (LOWORD(wParam) == WA_INACTIVE) HidePreview();
             break;
         case WM_DESTROY:
+            if (CMessageLoop* loop = Module().GetMessageLoop()) {
+                loop->RemoveMessageFilter(this);
+                loop->RemoveIdleHandler(this);
+            }
             ::KillTimer(m_hWnd, TIMER_RECORD_REFRESH);
             HidePreview();
             if (list) list->SetCallback(nullptr);

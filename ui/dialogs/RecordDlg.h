@@ -34,9 +34,6 @@ public:
     CRecordDlg();
     ~CRecordDlg() override;
 
-    // Creates the dialog owned by `owner`, centres it and runs it modally until it closes.
-    void Run(HWND owner);
-
     const wchar_t* GetSkinFile() override { return kRecordLayout; }
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) override;
     void Notify(TNotifyUI& msg) override;

@@ -248,7 +248,12 @@ HWND CMainDlg::CreateMainWindow() {
 }
 
 void CMainDlg::OnFinalMessage(HWND /*hwnd*/) {
-    if (deleteWhenGone_) delete this;
+    if (!deleteWhenGone_) return;
+    if (dialogDepth_ > 0) {
+        deleteAfterDialog_ = true;  // the runner still returns into this object
+        return;
+    }
+    delete this;
 }
 
 CControlUI* CMainDlg::CreateControl(const wchar_t* className) { return CreateCustomControl(className); }
@@ -699,21 +704,30 @@ void CMainDlg::OnTrayMenu(POINT at) { currentMenu = (new CTrayMenu())->Create(nu
 void CMainDlg::RequestDialog(uint32_t pendingBit) { pendingActions |= pendingBit; }
 
 void CMainDlg::OpenDialogNow(MainDialog dialog) {
+    // Inside the window procedure the final message waits for the procedure to unwind, so
+    // only a call from outside it can find the object doomed here.
+    if (!RunDialog(dialog) && dialogDepth_ == 0) delete this;
+}
+
+bool CMainDlg::RunDialog(MainDialog dialog) {
     auto found = Runners().find(dialog);
-    if (found == Runners().end() || !found->second) return;
+    if (found == Runners().end() || !found->second) return true;
     if (active) {
         // One modal dialog at a time: a second one nested inside would end the lock when
         // it closes while the first is still open. Deferrable requests wait their turn.
         if (dialog == MainDialog::Rules) pendingActions |= PENDING_RULES;
         if (dialog == MainDialog::Locate) pendingActions |= PENDING_LOCATE;
         if (dialog == MainDialog::Records) pendingActions |= PENDING_RECORDS;
-        return;
+        return true;
     }
     DialogRunner runner = found->second;  // a runner may replace itself while it runs
     HidePreview();
     LockOn();
+    ++dialogDepth_;
     runner(m_hWnd);
+    --dialogDepth_;
     LockOff();
+    return !(deleteAfterDialog_ && dialogDepth_ == 0);
 }
 
 BOOL CMainDlg::OnIdle() {
@@ -725,9 +739,13 @@ BOOL CMainDlg::OnIdle() {
     if (active || !m_hWnd) return FALSE;
     for (const auto& [bit, dialog] : kOrder) {
         if (!(pendingActions & bit)) continue;
-        OpenDialogNow(dialog);
+        if (!RunDialog(dialog)) {
+            // The window was closed while the dialog ran; nothing of it is touched again.
+            delete this;
+            return FALSE;
+        }
         pendingActions &= ~bit;
-        if (!::IsWindow(m_hWnd)) return FALSE;
+        if (!m_hWnd || !::IsWindow(m_hWnd)) return FALSE;
     }
     // A dialog that closed by asking for another (the rule list's locate and record
     // buttons) left a bit behind: come back at once rather than at the next message.

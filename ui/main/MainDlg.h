@@ -185,7 +185,14 @@ private:
     bool loadingPhase_ = false;
     bool deleteWhenGone_ = false;
     bool previewShown_ = false;
-    bool runningDialog_ = false;
+    // Dialogs running right now, and a deletion that waits until the last has returned: a
+    // dialog opened from the idle hook runs outside the window procedure, so the window
+    // can be destroyed (a WM_CLOSE from outside) while its runner is still on the stack.
+    int dialogDepth_ = 0;
+    bool deleteAfterDialog_ = false;
+    // Runs the dialog under the lock; false when the object is to be deleted once the
+    // caller has unwound (its window went away while the dialog ran).
+    bool RunDialog(MainDialog dialog);
     UINT listProbeMsg_ = 0;
 };
 

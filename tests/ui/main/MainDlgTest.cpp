@@ -460,6 +460,54 @@ TEST_F(MainDlgTest, DialogsOpenFromTheIdleHookInOrderUnderTheLock) {
     EXPECT_TRUE(dlg->IsWindowVisible());
 }
 
+// A plain WM_CLOSE reaching the main window (taskkill without /F) while a dialog opened
+// from the idle hook is up: the window goes, the program's loop ends, and neither the loop
+// nor the returning runner touches the window object after it is gone.
+namespace {
+struct DoomedMainDlg : CMainDlg {
+    bool* deleted = nullptr;
+    ~DoomedMainDlg() override { *deleted = true; }
+};
+// A runner whose dialog asks the owner to close as soon as it shows.
+DialogRunner CloseOwnerWhileOpen(std::function<void()> afterDialog) {
+    return [afterDialog](HWND owner) {
+        struct Box : CMessageBoxBase {
+            HWND owner = nullptr;
+            void OnLayoutInit() override { ::PostMessageW(owner, WM_CLOSE, 0, 0); }
+        } box;
+        box.owner = owner;
+        box.Run(owner, L"msg_system_tip.xml");
+        afterDialog();
+    };
+}
+}  // namespace
+
+TEST_F(MainDlgTest, ClosedWhileADialogRunsTheWindowLeavesTheLoopItJoined) {
+    Open();
+    bool dialogRan = false;
+    SetDialogRunner(MainDialog::Rules, CloseOwnerWhileOpen([&] { dialogRan = true; }));
+    dlg->RequestDialog(PENDING_RULES);
+    RunLoopUntil([&] { return false; }, 5s);  // ends on the window's quit message
+    EXPECT_TRUE(dialogRan);
+    EXPECT_FALSE(::IsWindow(dlg->m_hWnd));
+    EXPECT_FALSE(MainWindowEnvironment::loop.HasMessageFilter(dlg.get()));
+    EXPECT_FALSE(MainWindowEnvironment::loop.HasIdleHandler(dlg.get()));
+}
+
+TEST_F(MainDlgTest, ClosedWhileADialogRunsTheObjectOutlivesTheRunner) {
+    bool deleted = false, deletedWhileRunnerRan = true;
+    auto* doomed = new DoomedMainDlg();
+    doomed->deleted = &deleted;
+    ASSERT_NE(doomed->CreateMainWindow(), nullptr);
+    doomed->DeleteWhenGone();
+    ShowAndPaint(doomed->m_hWnd);
+    SetDialogRunner(MainDialog::Rules, CloseOwnerWhileOpen([&] { deletedWhileRunnerRan = deleted; }));
+    doomed->RequestDialog(PENDING_RULES);
+    RunLoopUntil([&] { return false; }, 5s);
+    EXPECT_FALSE(deletedWhileRunnerRan) << "the runner returned into a deleted window object";
+    EXPECT_TRUE(deleted) << "the object still frees itself once the dialog has returned";
+}
+
 TEST_F(MainDlgTest, FirstRunAnimatesUntilTheCheckIsDoneThenOffersTheRuleList) {
     RegSetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"ScanSoftware", 1);
     int rulesOpened = 0;
