@@ -365,42 +365,9 @@ void CWndMgr::ClearRecorded() {
     SaveLocked();
 }
 
-bool CWndMgr::StoreDecision(const BlockRecord& decision, bool freshSnapshot) {
-    Lock lock(recordLock_, INFINITE);
-    auto it = std::find_if(records_.begin(), records_.end(),
-                           [&](const BlockRecord& r) { return r.hash == decision.hash; });
-    if (it == records_.end()) {
-        records_.push_back(decision);
-        return SaveLocked();
-    }
-    it->status = decision.status;
-    it->addType = decision.addType;
-    it->name = decision.name;
-    if (freshSnapshot) {
-        it->window = decision.window;
-        if (!decision.imagePath.empty() && decision.imagePath != it->imagePath) {
-            DeleteFileIfPresent(it->imagePath);
-            it->imagePath = decision.imagePath;
-        }
-    }
-    return SaveLocked();
-}
-
 void CWndMgr::DeleteScreenshotUnlessUsed(const std::wstring& imagePath) {
-    if (imagePath.empty()) return;
     Lock lock(recordLock_, INFINITE);
-    for (const BlockRecord& record : records_) {
-        if (::lstrcmpiW(record.imagePath.c_str(), imagePath.c_str()) == 0) return;
-    }
-    // Only a picture of ours: the name the screenshots get, inside the data directory.
-    std::wstring directory = dataDirectory_;
-    AppendBackslash(directory);
-    if (imagePath.size() <= directory.size() ||
-        ::CompareStringOrdinal(imagePath.c_str(), static_cast<int>(directory.size()), directory.c_str(),
-                               static_cast<int>(directory.size()), TRUE) != CSTR_EQUAL ||
-        imagePath.find(L'\\', directory.size()) != std::wstring::npos)
-        return;
-    DeleteFileIfPresent(imagePath);
+    DeletePicture(imagePath);
 }
 
 std::wstring CWndMgr::Screenshot(const BlockRecord& record) {
@@ -595,7 +562,8 @@ void CWndMgr::BlockWindow(HWND hwnd, bool counted, ScanCache* cache) {
         ++r.blockCnt;
         r.window = b.window;
         r.timeBlock = b.timeBlock;
-        if (b.imagePath != r.imagePath) {
+        // A block whose picture could not be taken (covered, already gone) keeps the last one.
+        if (!b.imagePath.empty() && b.imagePath != r.imagePath) {
             std::wstring old = r.imagePath;
             r.imagePath = b.imagePath;
             DeletePicture(old);

@@ -59,11 +59,6 @@ public:
     bool CountRecorded(int& count);
     bool StoreRecord(const BlockRecord& record);
     void ClearRecorded();
-    // The user's decision for a window (picker, record dialog), made from a copy: on the
-    // stored record of the same hash only "status", "addType" and "name" change (and, with
-    // freshSnapshot, the window and its picture, which the copy has just taken); counts and
-    // times written meanwhile stay. A window without a record gets the copy as its record.
-    bool StoreDecision(const BlockRecord& decision, bool freshSnapshot);
     // Deletes a picture taken for a window that was not added after all, unless a record
     // shows it (records of one window identity share one file name).
     void DeleteScreenshotUnlessUsed(const std::wstring& imagePath);

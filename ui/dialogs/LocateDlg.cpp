@@ -277,7 +277,7 @@ void CLocateDlg::Pick(HWND window, monitor::BlockRecord& record, bool /*snapshot
         return;
     }
     record.addType = monitor::kAddedByPicker;
-    if (!monitor::WndMgr().StoreDecision(record, true)) return;
+    if (!monitor::WndMgr().AddDecision(record)) return;
     monitor::WndMgr().BlockWindow(window, true);
     PostMessage(WM_CLOSE);
 }

@@ -187,7 +187,7 @@ void CRecordDlg::BlockRow(CControlUI* sender) {
     if (!confirmed) return;
     record.status = monitor::kStatusBlock;
     record.addType = monitor::kAddedFromRecordDialog;
-    if (!monitor::WndMgr().StoreDecision(record, false)) return;
+    if (!monitor::WndMgr().AddDecision(record)) return;
     // The row stays, now blocked and without its button, until the next reload.
     for (monitor::BlockRecord& row : rows) {
         if (row.hash != record.hash) continue;
