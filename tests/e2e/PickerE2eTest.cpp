@@ -400,3 +400,59 @@ TEST_F(PickerE2e, TheTaskbarAsksASecondTimeAndDecliningStoresNothing) {
 
 }  // namespace
 }  // namespace winhush::monitor
+
+namespace winhush::monitor {
+namespace {
+
+constexpr wchar_t kRecordTitle[] = L"弹窗记录";
+constexpr WORD kOpenRecords = 3;
+// dlg_record.xml (96 DPI): "btn_record" in the top card, "btn_open" of the first row.
+constexpr POINT kRecordSwitch{560, 76};
+constexpr POINT kFirstRowOpen{579, 181};
+constexpr POINT kConfirmOkWithTime{372, 400};
+
+TEST_F(PickerE2e, RecordedPopUpIsListedWithItsPictureAndBlockedFromTheList) {
+    StartWinhush();
+    ::PostMessageW(main_, WM_COMMAND, MAKEWPARAM(kOpenRecords, 0), reinterpret_cast<LPARAM>(main_));
+    HWND records = WaitForOwned(main_, kRecordTitle, 10s);
+    ASSERT_NE(records, nullptr);
+    t::PumpFor(400ms);
+    ClickAt(At(records, kRecordSwitch));
+    t::PumpFor(600ms);
+
+    // A pop-up in the corner, as advertising windows open; while recording it is noted.
+    HWND popup = Open("class=AdRecorded caption=Offer w=300 h=200 corner=rb style=popup color=2B8FD9");
+    ASSERT_NE(popup, nullptr);
+    const uint64_t hash = HashOf(popup);
+    const BlockRecord* seen = nullptr;
+    std::vector<BlockRecord> stored;
+    ASSERT_TRUE(t::WaitUntil(
+        [&] {
+            stored = Records();
+            seen = Find(stored, hash);
+            return seen && seen->recordCnt >= 1;
+        },
+        5s))
+        << "not recorded";
+    EXPECT_EQ(seen->status, kStatusRecorded);
+    ASSERT_FALSE(seen->imagePath.empty());
+    EXPECT_TRUE(t::FileExists(seen->imagePath));
+    t::PumpFor(1500ms);  // the list's next reload
+
+    ClickAt(At(records, kFirstRowOpen));
+    HWND confirm = WaitForOwned(records, kConfirmTitle, 5s);
+    ASSERT_NE(confirm, nullptr) << "no confirmation from the row's button";
+    t::PumpFor(400ms);
+    ClickAt(At(confirm, kConfirmOkWithTime));
+    EXPECT_TRUE(t::WaitUntil([&] { return !::IsWindowVisible(popup); }, 5s)) << "the recorded window stayed";
+    stored = Records();
+    const BlockRecord* blocked = Find(stored, hash);
+    ASSERT_NE(blocked, nullptr);
+    EXPECT_EQ(blocked->status, kStatusBlock);
+    EXPECT_EQ(blocked->addType, kAddedFromRecordDialog);
+    EXPECT_GE(blocked->recordCnt, 1);
+    EXPECT_TRUE(::IsWindowVisible(records)) << "the record dialog stays open";
+}
+
+}  // namespace
+}  // namespace winhush::monitor
