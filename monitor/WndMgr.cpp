@@ -365,6 +365,11 @@ void CWndMgr::ClearRecorded() {
     SaveLocked();
 }
 
+void CWndMgr::DeleteScreenshotUnlessUsed(const std::wstring& imagePath) {
+    Lock lock(recordLock_, INFINITE);
+    DeletePicture(imagePath);
+}
+
 std::wstring CWndMgr::Screenshot(const BlockRecord& record) {
     return useProgramDataDirectory_ ? TakeScreenshot(record) : TakeScreenshot(record, dataDirectory_);
 }
@@ -557,7 +562,8 @@ void CWndMgr::BlockWindow(HWND hwnd, bool counted, ScanCache* cache) {
         ++r.blockCnt;
         r.window = b.window;
         r.timeBlock = b.timeBlock;
-        if (b.imagePath != r.imagePath) {
+        // A block whose picture could not be taken (covered, already gone) keeps the last one.
+        if (!b.imagePath.empty() && b.imagePath != r.imagePath) {
             std::wstring old = r.imagePath;
             r.imagePath = b.imagePath;
             DeletePicture(old);

@@ -59,6 +59,11 @@ public:
     bool CountRecorded(int& count);
     bool StoreRecord(const BlockRecord& record);
     void ClearRecorded();
+    // Deletes a picture taken for a window that was not added after all, unless a record
+    // shows it (records of one window identity share one file name).
+    void DeleteScreenshotUnlessUsed(const std::wstring& imagePath);
+    // Name, hash and (optionally) a picture for a record whose window has been snapshot.
+    bool ComputeKey(BlockRecord& record, bool withScreenshot);
 
     // Changes of one stored record by its identity, for writers that hold a copy that may be
     // old by now: each changes only what it names and keeps what the scan has written
@@ -99,7 +104,6 @@ private:
     void BlockWindow(HWND hwnd, bool counted, ScanCache* cache);
 
     const StartupConfig& config() const { return *config_; }
-    bool ComputeKey(BlockRecord& record, bool withScreenshot);
     std::wstring Screenshot(const BlockRecord& record);
     bool SaveLocked();
     void NotifyBlocked(const std::wstring& name, int64_t timeBlock);

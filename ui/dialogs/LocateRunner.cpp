@@ -1,9 +1,16 @@
-// The window picker's runner. Until its dialog exists nothing is registered, and the main window
-// drops a request for it without a lock.
+// The window picker's runner.
 #include "ui/dialogs/DialogRunners.h"
+#include "ui/dialogs/LocateDlg.h"
+#include "ui/framework/FramedDialog.h"
+#include "ui/main/MainDlg.h"
 
 namespace winhush::ui {
 
-void RegisterLocateRunner() {}
+void RegisterLocateRunner() {
+    SetDialogRunner(MainDialog::Locate, [](HWND owner) {
+        CLocateDlg dialog;
+        RunFramedDialog(dialog, owner);
+    });
+}
 
 }  // namespace winhush::ui

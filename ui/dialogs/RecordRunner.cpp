@@ -1,9 +1,16 @@
-// The record dialog's runner. Until its dialog exists nothing is registered, and the main window
-// drops a request for it without a lock.
+// The record dialog's runner.
 #include "ui/dialogs/DialogRunners.h"
+#include "ui/dialogs/RecordDlg.h"
+#include "ui/framework/FramedDialog.h"
+#include "ui/main/MainDlg.h"
 
 namespace winhush::ui {
 
-void RegisterRecordRunner() {}
+void RegisterRecordRunner() {
+    SetDialogRunner(MainDialog::Records, [](HWND owner) {
+        CRecordDlg dialog;
+        RunFramedDialog(dialog, owner);
+    });
+}
 
 }  // namespace winhush::ui

@@ -61,6 +61,20 @@ foreach(entry "close_normal|none|#646A73" "close_hot|#F2F4F7|#1F2329" "close_pus
     list(APPEND _svgs "${_art_gen}/${name}.svg")
 endforeach()
 list(APPEND _svgs "${_art_src}/icon_question.svg" "${_art_src}/icon_warning.svg")
+# The window picker's drag handle: name|fill|outline|glyph|centre dot.
+foreach(entry "locate_normal|#EAF4FD|#91CAF2|#2B8FD9|#E5484D" "locate_hot|#DCEDFB|#64B5EF|#1F7BC2|#E5484D"
+              "locate_pushed|#CFE6FA|#2B8FD9|#1F7BC2|#E5484D" "locate_disabled|#F5F7FA|#E6E9EF|#C9CDD3|#C9CDD3")
+    string(REPLACE "|" ";" parts "${entry}")
+    list(GET parts 0 name)
+    list(GET parts 1 fill)
+    list(GET parts 2 stroke)
+    list(GET parts 3 glyph)
+    list(GET parts 4 dot)
+    _winhush_expand(locate.svg.in "${_art_gen}/${name}.svg" FILL "${fill}" STROKE "${stroke}" GLYPH "${glyph}"
+                    DOT "${dot}")
+    list(APPEND _svgs "${_art_gen}/${name}.svg")
+endforeach()
+list(APPEND _svgs "${_art_src}/record_idle.svg" "${_art_src}/record_wait.svg")
 # Square glyph buttons of the main window (menu, minimise, remove), on the close glyph's
 # disc: name|disc|glyph colour, and the glyph path per button.
 set(_glyph_menu "M10 11.5 H22 M10 16 H22 M10 20.5 H22")
