@@ -513,6 +513,36 @@ TEST_F(MainDlgTest, ClosedWhileADialogRunsTheObjectOutlivesTheRunner) {
     EXPECT_TRUE(deleted) << "the object still frees itself once the dialog has returned";
 }
 
+// The rule list opens at once from its button on the empty page and from the new-pop-ups
+// tip's command, which also brings the window back from the tray; the veil covers the
+// window only once it is shown.
+TEST_F(MainDlgTest, RuleListOpensFromItsButtonAndFromTheTipCommandAlsoFromTheTray) {
+    Open();
+    struct Seen {
+        bool ownerVisible, locked, lockShown;
+    };
+    std::vector<Seen> seen;
+    SetDialogRunner(MainDialog::Rules, [&](HWND owner) {
+        seen.push_back({::IsWindowVisible(owner) != 0, dlg->IsLocked(), dlg->GetLockWnd().IsWindowVisible()});
+    });
+    ASSERT_TRUE(WaitUntil([&] { return Page() == 1; }, 2s));
+    dui::CControlUI* button = Control(L"btn_rule");
+    ASSERT_NE(button, nullptr);
+    Settle();
+    ClickAt(dlg->m_hWnd, CentreOf(button));
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_TRUE(seen[0].locked);
+
+    dlg->ShowWindow(SW_HIDE);  // in the tray
+    ASSERT_TRUE(PostMainCommand(dlg->m_hWnd, ID_OPEN_RULES));
+    EXPECT_TRUE(RunLoopUntil([&] { return seen.size() == 2; }, 3s));
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_TRUE(seen[1].ownerVisible);
+    EXPECT_TRUE(seen[1].locked);
+    EXPECT_TRUE(seen[1].lockShown);
+    EXPECT_FALSE(dlg->IsLocked());
+}
+
 TEST_F(MainDlgTest, FirstRunAnimatesUntilTheCheckIsDoneThenOffersTheRuleList) {
     RegSetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"ScanSoftware", 1);
     int rulesOpened = 0;
