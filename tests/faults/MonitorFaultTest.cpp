@@ -423,7 +423,8 @@ TEST_F(MonitorFaults, PlainWindowsArePhotographedAndCoveredOnesNeverShowWhatCove
         EXPECT_LT(GetGValue(*pixel), 120) << "the picture shows the window lying over it";
         EXPECT_GT(GetBValue(*pixel), 170);
     }
-    std::printf("[ figures  ] covered window: %s\n", coveredPicture.empty() ? "no picture" : "a picture of its own pixels");
+    std::printf("[ figures  ] covered window: %s\n",
+                coveredPicture.empty() ? "no picture" : "a picture of its own pixels");
 
     // What an untouched capture bitmap looks like, and that drawn pixels never look like it.
     std::vector<uint32_t> untouched(64, kCaptureFill);
