@@ -130,7 +130,7 @@ std::optional<std::wstring> EnvironmentVariable(const std::wstring& name) {
 
 // The folder in front of a marker inside an uninstall value, e.g. the folder of the
 // uninstaller named in "UninstallString", cut back by backLevel components.
-bool LocationFromMarker(HKEY entryKey, json_t* locationObj, std::wstring& folder) {
+bool LocationFromMarker(HKEY entryKey, json_t* locationObj, std::wstring& folder, std::wstring& asStored) {
     const char* findString = nullptr;
     const char* findValue = nullptr;
     json_int_t backLevel = 0;
@@ -150,7 +150,11 @@ bool LocationFromMarker(HKEY entryKey, json_t* locationObj, std::wstring& folder
     text.resize(markerAt);
     size_t drive = text.find(L":\\");
     if (drive == 0) return false;
-    if (drive != std::wstring::npos) text.erase(0, drive - 1);  // keep the drive letter; drops a leading quote
+    size_t start = 0;
+    if (drive != std::wstring::npos) {  // keep the drive letter; drops a leading quote
+        start = drive - 1;
+        text.erase(0, start);
+    }
     if (text.size() <= 1) return false;
     if (text.back() == L'\\') text.pop_back();
     for (json_int_t i = 0; i < backLevel; ++i) {
@@ -158,6 +162,9 @@ bool LocationFromMarker(HKEY entryKey, json_t* locationObj, std::wstring& folder
         if (slash == std::wstring::npos) break;
         text.resize(slash);
     }
+    // Upper-casing keeps every character in its place, so the stored text cut the same way
+    // is the same folder.
+    asStored = value->substr(start, text.size());
     folder = std::move(text);
     return true;
 }
@@ -265,6 +272,12 @@ bool ExpandPathPlaceholders(std::wstring& text) {
 }
 
 bool ResolveInstallLocation(const SoftwareEntry& entry, json_t* uninstReg, std::wstring& out) {
+    std::wstring asStored;
+    return ResolveInstallLocation(entry, uninstReg, out, asStored);
+}
+
+bool ResolveInstallLocation(const SoftwareEntry& entry, json_t* uninstReg, std::wstring& out,
+                            std::wstring& asStored) {
     const char* location = nullptr;
     json_t* locationObj = nullptr;
     json_t* pathTemplate = nullptr;
@@ -276,6 +289,7 @@ bool ResolveInstallLocation(const SoftwareEntry& entry, json_t* uninstReg, std::
         return false;
 
     std::wstring folder;
+    std::wstring stored;
     if (location) {
         std::wstring valueName = Utf8ToWide(location);
         if (valueName.empty()) return false;
@@ -283,14 +297,20 @@ bool ResolveInstallLocation(const SoftwareEntry& entry, json_t* uninstReg, std::
         if (!value || value->empty()) return false;
         folder = std::move(*value);
     } else if (json_is_object(locationObj)) {
-        if (!LocationFromMarker(key.get(), locationObj, folder)) return false;
+        if (!LocationFromMarker(key.get(), locationObj, folder, stored)) return false;
     } else if (pathTemplate) {
         if (!LocationFromTemplate(pathTemplate, folder)) return false;
     } else {
         return false;
     }
     AppendBackslash(folder);
+    if (stored.empty()) {
+        stored = folder;
+    } else {
+        AppendBackslash(stored);
+    }
     out = std::move(folder);
+    asStored = std::move(stored);
     return true;
 }
 
