@@ -133,9 +133,10 @@ std::optional<std::wstring> EnvironmentVariable(const std::wstring& name) {
 bool LocationFromMarker(HKEY entryKey, json_t* locationObj, std::wstring& folder, std::wstring& asStored) {
     const char* findString = nullptr;
     const char* findValue = nullptr;
-    int backLevel = 0;
-    if (json_unpack(locationObj, "{s:s, s:s, s:i}", "find_string", &findString, "find_value", &findValue,
-                    "back_level", &backLevel) != 0)
+    json_int_t backLevel = 0;
+    if (json_unpack(locationObj, "{s:s, s:s, s:I}", "find_string", &findString, "find_value", &findValue,
+                    "back_level", &backLevel) != 0 ||
+        backLevel < INT32_MIN || backLevel > INT32_MAX)  // 2^32 + 1 is no level, not 1
         return false;
     std::wstring valueName = Utf8ToWide(findString);
     std::wstring marker = ToUpper(Utf8ToWide(findValue));
@@ -156,7 +157,7 @@ bool LocationFromMarker(HKEY entryKey, json_t* locationObj, std::wstring& folder
     }
     if (text.size() <= 1) return false;
     if (text.back() == L'\\') text.pop_back();
-    for (int i = 0; i < backLevel; ++i) {
+    for (json_int_t i = 0; i < backLevel; ++i) {
         size_t slash = text.rfind(L'\\');
         if (slash == std::wstring::npos) break;
         text.resize(slash);

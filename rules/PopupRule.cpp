@@ -27,6 +27,8 @@ AnnouncedTags& Announced() {
     return announced;
 }
 
+bool FitsInt32(json_int_t value) { return value >= INT32_MIN && value <= INT32_MAX; }
+
 bool StopRequested(CAutoCheck* owner) {
     return owner && owner->stopRequested.load(std::memory_order_relaxed);
 }
@@ -128,11 +130,13 @@ int LoadPopupRulesFrom(json_t* inRule, CAutoCheck* owner, std::vector<PopupRule>
                 const char* file = nullptr;
                 const char* className = nullptr;
                 const char* pos = nullptr;
-                int width = 0;
-                int height = 0;
+                json_int_t width = 0;
+                json_int_t height = 0;
+                // Read whole and checked: a size of 2^32 + 300 is no size, not 300.
                 if (!json_is_object(popup) ||
-                    json_unpack(popup, "{s:s, s:s, s:s, s:s, s:i, s:i}", "display_name", &displayName, "file", &file,
-                                "class", &className, "pos", &pos, "width", &width, "height", &height) != 0)
+                    json_unpack(popup, "{s:s, s:s, s:s, s:s, s:I, s:I}", "display_name", &displayName, "file", &file,
+                                "class", &className, "pos", &pos, "width", &width, "height", &height) != 0 ||
+                    !FitsInt32(width) || !FitsInt32(height))
                     continue;
                 PopupRule rule;
                 // The pop-up's own part upper case, so that a '*' in it matches names in any
@@ -147,8 +151,8 @@ int LoadPopupRulesFrom(json_t* inRule, CAutoCheck* owner, std::vector<PopupRule>
                 rule.displayName = Utf8ToWide(displayName);
                 if (!single) rule.displayName += matches[m]->fromWow6432Node ? kSuffix32Bit : kSuffix64Bit;
                 rule.className = Utf8ToWide(className);
-                rule.width = width;
-                rule.height = height;
+                rule.width = static_cast<int32_t>(width);
+                rule.height = static_cast<int32_t>(height);
                 rule.isNew = IsNewProgram(nameReg) ? 1 : 0;
                 rule.hasWildcard = wildcard ? 1 : 0;
                 rule.position = PositionFromName(pos);

@@ -196,6 +196,10 @@ TEST_F(Location, FromAMarkerInsideAValue) {
     EXPECT_EQ(Resolve(byLevel[2]), L"C:\\");
     EXPECT_EQ(Resolve(byLevel[3]), L"C:\\");
     EXPECT_EQ(Resolve(byLevel[4]), L"C:\\PROGRAM FILES\\FOO\\");
+    EXPECT_EQ(Resolve(R"({"location_obj": {"find_string": "UninstallString", "find_value": "\\uninst",
+                          "back_level": 4294967297}})"),
+              L"(failed)")
+        << "a level beyond 32 bits is no level, not 1";
 
     const char* marker = R"({"location_obj": {"find_string": "Text", "find_value": "\\uninst", "back_level": 0}})";
     SetValue(L"Text", L"\\uninst.exe");

@@ -89,6 +89,7 @@ TEST_F(PopupRules, OneInstallationGivesOneRulePerUsablePopup) {
     Entry(HKEY_LOCAL_MACHINE, kNativeUninstallPath, nameReg, folder);
     const std::string popups = "[" + Popup("Alpha ad", "alpha.exe", "left_top", "300", "AlphaAdWnd") + ", " +
                                Popup("Real width", "alpha.exe", "center", "300.0") + ", " +
+                               Popup("Width beyond 32 bits", "alpha.exe", "center", "4294967596") + ", " +
                                Popup("Missing exe", "gone.exe") + ", 42, " +
                                R"({"display_name": "No class", "file": "alpha.exe", "pos": "center", "width": 1, "height": 1}, )" +
                                Popup("Helper", "helper.exe", "Center") + "]";
