@@ -150,6 +150,20 @@ TEST_F(SettingsDialogE2e, RedefiningTheMainWindowHotkeyTakesEffectAtOnce) {
         << "the new combination does not show the window";
 }
 
+TEST_F(SettingsDialogE2e, ThePickerHotkeyOnlyBringsTheWindowForwardWhileTheDialogIsOpen) {
+    StartHidden();
+    OpenSettings();
+    Keys(L"alt+shift+a");
+    EXPECT_TRUE(t::WaitUntil([&] { return ::IsWindowVisible(main_) != FALSE; }, 5s));
+    t::PumpFor(800ms);
+    int dialogs = 0;
+    for (HWND hwnd : t::TopLevelWindowsOf(winhush_.pid())) {
+        if (::GetWindow(hwnd, GW_OWNER) == main_ && ::IsWindowVisible(hwnd) && ::IsWindowEnabled(hwnd)) ++dialogs;
+    }
+    EXPECT_EQ(dialogs, 1) << "a second dialog opened over the settings";
+    EXPECT_TRUE(::IsWindowVisible(dialog_));
+}
+
 TEST_F(SettingsDialogE2e, ALetterAloneBecomesCtrlShiftLetter) {
     StartHidden();
     OpenSettings();

@@ -214,6 +214,16 @@ TEST_F(SettingDlgTest, EditingAKeyLabelStoresAndRegistersOnlyWhenItLosesTheFocus
     EXPECT_FALSE(InEntry(L"lay_main", L"lab_tip")->IsVisible()) << "a cleared hotkey is no conflict";
 }
 
+TEST_F(SettingDlgTest, ClosingTheDialogMidEditStoresTheEdit) {
+    Open();
+    CControlUI* label = InEntry(L"lay_locate", L"lab_hotkey");
+    dialog_->GetPaintManager().SetFocus(label);
+    Key('L');
+    dialog_->SendMessage(WM_CLOSE, 0, 0);
+    EXPECT_EQ(Stored(settings::kLocateShortcut), L"17,16,76");
+    EXPECT_FALSE(IsFree(MOD_CONTROL | MOD_SHIFT, 'L'));
+}
+
 TEST_F(SettingDlgTest, SwitchesApplyAtOnce) {
     Open();
     // The hotkey switch disables the label and releases the combination, and back.
