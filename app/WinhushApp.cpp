@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "app/CrashDump.h"
+#include "app/DllSearch.h"
 #include "app/MainWindowHost.h"
 #include "app/Paths.h"
 #include "app/StartupConfig.h"
@@ -14,6 +15,7 @@
 #include "monitor/WndMgr.h"
 #include "rules/AutoCheck.h"
 #include "rules/RuleDatabase.h"
+#include "settings/AutoStartTask.h"
 #include "settings/SettingsStore.h"
 #include "ui/framework/MessageLoop.h"
 
@@ -87,6 +89,7 @@ void RunMainWindow(HINSTANCE instance, bool hidden) {
 }  // namespace
 
 int RunWinhush(HINSTANCE instance, const wchar_t* commandLine) {
+    RestrictDllSearchToSystem32();
     InstallCrashDumpFilter();
 
     UniqueHandle instanceMutex(::CreateMutexW(nullptr, FALSE, kInstanceMutexName));
@@ -122,7 +125,7 @@ int RunWinhush(HINSTANCE instance, const wchar_t* commandLine) {
 
         {
             UniqueHKey key = settings::OpenSettingsKey(true);
-            settings::ReadFlag(key.get(), settings::kAutoRun);
+            settings::SyncAutoStartTask(key.get());
         }
 
         RunMainWindow(instance, WantsHiddenStart(commandLine));

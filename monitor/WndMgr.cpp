@@ -18,18 +18,22 @@ namespace {
 constexpr DWORD kScanPeriodMs = 500;
 constexpr DWORD kJoinLimitMs = 1000;
 constexpr DWORD kListReadLimitMs = 100;
+constexpr DWORD kStartupReadRetryMs = 2000;  // a record file another program holds at start
 constexpr int kOffScreen = 9999;
+// How long a hiding request may wait in a window's queue before it is sent again, and how
+// long the scan asks a window whose request is waiting whether it has come back.
+constexpr DWORD kPendingHideMs = 5000;
+constexpr DWORD kPendingCheckMs = 50;
 
-void DeleteFileIfPresent(const std::wstring& path) {
-    if (!path.empty() && ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) ::DeleteFileW(path.c_str());
-}
-
-// Moves a window out of sight before hiding it, so a program that shows it again shows it
-// off screen; its size is kept.
+// Asks a window of any program to move out of sight and hide, without waiting for it: a
+// program whose thread does not answer must never hold up the scan or, through it, the
+// user interface. The requests wait in that thread's queue and are carried out in order
+// when it pumps again. The window is moved before it is hidden, so that a program that shows
+// it again shows it off screen; its size is kept.
 void HideOffScreen(HWND hwnd, const RECT& rect) {
-    ::MoveWindow(hwnd, rect.left + kOffScreen, rect.top + kOffScreen, rect.right - rect.left, rect.bottom - rect.top,
-                 FALSE);
-    ::ShowWindow(hwnd, SW_HIDE);
+    ::SetWindowPos(hwnd, nullptr, rect.left + kOffScreen, rect.top + kOffScreen, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW | SWP_ASYNCWINDOWPOS);
+    ::ShowWindowAsync(hwnd, SW_HIDE);
 }
 
 bool Near(const RECT& a, const RECT& b) {
@@ -45,6 +49,16 @@ BOOL CALLBACK HideOwnedPopup(HWND hwnd, LPARAM ownerParam) {
         if (::GetWindowRect(hwnd, &rect)) HideOffScreen(hwnd, rect);
     }
     return TRUE;
+}
+
+bool SameRect(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+// Whether the window's thread takes a sent message within a short time.
+bool AnswersQuickly(HWND hwnd) {
+    DWORD_PTR ignored = 0;
+    return ::SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, kPendingCheckMs, &ignored) != 0;
 }
 
 int64_t Now() { return static_cast<int64_t>(std::time(nullptr)); }
@@ -176,12 +190,19 @@ bool CWndMgr::Stop() {
 
 bool CWndMgr::Load() {
     records_.clear();
-    LoadResult result = LoadRecordFile(logPath_, records_);
+    LoadResult result = LoadRecordFile(logPath_, records_, kStartupReadRetryMs);
     keepDamagedFile_ = result.damaged;
-    return result.fileExisted && !result.damaged;
+    unreadFile_ = result.unreadable;
+    return result.fileExisted && !result.damaged && !result.unreadable;
 }
 
 bool CWndMgr::SaveLocked() {
+    // Until the file that could not be read at start is read, it holds decisions this list
+    // lacks: it is neither replaced nor kept aside.
+    if (unreadFile_) {
+        if (!RestoreUnreadRecords(logPath_, records_, keepDamagedFile_)) return false;
+        unreadFile_ = false;
+    }
     if (!SaveRecordFile(logPath_, records_, keepDamagedFile_)) return false;
     keepDamagedFile_ = false;
     return true;
@@ -206,8 +227,9 @@ bool CWndMgr::CopyRecords(int mode, std::vector<BlockRecord>& out) {
     for (auto it = records_.begin(); it != records_.end();) {
         if (!IsCandidate(it->window, config(), kCheckRevalidate)) {
             if (it->status != kStatusBlock && it->status != kStatusAllowed) {
-                DeleteFileIfPresent(it->imagePath);
+                std::wstring picture = it->imagePath;
                 it = records_.erase(it);
+                DeletePicture(picture);
                 changed = true;
                 continue;
             }
@@ -233,15 +255,95 @@ bool CWndMgr::CountRecorded(int& count) {
 
 bool CWndMgr::StoreRecord(const BlockRecord& record) {
     Lock lock(recordLock_, INFINITE);
-    auto it = std::find_if(records_.begin(), records_.end(),
-                           [&](const BlockRecord& r) { return r.hash == record.hash; });
+    auto it = Find(record.hash);
     if (it == records_.end()) {
         records_.push_back(record);
     } else if (record.status != 0 || record.recordCnt != 0) {
         *it = record;
     } else {
-        DeleteFileIfPresent(record.imagePath);
         records_.erase(it);
+        DeletePicture(record.imagePath);
+    }
+    SaveLocked();
+    return true;
+}
+
+std::vector<BlockRecord>::iterator CWndMgr::Find(uint64_t hash) {
+    return std::find_if(records_.begin(), records_.end(), [&](const BlockRecord& r) { return r.hash == hash; });
+}
+
+bool CWndMgr::DeletePicture(const std::wstring& path) {
+    if (path.empty()) return false;
+    // A picture another record still shows stays (pictures are named by identity, not path).
+    for (const BlockRecord& r : records_) {
+        if (r.imagePath == path) return false;
+    }
+    return DeleteScreenshotFile(path, dataDirectory_);
+}
+
+bool CWndMgr::SetRecordStatus(uint64_t hash, int status) {
+    Lock lock(recordLock_, INFINITE);
+    auto it = Find(hash);
+    if (it == records_.end()) return false;
+    if (it->status == status) return true;
+    it->status = status;
+    SaveLocked();
+    return true;
+}
+
+bool CWndMgr::RemoveDecision(uint64_t hash) {
+    Lock lock(recordLock_, INFINITE);
+    auto it = Find(hash);
+    if (it == records_.end()) return false;
+    if (it->recordCnt != 0) {
+        // Still listed by the record dialog: only the decision and its count go.
+        it->status = kStatusRecorded;
+        it->blockCnt = 0;
+    } else {
+        std::wstring picture = it->imagePath;
+        records_.erase(it);
+        DeletePicture(picture);
+    }
+    SaveLocked();
+    return true;
+}
+
+bool CWndMgr::AddDecision(const BlockRecord& record) {
+    Lock lock(recordLock_, INFINITE);
+    auto it = Find(record.hash);
+    if (it == records_.end()) {
+        records_.push_back(record);
+    } else {
+        // What the user decided, on what the monitor has meanwhile stored for the window.
+        it->status = record.status;
+        it->name = record.name;
+        it->addType = record.addType;
+        if (it->imagePath.empty()) it->imagePath = record.imagePath;
+    }
+    SaveLocked();
+    return true;
+}
+
+bool CWndMgr::MoveRecord(uint64_t hash, const std::wstring& newPath) {
+    Lock lock(recordLock_, INFINITE);
+    auto it = Find(hash);
+    if (it == records_.end() || it->window.path == newPath) return false;
+    BlockRecord moved = *it;
+    moved.window.path = newPath;
+    moved.hash = WindowKeyHash(moved.window);
+    if (moved.hash == hash) return false;
+    // The old identity keeps only what the record dialog still lists; its picture now
+    // belongs to the moved record.
+    if (it->recordCnt != 0) {
+        it->status = kStatusRecorded;
+    } else {
+        records_.erase(it);
+    }
+    auto target = Find(moved.hash);
+    if (target == records_.end()) {
+        records_.push_back(std::move(moved));
+    } else {
+        *target = std::move(moved);
     }
     SaveLocked();
     return true;
@@ -249,15 +351,17 @@ bool CWndMgr::StoreRecord(const BlockRecord& record) {
 
 void CWndMgr::ClearRecorded() {
     Lock lock(recordLock_, INFINITE);
+    std::vector<std::wstring> pictures;
     for (auto it = records_.begin(); it != records_.end();) {
         if (it->status != kStatusRecorded) {
             it->recordCnt = 0;
             ++it;
         } else {
-            DeleteFileIfPresent(it->imagePath);
+            pictures.push_back(it->imagePath);
             it = records_.erase(it);
         }
     }
+    for (const std::wstring& picture : pictures) DeletePicture(picture);
     SaveLocked();
 }
 
@@ -272,56 +376,97 @@ bool CWndMgr::ComputeKey(BlockRecord& record, bool withScreenshot) {
     return true;
 }
 
+// The per-window routine. What to do is decided under the record lock from the records
+// alone; everything that touches the window itself (its picture, hiding it) happens after
+// the lock is released, and the result is then written to the record found again by its
+// identity, because the user may have changed or removed it meanwhile.
 void CWndMgr::HandleWindow(HWND hwnd) {
     BlockRecord s;
     if (!::IsWindow(hwnd) || !Snapshot(s.window, hwnd, &scanCache_)) return;
     ComputeKey(s, false);
 
-    Lock lock(recordLock_, INFINITE);
-    auto match = std::find_if(records_.begin(), records_.end(), [&](const BlockRecord& r) { return r.hash == s.hash; });
-    if (match != records_.end()) {
-        BlockRecord& m = *match;
-        const bool known = m.window.Contains(hwnd);
-        if (!known && !IsCandidate(m.window, config(), kCheckRevalidate, &scanCache_)) {
-            // Its class or program has been excluded since it was stored.
-            if (m.status != kStatusBlock && m.status != kStatusAllowed) {
-                DeleteFileIfPresent(m.imagePath);
-                records_.erase(match);
-                SaveLocked();
-                return;
+    enum class Next { Nothing, Block, RecordAgain, RecordNew, Rekey } next = Next::Nothing;
+    uint64_t changedHash = 0;
+    {
+        Lock lock(recordLock_, INFINITE);
+        auto match = Find(s.hash);
+        if (match != records_.end()) {
+            BlockRecord& m = *match;
+            const bool known = m.window.Contains(hwnd);
+            if (!known && !IsCandidate(m.window, config(), kCheckRevalidate, &scanCache_)) {
+                // Its class or program has been excluded since it was stored.
+                if (m.status != kStatusBlock && m.status != kStatusAllowed) {
+                    std::wstring picture = m.imagePath;
+                    records_.erase(match);
+                    DeletePicture(picture);
+                    SaveLocked();
+                    return;
+                }
+                m.recordCnt = 0;
             }
-            m.recordCnt = 0;
+            if (m.status == kStatusBlock) {
+                next = Next::Block;
+            } else if (!known && recording && IsCandidate(s.window, config(), kCheckRecord, &scanCache_)) {
+                next = Next::RecordAgain;
+            }
+        } else if (recording && IsCandidate(s.window, config(), kCheckChanged, &scanCache_)) {
+            // The same window seen earlier under another size, class or path. Only a record
+            // without a decision follows it: a decision stays with the identity it was made
+            // for, or the next window of the original size would no longer be blocked.
+            auto changed = std::find_if(records_.begin(), records_.end(), [&](BlockRecord& c) {
+                return c.status == kStatusRecorded && c.window.pid == s.window.pid &&
+                       c.window.SharesHandle(s.window.hwnds);
+            });
+            if (changed != records_.end()) {
+                next = Next::Rekey;
+                changedHash = changed->hash;
+            } else if (IsCandidate(s.window, config(), kCheckRecord, &scanCache_)) {
+                next = Next::RecordNew;
+            }
         }
-        if (m.status == kStatusBlock) {
+    }
+
+    switch (next) {
+        case Next::Nothing:
+            return;
+        case Next::Block:
             BlockWindow(hwnd, IsCandidate(s.window, config(), kCheckCounted, &scanCache_), &scanCache_);
             return;
-        }
-        if (known || !recording || !IsCandidate(s.window, config(), kCheckRecord, &scanCache_)) return;
+        case Next::RecordAgain:
+        case Next::RecordNew:
+        case Next::Rekey:
+            break;
+    }
+
+    std::wstring picture = Screenshot(s);
+    Lock lock(recordLock_, INFINITE);
+    auto match = Find(s.hash);
+    if (next == Next::RecordAgain || (next == Next::RecordNew && match != records_.end())) {
+        if (match == records_.end() || match->status == kStatusBlock || match->window.Contains(hwnd)) return;
+        BlockRecord& m = *match;
         m.window.Add(hwnd);
         s.window.CopyHandlesFrom(m.window);
         m.window = s.window;
         ++m.recordCnt;
-        m.imagePath = Screenshot(m);
+        std::wstring old = m.imagePath;
+        m.imagePath = picture;
+        if (old != picture) DeletePicture(old);
         m.timeRecord = Now();
         SaveLocked();
         return;
     }
-
-    if (!recording || !IsCandidate(s.window, config(), kCheckChanged, &scanCache_)) return;
-    auto changed = std::find_if(records_.begin(), records_.end(), [&](BlockRecord& c) {
-        return c.window.pid == s.window.pid && c.window.SharesHandle(s.window.hwnds);
-    });
-    if (changed == records_.end()) {
-        if (!IsCandidate(s.window, config(), kCheckRecord, &scanCache_)) return;
+    if (next == Next::RecordNew) {
         s.recordCnt = 1;
-        s.imagePath = Screenshot(s);
+        s.imagePath = picture;
         records_.push_back(s);
         SaveLocked();
         return;
     }
-    // The same window seen earlier under another size, class or path: re-key its record.
+    // Re-key, unless the record was decided, removed or taken by the new identity meanwhile.
+    auto changed = Find(changedHash);
+    if (match != records_.end() || changed == records_.end() || changed->status != kStatusRecorded) return;
     BlockRecord& c = *changed;
-    DeleteFileIfPresent(c.imagePath);
+    std::wstring old = c.imagePath;
     c.hash = s.hash;
     c.timeRecord = s.timeRecord;
     // Only this handle has the new identity. Other handles still showing the old one would
@@ -330,54 +475,113 @@ void CWndMgr::HandleWindow(HWND hwnd) {
     c.window.Add(hwnd);
     s.window.CopyHandlesFrom(c.window);
     c.window = s.window;
-    c.imagePath = Screenshot(s);
+    c.imagePath = picture;
+    if (old != picture) DeletePicture(old);
     SaveLocked();
 }
 
 void CWndMgr::BlockWindow(HWND hwnd, bool counted) { BlockWindow(hwnd, counted, nullptr); }
 
-void CWndMgr::BlockWindow(HWND hwnd, bool counted, ScanCache* cache) {
-    BlockRecord b;
-    if (Snapshot(b.window, hwnd, cache)) ComputeKey(b, counted);
-
-    Lock lock(recordLock_, INFINITE);
-    auto found = std::find_if(records_.begin(), records_.end(), [&](const BlockRecord& r) { return r.hash == b.hash; });
-    if (found == records_.end()) return;
-    BlockRecord& r = *found;
-    if (::IsWindow(hwnd)) {
-        RECT wr = {};
-        ::GetWindowRect(hwnd, &wr);
-        HWND parent = ::GetParent(hwnd);
-        RECT pr;
-        if (parent && ::GetWindowRect(parent, &pr) && Near(pr, wr)) HideOffScreen(parent, pr);
-        HideOffScreen(hwnd, wr);
-        ::EnumWindows(HideOwnedPopup, reinterpret_cast<LPARAM>(hwnd));
+CWndMgr::Pending CWndMgr::HidePending(HWND hwnd) {
+    std::lock_guard<std::mutex> guard(pendingLock_);
+    std::erase_if(pendingHides_, [](const PendingHide& p) { return !::IsWindow(p.hwnd); });
+    auto it =
+        std::find_if(pendingHides_.begin(), pendingHides_.end(), [&](const PendingHide& p) { return p.hwnd == hwnd; });
+    if (it == pendingHides_.end()) return Pending::None;
+    RECT rect;
+    if (!::GetWindowRect(hwnd, &rect) || !SameRect(rect, it->rect)) {
+        pendingHides_.erase(it);
+        return Pending::None;
     }
-    if (!counted) return;
-
-    ++r.blockCnt;
-    r.window = b.window;
-    r.timeBlock = b.timeBlock;
-    if (b.imagePath != r.imagePath) {
-        DeleteFileIfPresent(r.imagePath);
-        r.imagePath = b.imagePath;
-    }
-    {
-        UniqueHKey key = settings::OpenSettingsKey(true);
-        if (key) settings::WriteDword(key.get(), settings::kBlockCount, settings::ReadBlockCount(key.get()) + 1);
-    }
-    SaveLocked();
-    NotifyBlocked(r);
+    return ::GetTickCount() - it->since > kPendingHideMs ? Pending::Stale : Pending::Waiting;
 }
 
-void CWndMgr::NotifyBlocked(const BlockRecord& record) {
+void CWndMgr::ForgetPendingHide(HWND hwnd) {
+    std::lock_guard<std::mutex> guard(pendingLock_);
+    std::erase_if(pendingHides_, [&](const PendingHide& p) { return p.hwnd == hwnd; });
+}
+
+void CWndMgr::NoteHideRequested(HWND hwnd, const RECT& rect) {
+    std::lock_guard<std::mutex> guard(pendingLock_);
+    std::erase_if(pendingHides_, [&](const PendingHide& p) { return p.hwnd == hwnd; });
+    pendingHides_.push_back({hwnd, rect, ::GetTickCount()});
+}
+
+void CWndMgr::HideBlockedWindow(HWND hwnd) {
+    if (!::IsWindow(hwnd)) return;
+    RECT wr = {};
+    ::GetWindowRect(hwnd, &wr);
+    HWND parent = ::GetParent(hwnd);
+    RECT pr;
+    // A pop-up built inside an invisible frame of the same size goes with its frame.
+    if (parent && ::GetWindowRect(parent, &pr) && Near(pr, wr)) HideOffScreen(parent, pr);
+    HideOffScreen(hwnd, wr);
+    ::EnumWindows(HideOwnedPopup, reinterpret_cast<LPARAM>(hwnd));
+    NoteHideRequested(hwnd, wr);
+}
+
+void CWndMgr::BlockWindow(HWND hwnd, bool counted, ScanCache* cache) {
+    BlockRecord b;
+    if (Snapshot(b.window, hwnd, cache)) ComputeKey(b, false);
+    {
+        Lock lock(recordLock_, INFINITE);
+        if (Find(b.hash) == records_.end()) return;  // not (or no longer) blocked: left as it is
+    }
+    // Still where it was when it was asked to hide: its program has not pumped since. It is
+    // not counted again while that request waits, and asked again only now and then; a
+    // program that answers has carried the request out, so a window seen there again was
+    // shown again by it and counts as a new block.
+    if (Pending pending = HidePending(hwnd); pending != Pending::None) {
+        if (!AnswersQuickly(hwnd)) {
+            if (pending == Pending::Stale) HideBlockedWindow(hwnd);
+            return;
+        }
+        ForgetPendingHide(hwnd);
+    }
+    // The picture first: once hidden there is nothing left to photograph.
+    if (counted) b.imagePath = Screenshot(b);
+    HideBlockedWindow(hwnd);
+    if (!counted) return;
+
+    std::wstring name;
+    int64_t timeBlock = 0;
+    {
+        Lock lock(recordLock_, INFINITE);
+        auto found = Find(b.hash);
+        if (found == records_.end()) {
+            // Removed by the user while the picture was taken.
+            DeletePicture(b.imagePath);
+            return;
+        }
+        BlockRecord& r = *found;
+        ++r.blockCnt;
+        r.window = b.window;
+        r.timeBlock = b.timeBlock;
+        if (b.imagePath != r.imagePath) {
+            std::wstring old = r.imagePath;
+            r.imagePath = b.imagePath;
+            DeletePicture(old);
+        }
+        {
+            UniqueHKey key = settings::OpenSettingsKey(true);
+            if (key) settings::WriteDword(key.get(), settings::kBlockCount, settings::ReadBlockCount(key.get()) + 1);
+        }
+        SaveLocked();
+        name = r.name;
+        timeBlock = r.timeBlock;
+    }
+    NotifyBlocked(name, timeBlock);
+}
+
+void CWndMgr::NotifyBlocked(const std::wstring& name, int64_t timeBlock) {
     HWND target = notifyWindow_ ? notifyWindow_ : GetMainWindowHandle();
     if (!target) return;
     const wchar_t* format = nullptr;
-    int length = ::LoadStringW(::GetModuleHandleW(nullptr), kBlockTooltipStringId, reinterpret_cast<LPWSTR>(&format), 0);
+    int length =
+        ::LoadStringW(::GetModuleHandleW(nullptr), kBlockTooltipStringId, reinterpret_cast<LPWSTR>(&format), 0);
     if (length <= 0 || !format) return;
     std::wstring pattern(format, static_cast<size_t>(length));
-    std::wstring text = FormatW(pattern.c_str(), record.name.c_str(), FormatBlockTime(record.timeBlock).c_str());
+    std::wstring text = FormatW(pattern.c_str(), name.c_str(), FormatBlockTime(timeBlock).c_str());
     wchar_t* copy = AllocTooltipText(text);
     if (!copy) return;
     // A post that does not arrive must not leak: the receiver never sees this text.

@@ -12,6 +12,8 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -58,6 +60,20 @@ public:
     bool StoreRecord(const BlockRecord& record);
     void ClearRecorded();
 
+    // Changes of one stored record by its identity, for writers that hold a copy that may be
+    // old by now: each changes only what it names and keeps what the scan has written
+    // meanwhile (counts, times, picture). False when no record has that hash.
+    bool SetRecordStatus(uint64_t hash, int status);
+    // The user's remove: the decision and its count go; the record itself (with its picture)
+    // goes too unless the record dialog still lists it.
+    bool RemoveDecision(uint64_t hash);
+    // A user's decision for a window: added when unknown, otherwise its status, name and
+    // origin are set on the stored record (a picture only when it has none).
+    bool AddDecision(const BlockRecord& record);
+    // The record of a program that moved: re-keyed to the executable at newPath, with all it
+    // holds; the old identity stays only while the record dialog lists it.
+    bool MoveRecord(uint64_t hash, const std::wstring& newPath);
+
     // The per-window routine of the scan and the hiding of one blocked window.
     void HandleWindow(HWND hwnd);
     void BlockWindow(HWND hwnd, bool counted);
@@ -86,7 +102,27 @@ private:
     bool ComputeKey(BlockRecord& record, bool withScreenshot);
     std::wstring Screenshot(const BlockRecord& record);
     bool SaveLocked();
-    void NotifyBlocked(const BlockRecord& record);
+    void NotifyBlocked(const std::wstring& name, int64_t timeBlock);
+    // Under the lock.
+    std::vector<BlockRecord>::iterator Find(uint64_t hash);
+    // Deletes a picture of ours that no record shows any more.
+    bool DeletePicture(const std::wstring& path);
+
+    // Hiding one blocked window (with a same-sized parent and its owned pop-ups): requests
+    // only, never a wait on its program. Never called with the record lock held.
+    void HideBlockedWindow(HWND hwnd);
+    // Windows asked to hide whose programs have not carried that out yet.
+    enum class Pending { None, Waiting, Stale };
+    Pending HidePending(HWND hwnd);
+    void NoteHideRequested(HWND hwnd, const RECT& rect);
+    void ForgetPendingHide(HWND hwnd);
+    struct PendingHide {
+        HWND hwnd;
+        RECT rect;  // where it was when asked
+        DWORD since;
+    };
+    std::mutex pendingLock_;
+    std::vector<PendingHide> pendingHides_;
 
     std::vector<BlockRecord> records_;
     std::wstring logPath_;
@@ -94,6 +130,7 @@ private:
     HANDLE scanThread_ = nullptr;
     HANDLE recordLock_ = nullptr;
     bool keepDamagedFile_ = false;  // the loaded file could not be fully read
+    bool unreadFile_ = false;       // the file could not be read at all at start
     bool useProgramDataDirectory_ = true;
     const StartupConfig* config_;
     HWND notifyWindow_ = nullptr;

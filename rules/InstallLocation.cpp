@@ -4,6 +4,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <mutex>
 #include <unordered_map>
 #include <vector>
@@ -20,6 +21,8 @@ namespace {
 constexpr REGSAM kUninstallAccess = KEY_READ | KEY_WOW64_64KEY;
 constexpr size_t kMaxLocationChars = 512;
 constexpr DWORD kFullPathChars = 1024;
+constexpr size_t kMaxTemplateChars = 32767;  // the longest path Windows knows
+constexpr size_t kMaxPlaceholderNames = 64;
 
 struct SpecialFolder {
     const wchar_t* name;
@@ -98,10 +101,21 @@ FolderCache& SpecialFolderCache() {
     return cache;
 }
 
+// Left to right, without overlaps, in one pass: the work is linear in the text.
 void ReplaceAll(std::wstring& text, const std::wstring& what, const std::wstring& with) {
     if (what.empty()) return;
-    for (size_t pos = text.find(what); pos != std::wstring::npos; pos = text.find(what, pos + with.size()))
-        text.replace(pos, what.size(), with);
+    size_t pos = text.find(what);
+    if (pos == std::wstring::npos) return;
+    std::wstring out;
+    out.reserve(text.size());
+    size_t last = 0;
+    for (; pos != std::wstring::npos; pos = text.find(what, last)) {
+        out.append(text, last, pos - last);
+        out += with;
+        last = pos + what.size();
+    }
+    out.append(text, last, std::wstring::npos);
+    text = std::move(out);
 }
 
 std::optional<std::wstring> EnvironmentVariable(const std::wstring& name) {
@@ -222,11 +236,22 @@ bool GetSpecialFolderByName(const std::wstring& name, std::wstring& out) {
 }
 
 bool ExpandPathPlaceholders(std::wstring& text) {
+    // The rule database is data, not a program: a template that could not be a path, longer
+    // than any Windows path or naming more folders than a path has, is refused before any
+    // work, so one hostile rule cannot tie up the check for minutes.
+    if (text.size() > kMaxTemplateChars) return false;
     std::vector<std::wstring> names;
     for (size_t open = text.find(L'%'); open != std::wstring::npos;) {
         size_t close = text.find(L'%', open + 1);
         if (close == std::wstring::npos) break;  // a last unpaired '%' is text
-        if (close > open + 1) names.push_back(text.substr(open + 1, close - open - 1));
+        if (close > open + 1) {
+            std::wstring name = text.substr(open + 1, close - open - 1);
+            // Every occurrence goes at the first replacement; a repeat has nothing left to do.
+            if (std::find(names.begin(), names.end(), name) == names.end()) {
+                if (names.size() == kMaxPlaceholderNames) return false;
+                names.push_back(std::move(name));
+            }
+        }
         open = text.find(L'%', close + 1);
     }
     bool allResolved = true;
@@ -240,6 +265,7 @@ bool ExpandPathPlaceholders(std::wstring& text) {
         } else {
             allResolved = false;
         }
+        if (text.size() > kMaxTemplateChars) return false;
     }
     return allResolved;
 }

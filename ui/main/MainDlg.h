@@ -67,14 +67,6 @@ inline constexpr wchar_t kMainWindowCaption[] = L"Zelvane-弹窗拦截";
 inline constexpr DWORD kCountColourBlocked = 0xFF64B5EF;
 inline constexpr DWORD kCountColourNever = 0xFF91CAF2;
 
-// Automation query for programs that cannot see into the custom-drawn list: send the
-// registered message "WinhushListProbe" with wParam = the asking window; the main window
-// answers with WM_COPYDATA (dwData kListProbeDataTag) to that window carrying UTF-16 lines
-// "name<TAB>count text<TAB>switch (0/1)", one per listed record in display order, read back
-// from a row filled exactly as the list fills its rows.
-inline constexpr wchar_t kListProbeMessageName[] = L"WinhushListProbe";
-inline constexpr ULONG_PTR kListProbeDataTag = 0x5748;
-
 // Texts derived from data the way the window shows them.
 // The counter: `digits` characters, zero-padded, or the tail of nines and a plus when the
 // value needs more digits than there are.
@@ -83,17 +75,6 @@ std::wstring FormatCounterText(DWORD count, int digits);
 std::wstring FormatRowCount(const std::wstring& format, uint32_t blockCnt);
 // The screen corner of a window as the list names it.
 const wchar_t* PositionText(int positionClass);
-
-// Global hotkeys of the main window: index 0 opens the window picker, 1 shows the window.
-// Enabling (re)registers the stored combination under a fresh global atom; disabling
-// releases the atom. IsHotkeyRegistered answers the last registration attempt's result.
-inline constexpr int kHotkeyLocate = 0;
-inline constexpr int kHotkeyMain = 1;
-void SetHotkey(HWND mainWindow, int index, bool enable);
-bool IsHotkeyRegistered(int index);
-ATOM HotkeyAtom(int index);  // 0 when none is held
-// The modifiers RegisterHotKey gets for the stored first and second modifier codes.
-UINT HotkeyModifiers(int first, int second);
 
 class CMainDlg : public CDuiFrameWndImpl<CMainDlg>,
                  public CWndWithLace<CMainDlg>,
@@ -167,7 +148,6 @@ private:
     void RemoveRow(dui::CControlUI* sender);
     // The record of the row holding `control`, or null.
     const monitor::BlockRecord* RecordOfRow(dui::CControlUI* control, int* index = nullptr) const;
-    void AnswerListProbe(HWND asker);
 
     dui::CTabLayoutUI* tabMain = nullptr;
     CVListUI* listBlock = nullptr;
@@ -185,8 +165,14 @@ private:
     bool loadingPhase_ = false;
     bool deleteWhenGone_ = false;
     bool previewShown_ = false;
-    bool runningDialog_ = false;
-    UINT listProbeMsg_ = 0;
+    // Dialogs running right now, and a deletion that waits until the last has returned: a
+    // dialog opened from the idle hook runs outside the window procedure, so the window
+    // can be destroyed (a WM_CLOSE from outside) while its runner is still on the stack.
+    int dialogDepth_ = 0;
+    bool deleteAfterDialog_ = false;
+    // Runs the dialog under the lock; false when the object is to be deleted once the
+    // caller has unwound (its window went away while the dialog ran).
+    bool RunDialog(MainDialog dialog);
 };
 
 }  // namespace winhush::ui
