@@ -33,6 +33,49 @@ bool StopRequested(CAutoCheck* owner) {
     return owner && owner->stopRequested.load(std::memory_order_relaxed);
 }
 
+// The inventory prepared for "name_reg" searches. Every registry path is an uninstall key's
+// path, "\\" and the entry's subkey, and the few uninstall keys are shared by hundreds of
+// entries: a text that occurs in an entry's uninstall key occurs in all of that key's
+// entries, and one that does not can only occur in the tail that the subkey adds, together
+// with the last characters before it. Same answers as searching each path whole.
+class InventoryIndex {
+public:
+    explicit InventoryIndex(const std::vector<SoftwareEntry>& entries) : entries_(entries) {
+        groupOf_.reserve(entries.size());
+        for (const SoftwareEntry& entry : entries) {
+            const size_t slash = entry.keyPath.rfind(L'\\');
+            const std::wstring_view parent =
+                slash == std::wstring::npos ? std::wstring_view() : std::wstring_view(entry.keyPath).substr(0, slash + 1);
+            size_t group = 0;
+            while (group < parents_.size() && parents_[group] != parent) ++group;
+            if (group == parents_.size()) parents_.push_back(parent);
+            groupOf_.push_back(group);
+        }
+    }
+
+    // The entries whose registry path contains text (case-sensitive), in inventory order.
+    void Find(const std::wstring& text, std::vector<const SoftwareEntry*>& out) const {
+        out.clear();
+        std::vector<char> inParent(parents_.size());
+        for (size_t g = 0; g < parents_.size(); ++g) inParent[g] = parents_[g].find(text) != std::wstring_view::npos;
+        for (size_t i = 0; i < entries_.size(); ++i) {
+            const std::wstring& path = entries_[i].keyPath;
+            bool found = inParent[groupOf_[i]] != 0;
+            if (!found) {
+                const size_t parent = parents_[groupOf_[i]].size();
+                const size_t from = parent >= text.size() ? parent - text.size() + 1 : 0;
+                found = path.find(text, from) != std::wstring::npos;
+            }
+            if (found) out.push_back(&entries_[i]);
+        }
+    }
+
+private:
+    const std::vector<SoftwareEntry>& entries_;
+    std::vector<std::wstring_view> parents_;  // views into entries_' paths
+    std::vector<size_t> groupOf_;
+};
+
 }  // namespace
 
 int32_t PositionFromName(std::string_view pos) {
@@ -71,26 +114,26 @@ int LoadPopupRulesFrom(json_t* inRule, CAutoCheck* owner, std::vector<PopupRule>
 
     std::vector<SoftwareEntry> installed;
     CollectInstalledSoftware(installed);
+    const InventoryIndex index(installed);
+    std::vector<const SoftwareEntry*> matches;
 
     const size_t programCount = json_array_size(inRule);
     for (size_t programIndex = 0; programIndex < programCount; ++programIndex) {
         if (StopRequested(owner)) break;
         json_t* program = json_array_get(inRule, programIndex);
         if (!program) break;
-        const char* name = nullptr;
-        json_t* uninstReg = nullptr;
-        json_t* popups = nullptr;
-        if (json_unpack(program, "{s:s, s:o, s:o}", "name", &name, "uninst_reg", &uninstReg, "popup", &popups) != 0)
-            continue;
-        const char* nameRegUtf8 = nullptr;
-        if (json_unpack(uninstReg, "{s:s}", "name_reg", &nameRegUtf8) != 0) continue;
-        const std::wstring nameReg = Utf8ToWide(nameRegUtf8);
+        // The checks of the unpack formats "{s:s, s:o, s:o}" and "{s:s}" made by hand: every
+        // element of a database of thousands passes here, and an unpack builds and frees a
+        // table of the object's keys each time.
+        json_t* uninstReg = json_object_get(program, "uninst_reg");
+        json_t* popups = json_object_get(program, "popup");
+        if (!json_is_string(json_object_get(program, "name")) || !uninstReg || !popups) continue;
+        json_t* nameRegValue = json_object_get(uninstReg, "name_reg");
+        if (!json_is_string(nameRegValue)) continue;
+        const std::wstring nameReg = Utf8ToWide(json_string_value(nameRegValue));
         if (nameReg.empty()) continue;
 
-        std::vector<const SoftwareEntry*> matches;
-        for (const auto& entry : installed) {
-            if (entry.keyPath.find(nameReg) != std::wstring::npos) matches.push_back(&entry);
-        }
+        index.Find(nameReg, matches);
         if (matches.empty()) continue;
 
         bool single = false;

@@ -242,6 +242,20 @@ TEST_F(PopupRules, PathsAreUpperCaseWhereverTheirPartsWereFound) {
     EXPECT_EQ(rules[0].filePath, ToUpper(iota + L"\\Iota.exe"));
 }
 
+TEST_F(PopupRules, NameRegMayRunAcrossTheUninstallKeyIntoTheSubkey) {
+    const std::wstring subkey = t::UniqueName(L"Kappa");
+    const std::wstring folder = Folder(L"Kappa", {L"kappa.exe"});
+    Entry(HKEY_LOCAL_MACHINE, kNativeUninstallPath, subkey, folder);
+    const std::string popups = "[" + Popup("kappa", "kappa.exe") + "]";
+    // From inside the uninstall key's own path into the subkey's name.
+    std::vector<PopupRule> rules = Load({Program(L"uninstall\\" + subkey.substr(0, subkey.size() - 2),
+                                                 R"("location": "InstallDir")", popups)});
+    ASSERT_EQ(Names(rules), (std::vector<std::wstring>{L"kappa"}));
+    // Case counts, across the boundary as anywhere.
+    rules = Load({Program(L"Uninstall\\" + subkey, R"("location": "InstallDir")", popups)});
+    EXPECT_TRUE(rules.empty());
+}
+
 TEST_F(PopupRules, FirstSightingIsAnnouncedOnceAndStaysNewForTheRun) {
     const std::wstring a = t::UniqueName(L"Theta");
     const std::wstring b = t::UniqueName(L"Iota");
