@@ -163,7 +163,7 @@ TEST_F(RecordDlgTest, PagesFollowTheRecordingSwitchAndTheRows) {
     EXPECT_EQ(Page(), kRecordPageList);
     EXPECT_TRUE(Visible(L"btn_clear_all"));
     EXPECT_TRUE(Visible(L"lay_recording"));
-    EXPECT_EQ(Control(L"lab_record_count")->GetText(), std::wstring(L"正在记录新弹窗，已记录 1 个窗口"));
+    EXPECT_EQ(Control(L"lab_record_count")->GetText(), std::wstring(L"正在记录，已记录 1 个窗口"));
 
     Click(L"btn_clear_all");
     EXPECT_EQ(Page(), kRecordPageWaiting);
