@@ -32,6 +32,8 @@ class CLabelUI;
 namespace winhush::ui {
 
 inline constexpr wchar_t kInRuleLayout[] = L"dlg_in_rule.xml";
+// The window's title (not drawn): how automation and accessibility tools find it.
+inline constexpr wchar_t kInRuleCaption[] = L"Zelvane-规则列表";
 inline constexpr wchar_t kInRuleTitleFound[] = L"当前可以拦截以下弹窗程序";
 inline constexpr wchar_t kInRuleTitleNone[] = L"自动检测未发现可拦截的弹窗";
 inline constexpr wchar_t kSelectAllText[] = L"全  选";

@@ -9,7 +9,7 @@ namespace winhush::ui {
 void RegisterRuleListRunner() {
     SetDialogRunner(MainDialog::Rules, [](HWND owner) {
         CInRuleDlg dialog;
-        RunFramedDialog(dialog, owner);
+        RunFramedDialog(dialog, owner, kInRuleCaption);
     });
 }
 
