@@ -396,6 +396,11 @@ TEST_F(PickerE2e, TheTaskbarAsksASecondTimeAndDecliningStoresNothing) {
     EXPECT_TRUE(::IsWindowVisible(taskbar));
     t::PumpFor(500ms);
     EXPECT_TRUE(Records().empty());
+    // The picture taken for the confirmation goes with the cancelled pick.
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW((dataDir_ + L"*.jpg").c_str(), &found);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "left behind: " << (search != INVALID_HANDLE_VALUE ? found.cFileName : L"");
+    if (search != INVALID_HANDLE_VALUE) ::FindClose(search);
 }
 
 }  // namespace

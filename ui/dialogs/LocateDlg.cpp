@@ -260,10 +260,10 @@ void CLocateDlg::FinishDrag() {
     }
     RestoreWindows();
     if (lastRefusal_ != PickRefusal::None) return;
-    Pick(window, record, snapshotTaken);
+    Pick(window, record);
 }
 
-void CLocateDlg::Pick(HWND window, monitor::BlockRecord& record, bool /*snapshotTaken*/) {
+void CLocateDlg::Pick(HWND window, monitor::BlockRecord& record) {
     record.status = monitor::kStatusBlock;
     bool confirmed = false;
     {

@@ -87,7 +87,7 @@ private:
     void RestoreWindows();
     void CancelDrag();
     void FinishDrag();
-    void Pick(HWND window, monitor::BlockRecord& record, bool snapshotTaken);
+    void Pick(HWND window, monitor::BlockRecord& record);
     void SetOutline(HWND window);
     void EraseOutline();
 

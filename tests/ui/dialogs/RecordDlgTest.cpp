@@ -163,7 +163,7 @@ TEST_F(RecordDlgTest, PagesFollowTheRecordingSwitchAndTheRows) {
     EXPECT_EQ(Page(), kRecordPageList);
     EXPECT_TRUE(Visible(L"btn_clear_all"));
     EXPECT_TRUE(Visible(L"lay_recording"));
-    EXPECT_EQ(Control(L"lab_record_count")->GetText(), std::wstring(L"正在记录新弹窗，已记录 1 个窗口"));
+    EXPECT_EQ(Control(L"lab_record_count")->GetText(), std::wstring(L"正在记录，已记录 1 个窗口"));
 
     Click(L"btn_clear_all");
     EXPECT_EQ(Page(), kRecordPageWaiting);
@@ -224,6 +224,8 @@ TEST_F(RecordDlgTest, RowsNewestFirstThenByCountWithCappedCountsAndNoBlockButton
 
 // Answers the add confirmation as the user would, once it is up.
 HWND g_confirmOwner = nullptr;
+HWND g_ownerLock = nullptr;
+bool g_ownerLockShown = false;
 void CALLBACK PressConfirmOk(HWND, UINT, UINT_PTR id, DWORD) {
     HWND confirm = nullptr;
     for (HWND w = ::GetTopWindow(nullptr); w; w = ::GetWindow(w, GW_HWNDNEXT)) {
@@ -234,6 +236,7 @@ void CALLBACK PressConfirmOk(HWND, UINT, UINT_PTR id, DWORD) {
     }
     if (!confirm) return;
     ::KillTimer(nullptr, id);
+    g_ownerLockShown = ::IsWindowVisible(g_ownerLock) != FALSE;
     // "btn_ok" of dlg_add_confirm.xml with its time row shown (96 DPI).
     ::PostMessageW(confirm, WM_MOUSEMOVE, 0, MAKELPARAM(372, 400));
     ::PostMessageW(confirm, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(372, 400));
@@ -253,6 +256,7 @@ TEST_F(RecordDlgTest, BlockingARowChangesOnlyTheDecisionOfTheStoredRecord) {
     Store(again);
 
     g_confirmOwner = *dialog;
+    g_ownerLock = dialog->GetLockWnd();
     ::SetTimer(nullptr, 0, 50, PressConfirmOk);
     dui::CControlUI* listed = dialog->List()->GetBody()->FindRow(0);
     ASSERT_NE(listed, nullptr);
@@ -267,6 +271,7 @@ TEST_F(RecordDlgTest, BlockingARowChangesOnlyTheDecisionOfTheStoredRecord) {
     EXPECT_EQ(stored->recordCnt, 3) << "the row's older count was written back";
     EXPECT_EQ(stored->timeRecord, 1700000050);
     EXPECT_FALSE(RowShown(0).openVisible);
+    EXPECT_TRUE(g_ownerLockShown) << "the record dialog was not veiled under the confirmation";
     EXPECT_FALSE(dialog->IsLocked());
 }
 
