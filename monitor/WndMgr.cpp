@@ -8,7 +8,9 @@
 #include "base/Handles.h"
 #include "base/Strings.h"
 #include "monitor/Candidate.h"
+#include "monitor/ScreenGrab.h"
 #include "monitor/Screenshot.h"
+#include "monitor/WindowDecision.h"
 #include "settings/SettingsStore.h"
 
 namespace winhush::monitor {
@@ -19,6 +21,10 @@ constexpr DWORD kScanPeriodMs = 500;
 constexpr DWORD kJoinLimitMs = 1000;
 constexpr DWORD kListReadLimitMs = 100;
 constexpr int kOffScreen = 9999;
+constexpr DWORD kHookJoinLimitMs = 200;
+// When a window reported by the hook is looked at, counted from its report: at once, then
+// until it is visible (under Wine nothing reports the showing) or has its final size.
+constexpr DWORD kLookAgainMs[] = {0, 4, 10, 20, 35, 55, 80, 110};
 
 void DeleteFileIfPresent(const std::wstring& path) {
     if (!path.empty() && ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) ::DeleteFileW(path.c_str());
@@ -37,14 +43,38 @@ bool Near(const RECT& a, const RECT& b) {
            std::labs(a.bottom - b.bottom) < 10;
 }
 
-BOOL CALLBACK HideOwnedPopup(HWND hwnd, LPARAM ownerParam) {
-    HWND owner = reinterpret_cast<HWND>(ownerParam);
-    if (::IsWindow(hwnd) && ::GetWindow(hwnd, GW_OWNER) == owner && ::IsWindowVisible(hwnd) &&
-        (static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_STYLE)) & WS_POPUP)) {
+// owners: a sorted list of the windows hidden in a batch.
+BOOL CALLBACK HideOwnedPopups(HWND hwnd, LPARAM ownersParam) {
+    const auto& owners = *reinterpret_cast<const std::vector<HWND>*>(ownersParam);
+    if (!::IsWindowVisible(hwnd)) return TRUE;
+    HWND owner = ::GetWindow(hwnd, GW_OWNER);
+    if (!owner || !std::binary_search(owners.begin(), owners.end(), owner)) return TRUE;
+    if (static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_STYLE)) & WS_POPUP) {
         RECT rect;
         if (::GetWindowRect(hwnd, &rect)) HideOffScreen(hwnd, rect);
     }
     return TRUE;
+}
+
+bool Overlaps(const RECT& a, const RECT& b) {
+    RECT overlap;
+    return ::IntersectRect(&overlap, &a, &b) != 0;
+}
+
+// Whether anything lay over the window on the screen copy: a visible window above it, or a
+// window hidden since the copy was taken.
+bool CoveredOnScreen(HWND window, const RECT& rect, const std::vector<RECT>& hiddenSinceGrab) {
+    for (const RECT& gone : hiddenSinceGrab) {
+        if (Overlaps(gone, rect)) return true;
+    }
+    int guard = 0;
+    for (HWND above = ::GetWindow(window, GW_HWNDPREV); above; above = ::GetWindow(above, GW_HWNDPREV)) {
+        if (++guard > 10000) return true;
+        if (!::IsWindowVisible(above) || ::IsIconic(above)) continue;
+        RECT other;
+        if (::GetWindowRect(above, &other) && Overlaps(other, rect)) return true;
+    }
+    return false;
 }
 
 int64_t Now() { return static_cast<int64_t>(std::time(nullptr)); }
@@ -127,9 +157,30 @@ bool CWndMgr::InitWithDataDirectory(const std::wstring& dataDirectory, bool enab
     return true;
 }
 
+// What one pass, or one burst of window events, does before its bookkeeping.
+struct CWndMgr::Batch {
+    bool events = false;          // window events: their windows have not been painted yet
+    std::vector<uint64_t> known;  // every record's hash at the start, sorted
+    std::vector<HWND> hidden;     // whose owned pop-ups go too
+    struct Counted {
+        BlockRecord block;
+        bool onGrab;  // uncovered on the screen copy
+    };
+    std::vector<Counted> counted;
+    std::vector<RECT> hiddenSinceGrab;  // on the screen copy, gone from the screen
+    bool dirty = false;                 // records changed: written once at the end
+    ScreenGrab grab;
+    bool grabTried = false;
+
+    bool Known(uint64_t hash) const { return std::binary_search(known.begin(), known.end(), hash); }
+};
+
 bool CWndMgr::StartScanThread() {
     if (scanThread_) return true;
     stopRequested = 0;
+    // Without the hook (a system that refuses it) the scan alone still catches everything,
+    // a period later.
+    eventHookSet_ = eventHook_.Start(kJoinLimitMs);
     scanThread_ = ::CreateThread(nullptr, 0, ScanThread, this, 0, nullptr);
     return scanThread_ != nullptr;
 }
@@ -139,7 +190,7 @@ DWORD WINAPI CWndMgr::ScanThread(LPVOID param) {
     while (!monitor->stopRequested) {
         if (monitor->enabled) monitor->Pass();
         if (monitor->stopRequested) break;
-        ::Sleep(kScanPeriodMs);
+        monitor->WaitForNextPass();
     }
     return 0;
 }
@@ -147,26 +198,105 @@ DWORD WINAPI CWndMgr::ScanThread(LPVOID param) {
 BOOL CALLBACK CWndMgr::OnTopLevelWindow(HWND hwnd, LPARAM param) {
     auto* monitor = reinterpret_cast<CWndMgr*>(param);
     if (monitor->stopRequested || !monitor->enabled) return FALSE;
-    if (!::IsIconic(hwnd) && ::IsWindowVisible(hwnd)) monitor->HandleWindow(hwnd);
+    // A window that just appeared goes before the rest of a long pass.
+    if (monitor->eventHook_.HasNoted()) monitor->ServeEvents();
+    if (!::IsIconic(hwnd) && ::IsWindowVisible(hwnd)) monitor->HandleWindow(hwnd, *monitor->batch_);
     return TRUE;
 }
 
 void CWndMgr::Pass() {
+    if (eventHook_.TakeDisplayChange()) scanCache_.DisplayChanged();
     scanCache_.BeginPass();
+    Batch batch;
+    BeginBatch(batch);
+    batch_ = &batch;
     ::EnumWindows(OnTopLevelWindow, reinterpret_cast<LPARAM>(this));
+    batch_ = nullptr;
+    EndBatch(batch);
     scanCache_.EndPass();
 }
 
 void CWndMgr::ScanOnce() { Pass(); }
 
+void CWndMgr::WaitForNextPass() {
+    const DWORD start = ::GetTickCount();
+    while (!stopRequested) {
+        ServeEvents();
+        const DWORD now = ::GetTickCount();
+        const DWORD elapsed = now - start;
+        if (elapsed >= scanPeriodMs_) return;
+        DWORD wait = scanPeriodMs_ - elapsed;
+        for (const Watched& w : watched_) {
+            DWORD due = w.since + kLookAgainMs[w.step];
+            wait = std::min(wait, static_cast<LONG>(due - now) > 0 ? due - now : 0);
+        }
+        ::WaitForSingleObject(eventHook_.wakeEvent(), wait);
+    }
+}
+
+void CWndMgr::ServeEvents() {
+    std::vector<HWND> fresh;
+    eventHook_.Take(fresh);
+    if (!enabled) {
+        // "Block" is off: whatever was reported meanwhile is not acted on later either.
+        watched_.clear();
+        return;
+    }
+    if (eventHook_.TakeDisplayChange()) scanCache_.DisplayChanged();
+    const DWORD now = ::GetTickCount();
+    for (HWND hwnd : fresh) {
+        auto it = std::find_if(watched_.begin(), watched_.end(), [&](const Watched& w) { return w.hwnd == hwnd; });
+        // A window shown again (a second event) is looked at now and for a while again.
+        if (it != watched_.end()) {
+            it->since = now;
+            it->step = 0;
+        } else {
+            watched_.push_back({hwnd, now, 0});
+        }
+    }
+    auto due = [&](const Watched& w) { return static_cast<LONG>(now - (w.since + kLookAgainMs[w.step])) >= 0; };
+    if (std::none_of(watched_.begin(), watched_.end(), due)) return;
+
+    Batch own;
+    Batch* batch = batch_;
+    if (!batch) {
+        own.events = true;
+        BeginBatch(own);
+        batch = &own;
+    }
+    for (auto it = watched_.begin(); it != watched_.end();) {
+        if (!due(*it)) {
+            ++it;
+            continue;
+        }
+        bool done = !::IsWindow(it->hwnd);
+        if (!done && !::IsIconic(it->hwnd) && ::IsWindowVisible(it->hwnd)) done = HandleWindow(it->hwnd, *batch);
+        // A window created hidden is shown a moment later; one shown at once may still get
+        // its final size. Systems that report showing send another event; under Wine only
+        // the creation is reported, so it is looked at a few more times.
+        if (!done && ++it->step < static_cast<int>(std::size(kLookAgainMs))) {
+            ++it;
+            continue;
+        }
+        it = watched_.erase(it);
+    }
+    if (batch == &own) EndBatch(own);
+}
+
 bool CWndMgr::Stop() {
     stopRequested = 1;
     enabled = 0;
+    eventHook_.Wake();
+    // The hook's thread never waits on anything, so it ends at once; the scan thread may be
+    // inside a pass.
+    eventHook_.Stop(kHookJoinLimitMs);
+    eventHookSet_ = false;
     if (scanThread_) {
         if (::WaitForSingleObject(scanThread_, kJoinLimitMs) == WAIT_TIMEOUT) ::TerminateThread(scanThread_, 0);
         ::CloseHandle(scanThread_);
         scanThread_ = nullptr;
     }
+    watched_.clear();
     if (recordLock_) {
         ::CloseHandle(recordLock_);
         recordLock_ = nullptr;
@@ -272,54 +402,106 @@ bool CWndMgr::ComputeKey(BlockRecord& record, bool withScreenshot) {
     return true;
 }
 
-void CWndMgr::HandleWindow(HWND hwnd) {
-    BlockRecord s;
-    if (!::IsWindow(hwnd) || !Snapshot(s.window, hwnd, &scanCache_)) return;
-    ComputeKey(s, false);
-
+void CWndMgr::BeginBatch(Batch& batch) {
     Lock lock(recordLock_, INFINITE);
-    auto match = std::find_if(records_.begin(), records_.end(), [&](const BlockRecord& r) { return r.hash == s.hash; });
-    if (match != records_.end()) {
+    batch.known.reserve(records_.size());
+    for (const BlockRecord& r : records_) batch.known.push_back(r.hash);
+    std::sort(batch.known.begin(), batch.known.end());
+}
+
+void CWndMgr::EndBatch(Batch& batch) {
+    if (!batch.hidden.empty()) {
+        // One walk over all windows for the owned pop-ups of every window hidden in the batch.
+        std::sort(batch.hidden.begin(), batch.hidden.end());
+        ::EnumWindows(HideOwnedPopups, reinterpret_cast<LPARAM>(&batch.hidden));
+    }
+    if (!batch.counted.empty()) {
+        CountBlocks(batch);
+    } else if (batch.dirty) {
+        Lock lock(recordLock_, INFINITE);
+        SaveLocked();
+    }
+}
+
+void CWndMgr::HandleWindow(HWND hwnd) {
+    Batch batch;
+    BeginBatch(batch);
+    HandleWindow(hwnd, batch);
+    EndBatch(batch);
+}
+
+// The identity comes first and costs little (the process path is cached); a window that no
+// record knows while recording is off is left after that. Only the rest is decided under
+// the record lock, from facts alone, and carried out after it.
+bool CWndMgr::HandleWindow(HWND hwnd, Batch& batch) {
+    BlockRecord s;
+    if (!SnapshotIdentity(s.window, hwnd, &scanCache_)) return false;
+    s.hash = WindowKeyHash(s.window);
+    if (!recording && !batch.Known(s.hash)) return false;
+    if (!SnapshotDetails(s.window, hwnd, &scanCache_)) return false;
+    s.name = FileNameOf(s.window.path);
+    MONITORINFO monitor = {sizeof(monitor)};
+    const bool haveMonitor = NearestMonitorInfo(hwnd, monitor, &scanCache_);
+
+    WindowDecision decision;
+    {
+        Lock lock(recordLock_, INFINITE);
+        decision = DecideWindow({s.window, s.hash, hwnd, haveMonitor ? &monitor : nullptr}, records_, config(),
+                                recording != 0);
+        auto match = Find(decision.record);
+        if (decision.action == WindowAction::DropStale && match != records_.end()) {
+            std::wstring picture = match->imagePath;
+            records_.erase(match);
+            DeleteFileIfPresent(picture);
+            batch.dirty = true;
+            return false;
+        }
+        if (decision.clearRecordCount && match != records_.end()) {
+            match->recordCnt = 0;
+            batch.dirty = true;
+        }
+    }
+    switch (decision.action) {
+        case WindowAction::BlockCounted:
+        case WindowAction::BlockUncounted:
+            return Block(hwnd, s, decision.action == WindowAction::BlockCounted, batch);
+        case WindowAction::RecordNew:
+        case WindowAction::RecordAgain:
+        case WindowAction::FollowChanged:
+            Record(decision, s, hwnd, batch);
+            return false;
+        case WindowAction::Ignore:
+        case WindowAction::DropStale:
+            break;
+    }
+    return false;
+}
+
+void CWndMgr::Record(const WindowDecision& decision, BlockRecord& s, HWND hwnd, Batch& batch) {
+    Lock lock(recordLock_, INFINITE);
+    auto match = Find(s.hash);
+    if (decision.action == WindowAction::RecordAgain) {
+        if (match == records_.end()) return;
         BlockRecord& m = *match;
-        const bool known = m.window.Contains(hwnd);
-        if (!known && !IsCandidate(m.window, config(), kCheckRevalidate, &scanCache_)) {
-            // Its class or program has been excluded since it was stored.
-            if (m.status != kStatusBlock && m.status != kStatusAllowed) {
-                DeleteFileIfPresent(m.imagePath);
-                records_.erase(match);
-                SaveLocked();
-                return;
-            }
-            m.recordCnt = 0;
-        }
-        if (m.status == kStatusBlock) {
-            BlockWindow(hwnd, IsCandidate(s.window, config(), kCheckCounted, &scanCache_), &scanCache_);
-            return;
-        }
-        if (known || !recording || !IsCandidate(s.window, config(), kCheckRecord, &scanCache_)) return;
         m.window.Add(hwnd);
         s.window.CopyHandlesFrom(m.window);
         m.window = s.window;
         ++m.recordCnt;
         m.imagePath = Screenshot(m);
         m.timeRecord = Now();
-        SaveLocked();
+        batch.dirty = true;
         return;
     }
-
-    if (!recording || !IsCandidate(s.window, config(), kCheckChanged, &scanCache_)) return;
-    auto changed = std::find_if(records_.begin(), records_.end(), [&](BlockRecord& c) {
-        return c.window.pid == s.window.pid && c.window.SharesHandle(s.window.hwnds);
-    });
-    if (changed == records_.end()) {
-        if (!IsCandidate(s.window, config(), kCheckRecord, &scanCache_)) return;
+    if (decision.action == WindowAction::RecordNew) {
         s.recordCnt = 1;
         s.imagePath = Screenshot(s);
         records_.push_back(s);
-        SaveLocked();
+        batch.dirty = true;
         return;
     }
     // The same window seen earlier under another size, class or path: re-key its record.
+    auto changed = Find(decision.record);
+    if (changed == records_.end() || match != records_.end()) return;
     BlockRecord& c = *changed;
     DeleteFileIfPresent(c.imagePath);
     c.hash = s.hash;
@@ -331,57 +513,136 @@ void CWndMgr::HandleWindow(HWND hwnd) {
     s.window.CopyHandlesFrom(c.window);
     c.window = s.window;
     c.imagePath = Screenshot(s);
-    SaveLocked();
+    batch.dirty = true;
 }
 
-void CWndMgr::BlockWindow(HWND hwnd, bool counted) { BlockWindow(hwnd, counted, nullptr); }
+std::vector<BlockRecord>::iterator CWndMgr::Find(uint64_t hash) {
+    return std::find_if(records_.begin(), records_.end(), [&](const BlockRecord& r) { return r.hash == hash; });
+}
 
-void CWndMgr::BlockWindow(HWND hwnd, bool counted, ScanCache* cache) {
+void CWndMgr::BlockWindow(HWND hwnd, bool counted) {
     BlockRecord b;
-    if (Snapshot(b.window, hwnd, cache)) ComputeKey(b, counted);
-
-    Lock lock(recordLock_, INFINITE);
-    auto found = std::find_if(records_.begin(), records_.end(), [&](const BlockRecord& r) { return r.hash == b.hash; });
-    if (found == records_.end()) return;
-    BlockRecord& r = *found;
-    if (::IsWindow(hwnd)) {
-        RECT wr = {};
-        ::GetWindowRect(hwnd, &wr);
-        HWND parent = ::GetParent(hwnd);
-        RECT pr;
-        if (parent && ::GetWindowRect(parent, &pr) && Near(pr, wr)) HideOffScreen(parent, pr);
-        HideOffScreen(hwnd, wr);
-        ::EnumWindows(HideOwnedPopup, reinterpret_cast<LPARAM>(hwnd));
-    }
-    if (!counted) return;
-
-    ++r.blockCnt;
-    r.window = b.window;
-    r.timeBlock = b.timeBlock;
-    if (b.imagePath != r.imagePath) {
-        DeleteFileIfPresent(r.imagePath);
-        r.imagePath = b.imagePath;
-    }
+    if (!Snapshot(b.window, hwnd)) return;
+    ComputeKey(b, false);
     {
-        UniqueHKey key = settings::OpenSettingsKey(true);
-        if (key) settings::WriteDword(key.get(), settings::kBlockCount, settings::ReadBlockCount(key.get()) + 1);
+        Lock lock(recordLock_, INFINITE);
+        if (Find(b.hash) == records_.end()) return;  // not (or no longer) blocked: left as it is
     }
-    SaveLocked();
-    NotifyBlocked(r);
+    Batch batch;
+    Block(hwnd, b, counted, batch);
+    EndBatch(batch);
 }
 
-void CWndMgr::NotifyBlocked(const BlockRecord& record) {
+bool CWndMgr::Block(HWND hwnd, BlockRecord& b, bool counted, Batch& batch) {
+    if (!::IsWindow(hwnd)) return false;
+    RECT wr = {};
+    ::GetWindowRect(hwnd, &wr);
+    // What the screen shows now is the picture of a window that has been painted, taken
+    // once for the batch before the first hide (window events come before any painting).
+    bool onGrab = false;
+    if (counted && !batch.events) {
+        if (!batch.grabTried) {
+            batch.grabTried = true;
+            batch.grab.Capture();
+        }
+        onGrab = batch.grab.captured() && !CoveredOnScreen(hwnd, wr, batch.hiddenSinceGrab);
+    }
+    HWND parent = ::GetParent(hwnd);
+    RECT pr;
+    if (parent && ::GetWindowRect(parent, &pr) && Near(pr, wr)) HideOffScreen(parent, pr);
+    HideOffScreen(hwnd, wr);
+    batch.hidden.push_back(hwnd);
+    if (batch.grab.captured()) batch.hiddenSinceGrab.push_back(wr);
+    if (!counted) return true;
+    b.timeBlock = Now();
+    batch.counted.push_back({std::move(b), onGrab});
+    return true;
+}
+
+// After the hides: one picture per identity (its last window of the batch), then every
+// count, the registry's total and the record file once, and one notification.
+void CWndMgr::CountBlocks(Batch& batch) {
+    std::vector<uint64_t> pictured;
+    for (auto it = batch.counted.rbegin(); it != batch.counted.rend(); ++it) {
+        BlockRecord& b = it->block;
+        if (std::find(pictured.begin(), pictured.end(), b.hash) != pictured.end()) continue;
+        pictured.push_back(b.hash);
+        b.imagePath = Screenshot(b);
+        if (b.imagePath.empty() && it->onGrab) {
+            std::wstring path = ScreenshotFileName(useProgramDataDirectory_ ? GetDataDirectory() : dataDirectory_,
+                                                   b.window);
+            if (batch.grab.SaveArea(b.window.rect, path)) b.imagePath = path;
+        }
+    }
+    std::wstring name;
+    int64_t timeBlock = 0;
+    bool first = false;
+    {
+        Lock lock(recordLock_, INFINITE);
+        DWORD blocks = 0;
+        for (Batch::Counted& counted : batch.counted) {
+            BlockRecord& b = counted.block;
+            auto found = Find(b.hash);
+            if (found == records_.end()) continue;  // removed by the user meanwhile
+            BlockRecord& r = *found;
+            ++r.blockCnt;
+            r.window = b.window;
+            r.timeBlock = b.timeBlock;
+            // Only the window that was photographed for its identity brings a picture.
+            if (!b.imagePath.empty() && b.imagePath != r.imagePath) {
+                std::wstring old = r.imagePath;
+                r.imagePath = b.imagePath;
+                DeleteFileIfPresent(old);
+            }
+            ++blocks;
+            name = r.name;
+            timeBlock = r.timeBlock;
+        }
+        if (blocks != 0) {
+            UniqueHKey key = settings::OpenSettingsKey(true);
+            if (key) {
+                DWORD before = settings::ReadBlockCount(key.get());
+                first = before == 0;
+                settings::WriteDword(key.get(), settings::kBlockCount, before + blocks);
+            }
+        }
+        if (blocks != 0 || batch.dirty) SaveLocked();
+        if (blocks == 0) return;
+    }
+    NotifyBlocked(name, timeBlock, first);
+}
+
+bool CWndMgr::TakeBlockTooltip(std::wstring& text, bool& first) {
+    std::lock_guard<std::mutex> guard(tipLock_);
+    tipWaiting_ = false;
+    if (tipText_.empty()) return false;
+    text = std::move(tipText_);
+    tipText_.clear();
+    first = tipFirst_;
+    tipFirst_ = false;
+    return true;
+}
+
+void CWndMgr::NotifyBlocked(const std::wstring& name, int64_t timeBlock, bool first) {
     HWND target = notifyWindow_ ? notifyWindow_ : GetMainWindowHandle();
     if (!target) return;
     const wchar_t* format = nullptr;
     int length = ::LoadStringW(::GetModuleHandleW(nullptr), kBlockTooltipStringId, reinterpret_cast<LPWSTR>(&format), 0);
     if (length <= 0 || !format) return;
     std::wstring pattern(format, static_cast<size_t>(length));
-    std::wstring text = FormatW(pattern.c_str(), record.name.c_str(), FormatBlockTime(record.timeBlock).c_str());
-    wchar_t* copy = AllocTooltipText(text);
-    if (!copy) return;
-    // A post that does not arrive must not leak: the receiver never sees this text.
-    if (!::PostMessageW(target, WM_BLOCK_TOOLTIP, reinterpret_cast<WPARAM>(copy), 0)) FreeTooltipText(copy);
+    std::wstring text = FormatW(pattern.c_str(), name.c_str(), FormatBlockTime(timeBlock).c_str());
+    {
+        std::lock_guard<std::mutex> guard(tipLock_);
+        tipText_ = std::move(text);
+        tipFirst_ = tipFirst_ || first;
+        // The receiver takes the latest text when it gets to the message already waiting.
+        if (tipWaiting_) return;
+        tipWaiting_ = true;
+    }
+    if (!::PostMessageW(target, WM_BLOCK_TOOLTIP, 0, 0)) {
+        std::lock_guard<std::mutex> guard(tipLock_);
+        tipWaiting_ = false;
+    }
 }
 
 }  // namespace winhush::monitor
