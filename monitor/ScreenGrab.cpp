@@ -37,7 +37,6 @@ bool ScreenGrab::SaveArea(const RECT& area, const std::wstring& path) const {
     if (width <= 0 || height <= 0 || area.left < screen_.left || area.top < screen_.top ||
         area.right > screen_.right || area.bottom > screen_.bottom)
         return false;
-    if (!EnsureGdiplus()) return false;
     WindowDc screen(nullptr);
     if (!screen) return false;
     UniqueMemoryDc source(::CreateCompatibleDC(screen.get()));
@@ -51,8 +50,13 @@ bool ScreenGrab::SaveArea(const RECT& area, const std::wstring& path) const {
                       area.top - screen_.top, SRCCOPY))
             return false;
     }
+    return SaveJpeg(cut.get(), path);
+}
+
+bool SaveJpeg(HBITMAP bitmap, const std::wstring& path) {
+    if (!bitmap || !EnsureGdiplus()) return false;
     Gdiplus::GpBitmap* image = nullptr;
-    if (gp::GdipCreateBitmapFromHBITMAP(cut.get(), nullptr, &image) != Gdiplus::Ok || !image) return false;
+    if (gp::GdipCreateBitmapFromHBITMAP(bitmap, nullptr, &image) != Gdiplus::Ok || !image) return false;
     CLSID jpeg;
     bool saved = GetJpegEncoderClsid(jpeg) && gp::GdipSaveImageToFile(image, path.c_str(), &jpeg, nullptr) == Gdiplus::Ok;
     gp::GdipDisposeImage(image);

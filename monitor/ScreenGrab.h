@@ -24,4 +24,7 @@ private:
     RECT screen_ = {};
 };
 
+// Writes a bitmap as a JPEG file (the encoder's default settings).
+bool SaveJpeg(HBITMAP bitmap, const std::wstring& path);
+
 }  // namespace winhush::monitor

@@ -1,11 +1,12 @@
 // Pictures of windows for the record list: a JPEG per window identity in the data
-// directory. A picture is only worth keeping when it shows something: captures that come
-// back uniformly black or white (GPU-drawn windows, other processes' windows under some
-// systems) are replaced by a copy of the screen, or dropped.
+// directory. A window that does not draw itself into our bitmap (GPU-drawn windows, other
+// processes' windows under some systems) is copied from the screen instead, but only when
+// nothing covers it there; otherwise it gets no picture.
 #pragma once
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 #include "monitor/BlockRecord.h"
@@ -21,14 +22,29 @@ std::wstring TakeScreenshot(const BlockRecord& record);
 // "<dir><EXE base name><10 digits of the class hash><width %03d><height %03d>.jpg"
 std::wstring ScreenshotFileName(const std::wstring& dataDirectory, const WndInfo& window);
 
-// The window as it draws itself (PrintWindow), or null when that fails or is blank.
+// Deletes a picture file that the program itself wrote: only a file directly inside
+// dataDirectory whose name has the form ScreenshotFileName gives. Record files can be written
+// by anyone, so any other path in a record is never ours to delete. False when nothing was
+// deleted.
+bool DeleteScreenshotFile(const std::wstring& path, const std::wstring& dataDirectory);
+// Whether a file name (without directory) has the form of our pictures:
+// "<name><at least 16 digits>.jpg".
+bool IsScreenshotFileName(const std::wstring& fileName);
+
+// The window as it draws itself (PrintWindow), or null when that fails or draws nothing.
+// Only asked of a window that answers within kAnswerLimitMs.
 HBITMAP CaptureClient(const BlockRecord& record);
 // What the screen shows at the window's rectangle, or null.
 HBITMAP CaptureScreen(const BlockRecord& record);
+// Whether another visible window lies over any part of rect above window in the z-order.
+bool IsCoveredOnScreen(HWND window, const RECT& rect);
 
-// True when every pixel of a 32-bit top-down or bottom-up pixel block is black, or every
-// pixel is white (the fourth byte of each pixel is ignored).
-bool IsBlankPixels(const void* bits, size_t pixelCount);
+inline constexpr DWORD kAnswerLimitMs = 200;
+
+// Capture bitmaps start filled with this pixel. Drawing through GDI writes 0 into the
+// fourth byte, so a bitmap still holding it everywhere is one nothing was drawn into.
+inline constexpr uint32_t kCaptureFill = 0xA5010203;
+bool IsUntouchedPixels(const void* bits, size_t pixelCount);
 
 // The GDI+ encoder for "image/jpeg"; false when there is none.
 bool GetJpegEncoderClsid(CLSID& clsid);

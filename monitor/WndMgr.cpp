@@ -21,21 +21,24 @@ constexpr DWORD kScanPeriodMs = 500;
 constexpr DWORD kJoinLimitMs = 1000;
 constexpr DWORD kListReadLimitMs = 100;
 constexpr int kOffScreen = 9999;
+// How long a hiding request may wait in a window's queue before it is sent again, and how
+// long the scan asks a window whose request is waiting whether it has come back.
+constexpr DWORD kPendingHideMs = 5000;
+constexpr DWORD kPendingCheckMs = 50;
 constexpr DWORD kHookJoinLimitMs = 200;
 // When a window reported by the hook is looked at, counted from its report: at once, then
 // until it is visible (under Wine nothing reports the showing) or has its final size.
 constexpr DWORD kLookAgainMs[] = {0, 4, 10, 20, 35, 55, 80, 110};
 
-void DeleteFileIfPresent(const std::wstring& path) {
-    if (!path.empty() && ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) ::DeleteFileW(path.c_str());
-}
-
-// Moves a window out of sight before hiding it, so a program that shows it again shows it
-// off screen; its size is kept.
+// Asks a window of any program to move out of sight and hide, without waiting for it: a
+// program whose thread does not answer must never hold up the scan or, through it, the
+// user interface. The requests wait in that thread's queue and are carried out in order
+// when it pumps again. The window is moved before it is hidden, so that a program that shows
+// it again shows it off screen; its size is kept.
 void HideOffScreen(HWND hwnd, const RECT& rect) {
-    ::MoveWindow(hwnd, rect.left + kOffScreen, rect.top + kOffScreen, rect.right - rect.left, rect.bottom - rect.top,
-                 FALSE);
-    ::ShowWindow(hwnd, SW_HIDE);
+    ::SetWindowPos(hwnd, nullptr, rect.left + kOffScreen, rect.top + kOffScreen, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW | SWP_ASYNCWINDOWPOS);
+    ::ShowWindowAsync(hwnd, SW_HIDE);
 }
 
 bool Near(const RECT& a, const RECT& b) {
@@ -56,25 +59,24 @@ BOOL CALLBACK HideOwnedPopups(HWND hwnd, LPARAM ownersParam) {
     return TRUE;
 }
 
-bool Overlaps(const RECT& a, const RECT& b) {
-    RECT overlap;
-    return ::IntersectRect(&overlap, &a, &b) != 0;
-}
-
 // Whether anything lay over the window on the screen copy: a visible window above it, or a
 // window hidden since the copy was taken.
-bool CoveredOnScreen(HWND window, const RECT& rect, const std::vector<RECT>& hiddenSinceGrab) {
+bool CoveredOnGrab(HWND window, const RECT& rect, const std::vector<RECT>& hiddenSinceGrab) {
+    RECT overlap;
     for (const RECT& gone : hiddenSinceGrab) {
-        if (Overlaps(gone, rect)) return true;
+        if (::IntersectRect(&overlap, &gone, &rect)) return true;
     }
-    int guard = 0;
-    for (HWND above = ::GetWindow(window, GW_HWNDPREV); above; above = ::GetWindow(above, GW_HWNDPREV)) {
-        if (++guard > 10000) return true;
-        if (!::IsWindowVisible(above) || ::IsIconic(above)) continue;
-        RECT other;
-        if (::GetWindowRect(above, &other) && Overlaps(other, rect)) return true;
-    }
-    return false;
+    return IsCoveredOnScreen(window, rect);
+}
+
+bool SameRect(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+// Whether the window's thread takes a sent message within a short time.
+bool AnswersQuickly(HWND hwnd) {
+    DWORD_PTR ignored = 0;
+    return ::SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, kPendingCheckMs, &ignored) != 0;
 }
 
 int64_t Now() { return static_cast<int64_t>(std::time(nullptr)); }
@@ -336,8 +338,9 @@ bool CWndMgr::CopyRecords(int mode, std::vector<BlockRecord>& out) {
     for (auto it = records_.begin(); it != records_.end();) {
         if (!IsCandidate(it->window, config(), kCheckRevalidate)) {
             if (it->status != kStatusBlock && it->status != kStatusAllowed) {
-                DeleteFileIfPresent(it->imagePath);
+                std::wstring picture = it->imagePath;
                 it = records_.erase(it);
+                DeletePicture(picture);
                 changed = true;
                 continue;
             }
@@ -363,15 +366,95 @@ bool CWndMgr::CountRecorded(int& count) {
 
 bool CWndMgr::StoreRecord(const BlockRecord& record) {
     Lock lock(recordLock_, INFINITE);
-    auto it = std::find_if(records_.begin(), records_.end(),
-                           [&](const BlockRecord& r) { return r.hash == record.hash; });
+    auto it = Find(record.hash);
     if (it == records_.end()) {
         records_.push_back(record);
     } else if (record.status != 0 || record.recordCnt != 0) {
         *it = record;
     } else {
-        DeleteFileIfPresent(record.imagePath);
         records_.erase(it);
+        DeletePicture(record.imagePath);
+    }
+    SaveLocked();
+    return true;
+}
+
+std::vector<BlockRecord>::iterator CWndMgr::Find(uint64_t hash) {
+    return std::find_if(records_.begin(), records_.end(), [&](const BlockRecord& r) { return r.hash == hash; });
+}
+
+bool CWndMgr::DeletePicture(const std::wstring& path) {
+    if (path.empty()) return false;
+    // A picture another record still shows stays (pictures are named by identity, not path).
+    for (const BlockRecord& r : records_) {
+        if (r.imagePath == path) return false;
+    }
+    return DeleteScreenshotFile(path, dataDirectory_);
+}
+
+bool CWndMgr::SetRecordStatus(uint64_t hash, int status) {
+    Lock lock(recordLock_, INFINITE);
+    auto it = Find(hash);
+    if (it == records_.end()) return false;
+    if (it->status == status) return true;
+    it->status = status;
+    SaveLocked();
+    return true;
+}
+
+bool CWndMgr::RemoveDecision(uint64_t hash) {
+    Lock lock(recordLock_, INFINITE);
+    auto it = Find(hash);
+    if (it == records_.end()) return false;
+    if (it->recordCnt != 0) {
+        // Still listed by the record dialog: only the decision and its count go.
+        it->status = kStatusRecorded;
+        it->blockCnt = 0;
+    } else {
+        std::wstring picture = it->imagePath;
+        records_.erase(it);
+        DeletePicture(picture);
+    }
+    SaveLocked();
+    return true;
+}
+
+bool CWndMgr::AddDecision(const BlockRecord& record) {
+    Lock lock(recordLock_, INFINITE);
+    auto it = Find(record.hash);
+    if (it == records_.end()) {
+        records_.push_back(record);
+    } else {
+        // What the user decided, on what the monitor has meanwhile stored for the window.
+        it->status = record.status;
+        it->name = record.name;
+        it->addType = record.addType;
+        if (it->imagePath.empty()) it->imagePath = record.imagePath;
+    }
+    SaveLocked();
+    return true;
+}
+
+bool CWndMgr::MoveRecord(uint64_t hash, const std::wstring& newPath) {
+    Lock lock(recordLock_, INFINITE);
+    auto it = Find(hash);
+    if (it == records_.end() || it->window.path == newPath) return false;
+    BlockRecord moved = *it;
+    moved.window.path = newPath;
+    moved.hash = WindowKeyHash(moved.window);
+    if (moved.hash == hash) return false;
+    // The old identity keeps only what the record dialog still lists; its picture now
+    // belongs to the moved record.
+    if (it->recordCnt != 0) {
+        it->status = kStatusRecorded;
+    } else {
+        records_.erase(it);
+    }
+    auto target = Find(moved.hash);
+    if (target == records_.end()) {
+        records_.push_back(std::move(moved));
+    } else {
+        *target = std::move(moved);
     }
     SaveLocked();
     return true;
@@ -379,15 +462,17 @@ bool CWndMgr::StoreRecord(const BlockRecord& record) {
 
 void CWndMgr::ClearRecorded() {
     Lock lock(recordLock_, INFINITE);
+    std::vector<std::wstring> pictures;
     for (auto it = records_.begin(); it != records_.end();) {
         if (it->status != kStatusRecorded) {
             it->recordCnt = 0;
             ++it;
         } else {
-            DeleteFileIfPresent(it->imagePath);
+            pictures.push_back(it->imagePath);
             it = records_.erase(it);
         }
     }
+    for (const std::wstring& picture : pictures) DeletePicture(picture);
     SaveLocked();
 }
 
@@ -452,7 +537,7 @@ bool CWndMgr::HandleWindow(HWND hwnd, Batch& batch) {
         if (decision.action == WindowAction::DropStale && match != records_.end()) {
             std::wstring picture = match->imagePath;
             records_.erase(match);
-            DeleteFileIfPresent(picture);
+            DeletePicture(picture);
             batch.dirty = true;
             return false;
         }
@@ -477,33 +562,38 @@ bool CWndMgr::HandleWindow(HWND hwnd, Batch& batch) {
     return false;
 }
 
+// The picture is taken before the lock (it asks the window to draw itself); the record is
+// then found again by its identity, because the user may have changed or removed it meanwhile.
 void CWndMgr::Record(const WindowDecision& decision, BlockRecord& s, HWND hwnd, Batch& batch) {
+    std::wstring picture = Screenshot(s);
     Lock lock(recordLock_, INFINITE);
     auto match = Find(s.hash);
-    if (decision.action == WindowAction::RecordAgain) {
-        if (match == records_.end()) return;
+    if (decision.action == WindowAction::RecordAgain || (decision.action == WindowAction::RecordNew && match != records_.end())) {
+        if (match == records_.end() || match->status == kStatusBlock || match->window.Contains(hwnd)) return;
         BlockRecord& m = *match;
         m.window.Add(hwnd);
         s.window.CopyHandlesFrom(m.window);
         m.window = s.window;
         ++m.recordCnt;
-        m.imagePath = Screenshot(m);
+        std::wstring old = m.imagePath;
+        m.imagePath = picture;
+        if (old != picture) DeletePicture(old);
         m.timeRecord = Now();
         batch.dirty = true;
         return;
     }
     if (decision.action == WindowAction::RecordNew) {
         s.recordCnt = 1;
-        s.imagePath = Screenshot(s);
+        s.imagePath = picture;
         records_.push_back(s);
         batch.dirty = true;
         return;
     }
-    // The same window seen earlier under another size, class or path: re-key its record.
+    // Re-key, unless the record was decided, removed or taken by the new identity meanwhile.
     auto changed = Find(decision.record);
-    if (changed == records_.end() || match != records_.end()) return;
+    if (match != records_.end() || changed == records_.end() || changed->status != kStatusRecorded) return;
     BlockRecord& c = *changed;
-    DeleteFileIfPresent(c.imagePath);
+    std::wstring old = c.imagePath;
     c.hash = s.hash;
     c.timeRecord = s.timeRecord;
     // Only this handle has the new identity. Other handles still showing the old one would
@@ -512,12 +602,43 @@ void CWndMgr::Record(const WindowDecision& decision, BlockRecord& s, HWND hwnd, 
     c.window.Add(hwnd);
     s.window.CopyHandlesFrom(c.window);
     c.window = s.window;
-    c.imagePath = Screenshot(s);
+    c.imagePath = picture;
+    if (old != picture) DeletePicture(old);
     batch.dirty = true;
 }
 
-std::vector<BlockRecord>::iterator CWndMgr::Find(uint64_t hash) {
-    return std::find_if(records_.begin(), records_.end(), [&](const BlockRecord& r) { return r.hash == hash; });
+CWndMgr::Pending CWndMgr::HidePending(HWND hwnd) {
+    std::lock_guard<std::mutex> guard(pendingLock_);
+    std::erase_if(pendingHides_, [](const PendingHide& p) { return !::IsWindow(p.hwnd); });
+    auto it =
+        std::find_if(pendingHides_.begin(), pendingHides_.end(), [&](const PendingHide& p) { return p.hwnd == hwnd; });
+    if (it == pendingHides_.end()) return Pending::None;
+    RECT rect;
+    if (!::GetWindowRect(hwnd, &rect) || !SameRect(rect, it->rect)) {
+        pendingHides_.erase(it);
+        return Pending::None;
+    }
+    return ::GetTickCount() - it->since > kPendingHideMs ? Pending::Stale : Pending::Waiting;
+}
+
+void CWndMgr::ForgetPendingHide(HWND hwnd) {
+    std::lock_guard<std::mutex> guard(pendingLock_);
+    std::erase_if(pendingHides_, [&](const PendingHide& p) { return p.hwnd == hwnd; });
+}
+
+void CWndMgr::NoteHideRequested(HWND hwnd, const RECT& rect) {
+    std::lock_guard<std::mutex> guard(pendingLock_);
+    std::erase_if(pendingHides_, [&](const PendingHide& p) { return p.hwnd == hwnd; });
+    pendingHides_.push_back({hwnd, rect, ::GetTickCount()});
+}
+
+void CWndMgr::HideBlockedWindow(HWND hwnd, const RECT& wr) {
+    HWND parent = ::GetParent(hwnd);
+    RECT pr;
+    // A pop-up built inside an invisible frame of the same size goes with its frame.
+    if (parent && ::GetWindowRect(parent, &pr) && Near(pr, wr)) HideOffScreen(parent, pr);
+    HideOffScreen(hwnd, wr);
+    NoteHideRequested(hwnd, wr);
 }
 
 void CWndMgr::BlockWindow(HWND hwnd, bool counted) {
@@ -535,22 +656,35 @@ void CWndMgr::BlockWindow(HWND hwnd, bool counted) {
 
 bool CWndMgr::Block(HWND hwnd, BlockRecord& b, bool counted, Batch& batch) {
     if (!::IsWindow(hwnd)) return false;
+    // Still where it was when it was asked to hide: its program has not pumped since. It is
+    // not counted again while that request waits, and asked again only now and then; a
+    // program that answers has carried the request out, so a window seen there again was
+    // shown again by it and counts as a new block.
+    if (Pending pending = HidePending(hwnd); pending != Pending::None) {
+        if (!AnswersQuickly(hwnd)) {
+            if (pending == Pending::Stale) {
+                RECT again = {};
+                ::GetWindowRect(hwnd, &again);
+                HideBlockedWindow(hwnd, again);
+            }
+            return false;
+        }
+        ForgetPendingHide(hwnd);
+    }
     RECT wr = {};
     ::GetWindowRect(hwnd, &wr);
     // What the screen shows now is the picture of a window that has been painted, taken
-    // once for the batch before the first hide (window events come before any painting).
+    // once for the batch before its first hide; windows reported by events have not been
+    // painted yet, so theirs can only come from the window itself.
     bool onGrab = false;
     if (counted && !batch.events) {
         if (!batch.grabTried) {
             batch.grabTried = true;
             batch.grab.Capture();
         }
-        onGrab = batch.grab.captured() && !CoveredOnScreen(hwnd, wr, batch.hiddenSinceGrab);
+        onGrab = batch.grab.captured() && !CoveredOnGrab(hwnd, wr, batch.hiddenSinceGrab);
     }
-    HWND parent = ::GetParent(hwnd);
-    RECT pr;
-    if (parent && ::GetWindowRect(parent, &pr) && Near(pr, wr)) HideOffScreen(parent, pr);
-    HideOffScreen(hwnd, wr);
+    HideBlockedWindow(hwnd, wr);
     batch.hidden.push_back(hwnd);
     if (batch.grab.captured()) batch.hiddenSinceGrab.push_back(wr);
     if (!counted) return true;
@@ -567,12 +701,13 @@ void CWndMgr::CountBlocks(Batch& batch) {
         BlockRecord& b = it->block;
         if (std::find(pictured.begin(), pictured.end(), b.hash) != pictured.end()) continue;
         pictured.push_back(b.hash);
-        b.imagePath = Screenshot(b);
-        if (b.imagePath.empty() && it->onGrab) {
-            std::wstring path = ScreenshotFileName(useProgramDataDirectory_ ? GetDataDirectory() : dataDirectory_,
-                                                   b.window);
-            if (batch.grab.SaveArea(b.window.rect, path)) b.imagePath = path;
-        }
+        // The window draws itself, hidden as it is; failing that, the screen as it was before
+        // the hides. Never the screen now: the window has left it, or is about to.
+        std::wstring directory = useProgramDataDirectory_ ? GetDataDirectory() : dataDirectory_;
+        if (directory.empty()) continue;
+        std::wstring path = ScreenshotFileName(directory, b.window);
+        UniqueHBitmap own(CaptureClient(b));
+        if (own ? SaveJpeg(own.get(), path) : it->onGrab && batch.grab.SaveArea(b.window.rect, path)) b.imagePath = path;
     }
     std::wstring name;
     int64_t timeBlock = 0;
@@ -583,7 +718,11 @@ void CWndMgr::CountBlocks(Batch& batch) {
         for (Batch::Counted& counted : batch.counted) {
             BlockRecord& b = counted.block;
             auto found = Find(b.hash);
-            if (found == records_.end()) continue;  // removed by the user meanwhile
+            if (found == records_.end()) {
+                // Removed by the user while the picture was taken.
+                DeletePicture(b.imagePath);
+                continue;
+            }
             BlockRecord& r = *found;
             ++r.blockCnt;
             r.window = b.window;
@@ -592,7 +731,7 @@ void CWndMgr::CountBlocks(Batch& batch) {
             if (!b.imagePath.empty() && b.imagePath != r.imagePath) {
                 std::wstring old = r.imagePath;
                 r.imagePath = b.imagePath;
-                DeleteFileIfPresent(old);
+                DeletePicture(old);
             }
             ++blocks;
             name = r.name;

@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -63,6 +64,20 @@ public:
     bool CountRecorded(int& count);
     bool StoreRecord(const BlockRecord& record);
     void ClearRecorded();
+
+    // Changes of one stored record by its identity, for writers that hold a copy that may be
+    // old by now: each changes only what it names and keeps what the scan has written
+    // meanwhile (counts, times, picture). False when no record has that hash.
+    bool SetRecordStatus(uint64_t hash, int status);
+    // The user's remove: the decision and its count go; the record itself (with its picture)
+    // goes too unless the record dialog still lists it.
+    bool RemoveDecision(uint64_t hash);
+    // A user's decision for a window: added when unknown, otherwise its status, name and
+    // origin are set on the stored record (a picture only when it has none).
+    bool AddDecision(const BlockRecord& record);
+    // The record of a program that moved: re-keyed to the executable at newPath, with all it
+    // holds; the old identity stays only while the record dialog lists it.
+    bool MoveRecord(uint64_t hash, const std::wstring& newPath);
 
     // The per-window routine of the scan and the hiding of one blocked window (the picker's,
     // on the UI thread).
@@ -118,6 +133,25 @@ private:
     void NotifyBlocked(const std::wstring& name, int64_t timeBlock, bool first);
     // Under the lock.
     std::vector<BlockRecord>::iterator Find(uint64_t hash);
+    // Deletes a picture of ours that no record shows any more.
+    bool DeletePicture(const std::wstring& path);
+
+    // Hiding one blocked window (with a same-sized parent; its owned pop-ups follow at the
+    // end of the batch): requests only, never a wait on its program. Never called with the
+    // record lock held.
+    void HideBlockedWindow(HWND hwnd, const RECT& rect);
+    // Windows asked to hide whose programs have not carried that out yet.
+    enum class Pending { None, Waiting, Stale };
+    Pending HidePending(HWND hwnd);
+    void NoteHideRequested(HWND hwnd, const RECT& rect);
+    void ForgetPendingHide(HWND hwnd);
+    struct PendingHide {
+        HWND hwnd;
+        RECT rect;  // where it was when asked
+        DWORD since;
+    };
+    std::mutex pendingLock_;
+    std::vector<PendingHide> pendingHides_;
 
     std::vector<BlockRecord> records_;
     std::wstring logPath_;

@@ -45,17 +45,9 @@ void CarryOverWildcardRecords(const std::vector<PopupRule>& rules, monitor::CWnd
                 record.window.height() != rule.height)
                 continue;
 
-            monitor::BlockRecord moved = record;
-            moved.window.path = rule.filePath;
-            moved.hash = monitor::WindowKeyHash(moved.window);
-
-            monitor::BlockRecord old = record;
-            old.status = monitor::kStatusRecorded;
-            // Storing a record with nothing left to show removes it together with its
-            // screenshot; the moved record still shows that picture, so keep the file.
-            if (old.recordCnt == 0) old.imagePath.clear();
-            store.StoreRecord(old);
-            store.StoreRecord(moved);
+            // On the stored record, under the monitor's lock: the copy above may be older
+            // than a block the scan has counted since.
+            store.MoveRecord(record.hash, rule.filePath);
             carried[i] = true;
         }
     }

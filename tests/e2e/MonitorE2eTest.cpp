@@ -277,8 +277,13 @@ TEST_F(InProcessMonitor, RecordsPopupsOfOtherProgramsOnlyWhileRecordingAndFollow
     ASSERT_TRUE(suiteHelper_.Start(suiteHelperExe_));
     HWND first = helper_.Open("class=AdRec w=300 h=200 corner=rb");
     ASSERT_NE(first, nullptr);
-    ASSERT_NE(suiteHelper_.Open("class=SuiteRec w=250 h=150 corner=rb"), nullptr);
-    HWND own = CreateOwnWindow(L"OwnRec", WS_POPUP | WS_VISIBLE, 1000, 600, 280, 180, nullptr);
+    // Both would be recorded but for whose they are; centred, clear of the recorded pop-up,
+    // which gets a picture only when nothing covers it.
+    ASSERT_NE(suiteHelper_.Open("class=SuiteRec w=250 h=150 corner=center"), nullptr);
+    RECT work;
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    HWND own = CreateOwnWindow(L"OwnRec", WS_POPUP | WS_VISIBLE, (work.left + work.right - 280) / 2,
+                               (work.top + work.bottom - 180) / 2, 280, 180, nullptr);
     ASSERT_NE(own, nullptr);
     ownWindows_.push_back(own);
 

@@ -250,9 +250,9 @@ protected:
 
 TEST_F(RecordOperations, StoreRecordAddsOverwritesAndRemovesWithItsPicture) {
     ASSERT_TRUE(monitor.StoreRecord(Make(1, 0, 0)));  // absent: added even with nothing set
-    ASSERT_TRUE(monitor.StoreRecord(Make(2, 1, 0, L"two.jpg")));
+    ASSERT_TRUE(monitor.StoreRecord(Make(2, 1, 0, L"TWO2222222222100100.jpg")));
     EXPECT_EQ(StoredHashes(), (std::vector<uint64_t>{1, 2}));
-    BlockRecord allowed = Make(2, 2, 0, L"two.jpg");
+    BlockRecord allowed = Make(2, 2, 0, L"TWO2222222222100100.jpg");
     allowed.blockCnt = 5;
     ASSERT_TRUE(monitor.StoreRecord(allowed));
     std::vector<BlockRecord> copy;
@@ -260,39 +260,39 @@ TEST_F(RecordOperations, StoreRecordAddsOverwritesAndRemovesWithItsPicture) {
     ASSERT_EQ(copy.size(), 1u);  // only blocked or allowed records
     EXPECT_EQ(copy[0].status, 2);
     EXPECT_EQ(copy[0].blockCnt, 5u);
-    ASSERT_TRUE(monitor.StoreRecord(Make(2, 0, 0, L"two.jpg")));
+    ASSERT_TRUE(monitor.StoreRecord(Make(2, 0, 0, L"TWO2222222222100100.jpg")));
     EXPECT_EQ(StoredHashes(), (std::vector<uint64_t>{1}));
-    EXPECT_FALSE(FileExists(dir / L"two.jpg"));
+    EXPECT_FALSE(FileExists(dir / L"TWO2222222222100100.jpg"));
 }
 
 TEST_F(RecordOperations, ClearRecordedKeepsDecisionsAndDropsRecordedOnlyWindows) {
-    monitor.StoreRecord(Make(1, 0, 3, L"one.jpg"));
-    monitor.StoreRecord(Make(2, 1, 2, L"two.jpg"));
+    monitor.StoreRecord(Make(1, 0, 3, L"ONE1111111111100100.jpg"));
+    monitor.StoreRecord(Make(2, 1, 2, L"TWO2222222222100100.jpg"));
     monitor.StoreRecord(Make(3, 2, 1));
     monitor.ClearRecorded();
     EXPECT_EQ(StoredHashes(), (std::vector<uint64_t>{2, 3}));
-    EXPECT_FALSE(FileExists(dir / L"one.jpg"));
-    EXPECT_TRUE(FileExists(dir / L"two.jpg"));
+    EXPECT_FALSE(FileExists(dir / L"ONE1111111111100100.jpg"));
+    EXPECT_TRUE(FileExists(dir / L"TWO2222222222100100.jpg"));
     std::vector<BlockRecord> copy;
     ASSERT_TRUE(monitor.CopyRecords(0, copy));
     for (auto& r : copy) EXPECT_EQ(r.recordCnt, 0) << r.hash;
 }
 
 TEST_F(RecordOperations, RecordedListDropsWindowsThatAreNoLongerCandidates) {
-    monitor.StoreRecord(Make(1, 0, 1, L"one.jpg"));          // listed
+    monitor.StoreRecord(Make(1, 0, 1, L"ONE1111111111100100.jpg"));          // listed
     monitor.StoreRecord(Make(2, 0, 1));                      // no picture: kept, not listed
-    BlockRecord common = Make(3, 0, 1, L"three.jpg");        // class became common: removed
+    BlockRecord common = Make(3, 0, 1, L"THREE3333333333100100.jpg");        // class became common: removed
     common.window.className = L"CommonWnd";
     monitor.StoreRecord(common);
-    BlockRecord suite = Make(4, 1, 4, L"four.jpg");          // inside the suite, but blocked: kept
+    BlockRecord suite = Make(4, 1, 4, L"FOUR4444444444100100.jpg");          // inside the suite, but blocked: kept
     suite.window.path = L"C:\\SUITE\\BIN\\TOOL.EXE";
     monitor.StoreRecord(suite);
     std::vector<BlockRecord> recorded;
     ASSERT_TRUE(monitor.CopyRecords(1, recorded));
     ASSERT_EQ(recorded.size(), 1u);
     EXPECT_EQ(recorded[0].hash, 1u);
-    EXPECT_FALSE(FileExists(dir / L"three.jpg"));
-    EXPECT_TRUE(FileExists(dir / L"four.jpg"));
+    EXPECT_FALSE(FileExists(dir / L"THREE3333333333100100.jpg"));
+    EXPECT_TRUE(FileExists(dir / L"FOUR4444444444100100.jpg"));
     EXPECT_EQ(StoredHashes(), (std::vector<uint64_t>{1, 2, 4}));
     std::vector<BlockRecord> blocked;
     ASSERT_TRUE(monitor.CopyRecords(0, blocked));

@@ -264,18 +264,5 @@ TEST(ScreenshotName, UsesBaseNameClassHashDigitsAndPaddedSize) {
     EXPECT_EQ(ScreenshotFileName(L"C:\\data\\", w), L"C:\\data\\LAUN1551128987050007.jpg");
 }
 
-TEST(ScreenshotName, BlankTestFindsAllBlackOrAllWhiteOnly) {
-    std::vector<unsigned char> black(4 * 100, 0x00), white(4 * 100, 0xFF);
-    EXPECT_TRUE(IsBlankPixels(black.data(), 100));
-    EXPECT_TRUE(IsBlankPixels(white.data(), 100));
-    black[4 * 99 + 1] = 1;  // the very last pixel differs
-    EXPECT_FALSE(IsBlankPixels(black.data(), 100));
-    std::vector<unsigned char> grey(4 * 10, 0x80);
-    EXPECT_FALSE(IsBlankPixels(grey.data(), 10));
-    std::vector<unsigned char> alphaOnly(4 * 10, 0x00);
-    alphaOnly[3] = 0xFF;  // alpha is ignored
-    EXPECT_TRUE(IsBlankPixels(alphaOnly.data(), 10));
-}
-
 }  // namespace
 }  // namespace winhush::monitor

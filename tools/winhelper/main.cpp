@@ -6,6 +6,13 @@
 //        owner=0xHWND parent=0xHWND show=normal|max|min|hide color=RRGGBB   -> ok 0xHWND
 //   move 0xHWND x y w h | show 0xHWND normal|max|min|hide|noactivate | close 0xHWND
 //   destroy 0xHWND | rect 0xHWND -> ok x y w h visible | pid -> ok PID | ping | quit
+//   hang 0xHWND MS        the window's thread stops pumping messages for MS milliseconds
+//   pulse MS              every MS ms, each window opened on the main thread that was moved
+//                         or hidden is put back where it was opened and shown (a program
+//                         that keeps re-opening its pop-ups); pulse 0 stops
+//
+// open ... thread=new opens the window on a thread of its own with its own message loop, so
+// that "hang" can stop that thread while the helper and its other windows keep answering.
 //
 // style: popup, overlapped, child, or a number; ex: comma list of topmost, layered,
 // toolwindow, appwindow, noactivate, or a number. corner places the window in a corner of
@@ -25,8 +32,11 @@
 namespace {
 
 constexpr UINT kCommandMessage = WM_APP + 1;
+constexpr UINT kHangMessage = WM_APP + 2;
 DWORD g_mainThread = 0;
 std::map<std::wstring, COLORREF> g_classColors;
+// Windows opened on the main thread and where they were opened, for "pulse".
+std::vector<std::pair<HWND, RECT>> g_mainWindows;
 
 std::wstring Widen(const std::string& text) {
     if (text.empty()) return {};
@@ -73,6 +83,9 @@ LRESULT CALLBACK HelperProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         }
         case WM_CLOSE:
             ::DestroyWindow(hwnd);
+            return 0;
+        case kHangMessage:
+            ::Sleep(static_cast<DWORD>(wParam));
             return 0;
     }
     return ::DefWindowProcW(hwnd, message, wParam, lParam);
@@ -186,7 +199,46 @@ std::string OpenWindow(const std::string& arguments) {
     std::string show = get("show", "normal");
     if (show != "hide") ::ShowWindow(hwnd, ShowCommand(show));
     ::UpdateWindow(hwnd);
+    if (::GetCurrentThreadId() == g_mainThread) {
+        RECT placed;
+        ::GetWindowRect(hwnd, &placed);
+        g_mainWindows.push_back({hwnd, placed});
+    }
     return "ok " + HandleText(hwnd);
+}
+
+// The window on a thread of its own, which then pumps its messages until the window ends.
+std::string OpenWindowOnNewThread(const std::string& arguments) {
+    struct Start {
+        std::string arguments;
+        std::string reply;
+        HANDLE created;
+    };
+    auto start = std::make_shared<Start>(Start{arguments, {}, ::CreateEventW(nullptr, TRUE, FALSE, nullptr)});
+    std::thread([start] {
+        start->reply = OpenWindow(start->arguments);
+        HWND hwnd = start->reply.rfind("ok 0x", 0) == 0 ? ParseHandle(start->reply.substr(3)) : nullptr;
+        ::SetEvent(start->created);
+        MSG msg;
+        while (hwnd && ::IsWindow(hwnd) && ::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }).detach();
+    if (::WaitForSingleObject(start->created, 10000) != WAIT_OBJECT_0) return "error window thread did not start";
+    ::CloseHandle(start->created);
+    return start->reply;
+}
+
+void CALLBACK Pulse(HWND, UINT, UINT_PTR, DWORD) {
+    for (auto& [hwnd, placed] : g_mainWindows) {
+        if (!::IsWindow(hwnd)) continue;
+        RECT now;
+        ::GetWindowRect(hwnd, &now);
+        if (::IsWindowVisible(hwnd) && std::memcmp(&now, &placed, sizeof(RECT)) == 0) continue;
+        ::SetWindowPos(hwnd, HWND_TOP, placed.left, placed.top, placed.right - placed.left, placed.bottom - placed.top,
+                       SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    }
 }
 
 std::string Execute(const std::string& line) {
@@ -199,7 +251,19 @@ std::string Execute(const std::string& line) {
     if (verb.empty()) return "error empty command";
     if (verb == "ping") return "ok";
     if (verb == "pid") return "ok " + std::to_string(::GetCurrentProcessId());
-    if (verb == "open") return OpenWindow(rest);
+    if (verb == "open") {
+        return rest.find("thread=new") != std::string::npos ? OpenWindowOnNewThread(rest) : OpenWindow(rest);
+    }
+    if (verb == "pulse") {
+        int ms = 0;
+        args >> ms;
+        static UINT_PTR timer = 0;
+        if (timer) ::KillTimer(nullptr, timer);
+        timer = 0;
+        if (ms <= 0) return "ok";
+        timer = ::SetTimer(nullptr, 0, static_cast<UINT>(ms), Pulse);
+        return timer ? "ok" : "error SetTimer failed";
+    }
     if (verb == "quit") {
         ::PostQuitMessage(0);
         return "ok";
@@ -224,6 +288,12 @@ std::string Execute(const std::string& line) {
         return "ok";
     }
     if (verb == "destroy") return ::DestroyWindow(hwnd) ? "ok" : "error DestroyWindow failed";
+    if (verb == "hang") {
+        int ms = 0;
+        if (!(args >> ms) || ms < 0) return "error hang needs milliseconds";
+        // Posted, so the caller does not wait: the window's own thread sleeps in its handler.
+        return ::PostMessageW(hwnd, kHangMessage, static_cast<WPARAM>(ms), 0) ? "ok" : "error PostMessage failed";
+    }
     if (verb == "rect") {
         RECT rc;
         ::GetWindowRect(hwnd, &rc);

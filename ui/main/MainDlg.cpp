@@ -276,10 +276,6 @@ LRESULT CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL
         SelectTabPage();
         return 0;
     }
-    if (listProbeMsg_ && message == listProbeMsg_) {
-        AnswerListProbe(reinterpret_cast<HWND>(wParam));
-        return 1;
-    }
     switch (message) {
         case WM_HOTKEY:
             OnHotkey(wParam);
@@ -324,8 +320,6 @@ void CMainDlg::OnCreate() {
     AttachTrayHost(m_hWnd);
     LoadTrayIcons();
     ApplyTrayVisibilityOrRetry();
-    listProbeMsg_ = ::RegisterWindowMessageW(kListProbeMessageName);
-    ::ChangeWindowMessageFilterEx(m_hWnd, listProbeMsg_, MSGFLT_ALLOW, nullptr);
 
     if (locateHotkey == 1) SetHotkey(m_hWnd, kHotkeyLocate, true);
     if (mainHotkey == 1) SetHotkey(m_hWnd, kHotkeyMain, true);
@@ -333,7 +327,9 @@ void CMainDlg::OnCreate() {
     if (!PreviewWindow().IsWindow()) PreviewWindow().CreateHidden();
 
     monitor::CWndMgr& monitor = monitor::WndMgr();
-    monitor.enabled = 1;
+    // The scan runs from the start, but blocks only while "Block" is on: a user who paused
+    // blocking finds it paused after a restart.
+    monitor.enabled = ReadSetting(settings::kBlock) != 0 ? 1 : 0;
     if (!monitor.scanning()) monitor.StartScanThread();
     rules::StartAutoCheck();
     if (scanSoftware == 0 && autoCheck == 1) ::SetTimer(m_hWnd, TIMER_AUTOCHECK, kAutoCheckPeriodMs, nullptr);
@@ -607,6 +603,8 @@ void CMainDlg::DrawCounter() {
 
 void CMainDlg::SetBlock(DWORD block) {
     WriteSetting(settings::kBlock, block);
+    // "暂停拦截" means what it says: no window is hidden or counted while it is off.
+    monitor::WndMgr().enabled = block != 0 ? 1 : 0;
     SelectTabPage();
     RefreshStatus();
 }
@@ -649,21 +647,19 @@ void CMainDlg::SwitchRow(CControlUI* sender) {
     auto* option = dynamic_cast<COptionUI*>(sender);
     if (!row || !option) return;
     // "click" comes before the option flips: the selection is still the old state.
-    BlockRecord changed = *row;
-    changed.status = option->IsSelected() ? monitor::kStatusAllowed : monitor::kStatusBlock;
-    if (!monitor::WndMgr().StoreRecord(changed)) return;
+    const int status = option->IsSelected() ? monitor::kStatusAllowed : monitor::kStatusBlock;
+    // Only the switch changes, on the stored record: the row is a copy up to one refresh old,
+    // and the scan may have counted and photographed the window since.
+    if (!monitor::WndMgr().SetRecordStatus(row->hash, status)) return;
     // Keep the row as it now is, so that a repaint before the next refresh does not flip
     // the switch back while it slides.
-    records[static_cast<size_t>(index)].status = changed.status;
+    records[static_cast<size_t>(index)].status = status;
 }
 
 void CMainDlg::RemoveRow(CControlUI* sender) {
     const BlockRecord* row = RecordOfRow(sender);
     if (!row) return;
-    BlockRecord removed = *row;
-    removed.status = monitor::kStatusRecorded;
-    removed.blockCnt = 0;
-    monitor::WndMgr().StoreRecord(removed);
+    monitor::WndMgr().RemoveDecision(row->hash);
     HidePreview();
     // The list is reloaded as soon as this click has unwound: a shorter list gives up
     // pooled rows, and the row whose button is still reporting its click may be one of them.
@@ -750,32 +746,6 @@ void CMainDlg::ConfirmExit() {
         answer = box.Run(m_hWnd, L"msg_exit_tip.xml");
     }
     if (answer == CMessageBoxBase::kConfirmed) PostMessage(WM_CLOSE);
-}
-
-void CMainDlg::AnswerListProbe(HWND asker) {
-    if (!asker || !::IsWindow(asker)) return;
-    std::wstring lines;
-    if (listBlock) {
-        // A scratch row filled exactly like the list's own rows, read back control by control.
-        std::unique_ptr<CControlUI> row(listBlock->CreateRow());
-        for (int i = 0; row && i < static_cast<int>(records.size()); ++i) {
-            FillRow(row.get(), i);
-            auto* name = m_pm.FindSubControlByName(row.get(), L"lab_name");
-            auto* count = m_pm.FindSubControlByName(row.get(), L"lab_count");
-            auto* option = FindIn<COptionUI>(m_pm, row.get(), L"opt_switch");
-            lines += name ? std::wstring(name->GetText()) : std::wstring();
-            lines += L'\t';
-            lines += count ? std::wstring(count->GetText()) : std::wstring();
-            lines += L'\t';
-            lines += option && option->IsSelected() ? L'1' : L'0';
-            lines += L'\n';
-        }
-    }
-    COPYDATASTRUCT data{};
-    data.dwData = kListProbeDataTag;
-    data.cbData = static_cast<DWORD>(lines.size() * sizeof(wchar_t));
-    data.lpData = lines.empty() ? nullptr : lines.data();
-    ::SendMessageW(asker, WM_COPYDATA, reinterpret_cast<WPARAM>(m_hWnd), reinterpret_cast<LPARAM>(&data));
 }
 
 }  // namespace winhush::ui

@@ -67,14 +67,6 @@ inline constexpr wchar_t kMainWindowCaption[] = L"Zelvane-弹窗拦截";
 inline constexpr DWORD kCountColourBlocked = 0xFF64B5EF;
 inline constexpr DWORD kCountColourNever = 0xFF91CAF2;
 
-// Automation query for programs that cannot see into the custom-drawn list: send the
-// registered message "WinhushListProbe" with wParam = the asking window; the main window
-// answers with WM_COPYDATA (dwData kListProbeDataTag) to that window carrying UTF-16 lines
-// "name<TAB>count text<TAB>switch (0/1)", one per listed record in display order, read back
-// from a row filled exactly as the list fills its rows.
-inline constexpr wchar_t kListProbeMessageName[] = L"WinhushListProbe";
-inline constexpr ULONG_PTR kListProbeDataTag = 0x5748;
-
 // Texts derived from data the way the window shows them.
 // The counter: `digits` characters, zero-padded, or the tail of nines and a plus when the
 // value needs more digits than there are.
@@ -167,7 +159,6 @@ private:
     void RemoveRow(dui::CControlUI* sender);
     // The record of the row holding `control`, or null.
     const monitor::BlockRecord* RecordOfRow(dui::CControlUI* control, int* index = nullptr) const;
-    void AnswerListProbe(HWND asker);
 
     dui::CTabLayoutUI* tabMain = nullptr;
     CVListUI* listBlock = nullptr;
@@ -186,7 +177,6 @@ private:
     bool deleteWhenGone_ = false;
     bool previewShown_ = false;
     bool runningDialog_ = false;
-    UINT listProbeMsg_ = 0;
 };
 
 }  // namespace winhush::ui

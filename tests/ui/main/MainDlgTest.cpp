@@ -5,8 +5,10 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -626,37 +628,109 @@ TEST_F(MainDlgTest, HotkeysAreHeldWhileTheWindowLives) {
     EXPECT_EQ(HotkeyModifiers(17, 18), static_cast<UINT>(MOD_CONTROL | MOD_ALT));
 }
 
-// The automation query answers with what a filled row shows.
-std::wstring g_probeReply;
-bool g_probeAnswered = false;
-LRESULT CALLBACK ProbeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_COPYDATA) {
-        auto* data = reinterpret_cast<COPYDATASTRUCT*>(lParam);
-        if (data->dwData == kListProbeDataTag) {
-            g_probeReply.assign(static_cast<const wchar_t*>(data->lpData), data->cbData / sizeof(wchar_t));
-            g_probeAnswered = true;
-            return TRUE;
-        }
-    }
-    return ::DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
-TEST_F(MainDlgTest, ListProbeReportsTheRowsAsFilled) {
-    monitor::WndMgr().StoreRecord(MakeRecord(41, L"Alpha", monitor::kStatusBlock, 1200, 10));
-    monitor::WndMgr().StoreRecord(MakeRecord(42, L"Beta", monitor::kStatusAllowed, 2, 10));
+// Before: the switch and remove wrote back the row's copy, up to a refresh old, reverting
+// what the scan had stored meanwhile (count, time, picture, a new recording).
+TEST_F(MainDlgTest, SwitchAndRemoveKeepWhatTheScanStoredSinceTheRefresh) {
+    auto& m = monitor::WndMgr();
+    m.StoreRecord(MakeRecord(61, L"Counted", monitor::kStatusBlock, 3, 10));
+    m.StoreRecord(MakeRecord(62, L"Recorded", monitor::kStatusBlock, 1, 10));
     Open();
     ASSERT_TRUE(WaitForRows(2));
-    WNDCLASSEXW wc = {sizeof(wc)};
-    wc.lpfnWndProc = ProbeProc;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"WinhushMainProbe";
-    ::RegisterClassExW(&wc);
-    HWND asker =
-        ::CreateWindowExW(0, wc.lpszClassName, L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, wc.hInstance, nullptr);
-    ASSERT_NE(asker, nullptr);
-    g_probeAnswered = false;
-    ::SendMessageW(dlg->m_hWnd, ::RegisterWindowMessageW(kListProbeMessageName), reinterpret_cast<WPARAM>(asker), 0);
-    ::DestroyWindow(asker);
-    ASSERT_TRUE(g_probeAnswered);
-    EXPECT_EQ(g_probeReply, L"Alpha\t999+\t1\nBeta\t2次\t0\n");
+    // No refresh between the scan's writes below and the clicks: the rows stay as loaded.
+    ::KillTimer(dlg->m_hWnd, TIMER_REFRESH);
+
+    BlockRecord counted = MakeRecord(61, L"Counted", monitor::kStatusBlock, 4, 20);
+    m.StoreRecord(counted);
+    BlockRecord recorded = MakeRecord(62, L"Recorded", monitor::kStatusBlock, 1, 10);
+    recorded.recordCnt = 1;  // the record dialog lists it now
+    m.StoreRecord(recorded);
+    ASSERT_EQ(RowText(0, L"lab_name"), L"Counted");
+
+    ClickAt(dlg->m_hWnd, CentreOf(InRow(0, L"opt_switch")));
+    EXPECT_TRUE(WaitUntil([&] { return StoredStatus(61) == monitor::kStatusAllowed; }, 2s));
+    for (const BlockRecord& r : StoredRecords()) {
+        if (r.hash != 61) continue;
+        EXPECT_EQ(r.blockCnt, 4u) << "the switch reverted a counted block";
+        EXPECT_EQ(r.timeBlock, 20);
+    }
+
+    ClickAt(dlg->m_hWnd, CentreOf(InRow(1, L"btn_remove")));
+    EXPECT_TRUE(WaitUntil([&] { return StoredStatus(62) == -1; }, 2s)) << "still listed under blocking";
+    // The record dialog lists the window now: it stays recorded, only without a decision.
+    std::vector<BlockRecord> inFile;
+    monitor::LoadRecordFile(monitor::WndMgr().logPath(), inFile);
+    bool kept = false;
+    for (const BlockRecord& r : inFile) {
+        if (r.hash != 62) continue;
+        kept = true;
+        EXPECT_EQ(r.status, monitor::kStatusRecorded);
+        EXPECT_EQ(r.blockCnt, 0u);
+        EXPECT_EQ(r.recordCnt, 1);
+    }
+    EXPECT_TRUE(kept) << "the remove dropped a recording the scan had just made";
+}
+
+// Before: "btn_stop" and the tray switch only wrote "Block"; windows kept being hidden.
+TEST_F(MainDlgTest, BlockOffPausesTheMonitorFromTheStartAndByEverySwitch) {
+    RegSetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"Block", 0);
+    Open();
+    EXPECT_EQ(monitor::WndMgr().enabled.load(), 0) << "started blocking although \"Block\" is 0";
+    EXPECT_EQ(Page(), 3);
+    ClickAt(dlg->m_hWnd, CentreOf(Control(L"btn_block")));
+    EXPECT_TRUE(WaitUntil([&] { return Setting(L"Block") == 1; }, 2s));
+    EXPECT_EQ(monitor::WndMgr().enabled.load(), 1);
+    Settle();
+    ClickAt(dlg->m_hWnd, CentreOf(Control(L"btn_stop")));
+    EXPECT_TRUE(WaitUntil([&] { return Setting(L"Block") == 0; }, 2s));
+    EXPECT_EQ(monitor::WndMgr().enabled.load(), 0);
+    Command(ID_TOGGLE_BLOCK);
+    EXPECT_EQ(monitor::WndMgr().enabled.load(), 1);
+    Command(ID_TOGGLE_BLOCK);
+    EXPECT_EQ(monitor::WndMgr().enabled.load(), 0);
+}
+
+// Before: hiding the hung program's window held the record lock while it waited on that
+// program, and the switch's write waited for the lock: the whole window froze.
+TEST_F(MainDlgTest, SwitchAnswersWhileTheScanMeetsAHungProgram) {
+    ChildProcess helper = ChildProcess::Start(ToolsDir() + L"winhelper.exe", L"", true);
+    ASSERT_TRUE(helper.valid() && helper.WriteLine("ping") && helper.ReadLine(10s) == std::optional<std::string>("ok"));
+    struct Quit {
+        ChildProcess& helper;
+        ~Quit() {
+            helper.WriteLine("quit");
+            if (!helper.WaitExit(5s)) helper.Kill();
+        }
+    } quit{helper};
+    ASSERT_TRUE(helper.WriteLine("open class=AdHungMain w=300 h=200 corner=rb thread=new"));
+    std::optional<std::string> reply = helper.ReadLine(10s);
+    ASSERT_TRUE(reply && reply->rfind("ok 0x", 0) == 0);
+    HWND hung = reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::stoull(reply->substr(3), nullptr, 16)));
+    BlockRecord decision;
+    ASSERT_TRUE(monitor::Snapshot(decision.window, hung));
+    decision.window.hwnds.clear();
+    decision.hash = monitor::WindowKeyHash(decision.window);
+    decision.name = L"Hung";
+    decision.status = monitor::kStatusBlock;
+    monitor::WndMgr().StoreRecord(decision);
+    monitor::WndMgr().StoreRecord(MakeRecord(71, L"Other", monitor::kStatusBlock, 0, 10));
+    char hang[64];
+    std::snprintf(hang, sizeof(hang), "hang 0x%llx 8000",
+                  static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(hung)));
+    ASSERT_TRUE(helper.WriteLine(hang));
+    ASSERT_EQ(helper.ReadLine(10s), std::optional<std::string>("ok"));
+    PumpFor(200ms);
+
+    Open();  // starts the scan, which meets the hung window
+    ASSERT_TRUE(WaitForRows(2));
+    PumpFor(1200ms);
+    dui::CControlUI* other = nullptr;
+    for (int i = 0; i < 2; ++i)
+        if (RowText(i, L"lab_name") == L"Other") other = InRow(i, L"opt_switch");
+    ASSERT_NE(other, nullptr);
+    auto clicked = std::chrono::steady_clock::now();
+    ClickAt(dlg->m_hWnd, CentreOf(other));
+    EXPECT_TRUE(WaitUntil([&] { return StoredStatus(71) == monitor::kStatusAllowed; }, 2s));
+    auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - clicked);
+    EXPECT_LT(took.count(), 1000) << "the switch waited on the hung program";
+    EXPECT_TRUE(::IsWindowVisible(hung)) << "the helper's thread should still be asleep";
 }
