@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 
 #include "app/Paths.h"
 #include "base/Handles.h"
 #include "base/Strings.h"
 #include "monitor/Candidate.h"
-#include "monitor/ScreenGrab.h"
+#include "monitor/JpegWriter.h"
 #include "monitor/Screenshot.h"
 #include "monitor/WindowDecision.h"
 #include "settings/SettingsStore.h"
@@ -57,16 +58,6 @@ BOOL CALLBACK HideOwnedPopups(HWND hwnd, LPARAM ownersParam) {
         if (::GetWindowRect(hwnd, &rect)) HideOffScreen(hwnd, rect);
     }
     return TRUE;
-}
-
-// Whether anything lay over the window on the screen copy: a visible window above it, or a
-// window hidden since the copy was taken.
-bool CoveredOnGrab(HWND window, const RECT& rect, const std::vector<RECT>& hiddenSinceGrab) {
-    RECT overlap;
-    for (const RECT& gone : hiddenSinceGrab) {
-        if (::IntersectRect(&overlap, &gone, &rect)) return true;
-    }
-    return IsCoveredOnScreen(window, rect);
 }
 
 bool SameRect(const RECT& a, const RECT& b) {
@@ -164,15 +155,9 @@ struct CWndMgr::Batch {
     bool events = false;          // window events: their windows have not been painted yet
     std::vector<uint64_t> known;  // every record's hash at the start, sorted
     std::vector<HWND> hidden;     // whose owned pop-ups go too
-    struct Counted {
-        BlockRecord block;
-        bool onGrab;  // uncovered on the screen copy
-    };
-    std::vector<Counted> counted;
-    std::vector<RECT> hiddenSinceGrab;  // on the screen copy, gone from the screen
+    std::vector<BlockRecord> counted;
+    std::vector<uint64_t> pictured;  // identities photographed in this batch
     bool dirty = false;                 // records changed: written once at the end
-    ScreenGrab grab;
-    bool grabTried = false;
 
     bool Known(uint64_t hash) const { return std::binary_search(known.begin(), known.end(), hash); }
 };
@@ -673,41 +658,35 @@ bool CWndMgr::Block(HWND hwnd, BlockRecord& b, bool counted, Batch& batch) {
     }
     RECT wr = {};
     ::GetWindowRect(hwnd, &wr);
-    // What the screen shows now is the picture of a window that has been painted, taken
-    // once for the batch before its first hide; windows reported by events have not been
-    // painted yet, so theirs can only come from the window itself.
-    bool onGrab = false;
-    if (counted && !batch.events) {
-        if (!batch.grabTried) {
-            batch.grabTried = true;
-            batch.grab.Capture();
-        }
-        onGrab = batch.grab.captured() && !CoveredOnGrab(hwnd, wr, batch.hiddenSinceGrab);
+    // A window met by the scan has been on screen: its picture is taken before it is hidden,
+    // once per identity in the batch (all windows of an identity share one picture file).
+    // Windows reported by events have not been painted yet, so theirs can only come from the
+    // window itself, after all hides.
+    if (counted && !batch.events && std::find(batch.pictured.begin(), batch.pictured.end(), b.hash) == batch.pictured.end()) {
+        batch.pictured.push_back(b.hash);
+        b.imagePath = Screenshot(b);
     }
     HideBlockedWindow(hwnd, wr);
     batch.hidden.push_back(hwnd);
-    if (batch.grab.captured()) batch.hiddenSinceGrab.push_back(wr);
     if (!counted) return true;
     b.timeBlock = Now();
-    batch.counted.push_back({std::move(b), onGrab});
+    batch.counted.push_back(std::move(b));
     return true;
 }
 
-// After the hides: one picture per identity (its last window of the batch), then every
-// count, the registry's total and the record file once, and one notification.
+// After the hides: pictures of windows reported by events, then every count, the registry's total and the record file once, and one notification.
 void CWndMgr::CountBlocks(Batch& batch) {
-    std::vector<uint64_t> pictured;
-    for (auto it = batch.counted.rbegin(); it != batch.counted.rend(); ++it) {
-        BlockRecord& b = it->block;
-        if (std::find(pictured.begin(), pictured.end(), b.hash) != pictured.end()) continue;
-        pictured.push_back(b.hash);
-        // The window draws itself, hidden as it is; failing that, the screen as it was before
-        // the hides. Never the screen now: the window has left it, or is about to.
-        std::wstring directory = useProgramDataDirectory_ ? GetDataDirectory() : dataDirectory_;
-        if (directory.empty()) continue;
-        std::wstring path = ScreenshotFileName(directory, b.window);
-        UniqueHBitmap own(CaptureClient(b));
-        if (own ? SaveJpeg(own.get(), path) : it->onGrab && batch.grab.SaveArea(b.window.rect, path)) b.imagePath = path;
+    if (batch.events) {
+        // The window draws itself, hidden as it is; never the screen, which it has left.
+        std::vector<uint64_t> pictured;
+        const std::wstring directory = useProgramDataDirectory_ ? GetDataDirectory() : dataDirectory_;
+        for (auto it = batch.counted.rbegin(); it != batch.counted.rend() && !directory.empty(); ++it) {
+            if (std::find(pictured.begin(), pictured.end(), it->hash) != pictured.end()) continue;
+            pictured.push_back(it->hash);
+            std::wstring path = ScreenshotFileName(directory, it->window);
+            UniqueHBitmap own(CaptureClient(*it));
+            if (own && SaveJpeg(own.get(), path)) it->imagePath = path;
+        }
     }
     std::wstring name;
     int64_t timeBlock = 0;
@@ -715,8 +694,7 @@ void CWndMgr::CountBlocks(Batch& batch) {
     {
         Lock lock(recordLock_, INFINITE);
         DWORD blocks = 0;
-        for (Batch::Counted& counted : batch.counted) {
-            BlockRecord& b = counted.block;
+        for (BlockRecord& b : batch.counted) {
             auto found = Find(b.hash);
             if (found == records_.end()) {
                 // Removed by the user while the picture was taken.
