@@ -2,11 +2,14 @@
 // after its last message, which comes when the exit command destroys it and the message
 // loop ends.
 #include "app/MainWindowHost.h"
+#include "ui/dialogs/DialogRunners.h"
 #include "ui/main/MainDlg.h"
 
 namespace winhush {
 
 HWND CreateMainWindow(HINSTANCE /*instance*/) {
+    // Before the window exists: its first run may ask for the rule list straight away.
+    ui::RegisterDialogRunners();
     auto* window = new ui::CMainDlg();
     HWND hwnd = window->CreateMainWindow();
     if (!hwnd) {

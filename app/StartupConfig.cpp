@@ -6,6 +6,7 @@
 
 #include "app/Paths.h"
 #include "base/Strings.h"
+#include "settings/Hotkeys.h"
 
 namespace winhush {
 
@@ -33,5 +34,10 @@ void FillStartupBasics(StartupConfig& config) {
 
 HWND GetMainWindowHandle() { return g_mainWindow.load(std::memory_order_acquire); }
 void SetMainWindowHandle(HWND hwnd) { g_mainWindow.store(hwnd, std::memory_order_release); }
+
+settings::HotkeyRegistration& MainWindowHotkeys() {
+    static settings::HotkeyRegistration hotkeys;
+    return hotkeys;
+}
 
 }  // namespace winhush

@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+namespace winhush::settings {
+struct HotkeyRegistration;
+}
+
 namespace winhush {
 
 struct StartupConfig {
@@ -26,5 +30,7 @@ void FillStartupBasics(StartupConfig& config);
 // The main window, the only receiver of the workers' messages. Null until it exists.
 HWND GetMainWindowHandle();
 void SetMainWindowHandle(HWND hwnd);
+// The main window's hotkey atoms and registration results (UI thread only).
+settings::HotkeyRegistration& MainWindowHotkeys();
 
 }  // namespace winhush

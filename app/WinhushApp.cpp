@@ -14,6 +14,7 @@
 #include "monitor/WndMgr.h"
 #include "rules/AutoCheck.h"
 #include "rules/RuleDatabase.h"
+#include "settings/AutoStartTask.h"
 #include "settings/SettingsStore.h"
 #include "ui/framework/MessageLoop.h"
 
@@ -122,7 +123,7 @@ int RunWinhush(HINSTANCE instance, const wchar_t* commandLine) {
 
         {
             UniqueHKey key = settings::OpenSettingsKey(true);
-            settings::ReadFlag(key.get(), settings::kAutoRun);
+            settings::SyncAutoStartTask(key.get());
         }
 
         RunMainWindow(instance, WantsHiddenStart(commandLine));

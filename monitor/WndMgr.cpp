@@ -21,6 +21,7 @@ namespace {
 constexpr DWORD kScanPeriodMs = 500;
 constexpr DWORD kJoinLimitMs = 1000;
 constexpr DWORD kListReadLimitMs = 100;
+constexpr DWORD kStartupReadRetryMs = 2000;  // a record file another program holds at start
 constexpr int kOffScreen = 9999;
 // How long a hiding request may wait in a window's queue before it is sent again, and how
 // long the scan asks a window whose request is waiting whether it has come back.
@@ -293,12 +294,19 @@ bool CWndMgr::Stop() {
 
 bool CWndMgr::Load() {
     records_.clear();
-    LoadResult result = LoadRecordFile(logPath_, records_);
+    LoadResult result = LoadRecordFile(logPath_, records_, kStartupReadRetryMs);
     keepDamagedFile_ = result.damaged;
-    return result.fileExisted && !result.damaged;
+    unreadFile_ = result.unreadable;
+    return result.fileExisted && !result.damaged && !result.unreadable;
 }
 
 bool CWndMgr::SaveLocked() {
+    // Until the file that could not be read at start is read, it holds decisions this list
+    // lacks: it is neither replaced nor kept aside.
+    if (unreadFile_) {
+        if (!RestoreUnreadRecords(logPath_, records_, keepDamagedFile_)) return false;
+        unreadFile_ = false;
+    }
     if (!SaveRecordFile(logPath_, records_, keepDamagedFile_)) return false;
     keepDamagedFile_ = false;
     return true;

@@ -159,6 +159,7 @@ private:
     HANDLE scanThread_ = nullptr;
     HANDLE recordLock_ = nullptr;
     bool keepDamagedFile_ = false;  // the loaded file could not be fully read
+    bool unreadFile_ = false;       // the file could not be read at all at start
     bool useProgramDataDirectory_ = true;
     const StartupConfig* config_;
     HWND notifyWindow_ = nullptr;

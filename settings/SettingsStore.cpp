@@ -32,19 +32,6 @@ std::optional<std::wstring>& InstSoftwareCache() {
     return cache;
 }
 
-AutoRunTaskHooks& TaskHooks() {
-    static AutoRunTaskHooks hooks;
-    return hooks;
-}
-
-// Brings the auto-start task to the stored (or default) value when the two differ.
-void SyncAutoRunTask(bool wanted) {
-    const AutoRunTaskHooks& hooks = TaskHooks();
-    if (!hooks.setRegistered) return;
-    bool current = hooks.isRegistered ? hooks.isRegistered() : !wanted;
-    if (current != wanted) hooks.setRegistered(wanted);
-}
-
 }  // namespace
 
 UniqueHKey OpenSettingsKey(bool forWriting) {
@@ -79,7 +66,6 @@ void WriteDword(HKEY key, const wchar_t* valueName, DWORD value) {
 }
 
 DWORD ReadFlag(HKEY key, const wchar_t* valueName) {
-    const bool isAutoRun = std::wcscmp(valueName, kAutoRun) == 0;
     DWORD result = FlagDefault(valueName) ? 1 : 0;
     if (key) {
         if (std::optional<DWORD> stored = ReadRegistryDword(key, valueName)) {
@@ -88,7 +74,6 @@ DWORD ReadFlag(HKEY key, const wchar_t* valueName) {
             WriteDword(key, valueName, result);  // fails quietly on a read-only key
         }
     }
-    if (isAutoRun) SyncAutoRunTask(result != 0);
     return result;
 }
 
@@ -179,7 +164,5 @@ void ResetInstSoftwareCache() {
     std::lock_guard lock(InstSoftwareMutex());
     InstSoftwareCache().reset();
 }
-
-void SetAutoRunTaskHooks(AutoRunTaskHooks hooks) { TaskHooks() = std::move(hooks); }
 
 }  // namespace winhush::settings

@@ -8,7 +8,6 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
 
 #include "base/Handles.h"
@@ -41,8 +40,8 @@ UniqueHKey OpenSettingsKey(bool forWriting);
 DWORD FlagDefault(const wchar_t* valueName);
 
 // A boolean value as 0 or 1; a missing or mistyped value is answered with its default,
-// which is written back when the key is writable. Reading "AutoRun" also brings the
-// auto-start task in line (see SetAutoRunTaskHooks).
+// which is written back when the key is writable. "AutoRun" is read through
+// SyncAutoStartTask (AutoStartTask.h), which also brings the task in line.
 DWORD ReadFlag(HKEY key, const wchar_t* valueName);
 
 // The total block counter, unchanged; a missing or mistyped value reads as 0 (written back).
@@ -68,13 +67,5 @@ std::wstring ReadInstSoftware();
 bool AppendInstSoftware(HKEY key, const std::wstring& name);
 // Forgets the kept text (a new run, or a test starting from the registry).
 void ResetInstSoftwareCache();
-
-// The auto-start task lives elsewhere; the "AutoRun" reader asks it through these hooks.
-// isRegistered answers the task's current state, setRegistered brings it to a state.
-struct AutoRunTaskHooks {
-    std::function<bool()> isRegistered;
-    std::function<void(bool)> setRegistered;
-};
-void SetAutoRunTaskHooks(AutoRunTaskHooks hooks);
 
 }  // namespace winhush::settings

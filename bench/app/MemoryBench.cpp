@@ -1,7 +1,8 @@
 // Private bytes of a running Winhush.exe: once with an empty record file and once with
 // 10,000 listed records, each measured after the main window has settled (a few refresh
 // ticks). The records are written before the start, so the list holds them from the first
-// refresh on.
+// refresh on. A bare Win32 window (app_bare_window.exe) is measured the same way in the same
+// run: the figures that count are Winhush's bytes above it.
 // clang-format off
 #include <windows.h>
 #include <psapi.h>
@@ -9,6 +10,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,18 +51,30 @@ struct Sample {
     SIZE_T workingSet = 0;
 };
 
-std::optional<Sample> Measure(const std::wstring& dataDir, int records) {
-    if (!winhush::monitor::SaveRecordFile(dataDir + L"WndMgrInfo.log", MakeRecords(records), false))
-        return std::nullopt;
-    t::ChildProcess winhush = t::ChildProcess::Start(t::DistDir() + L"Winhush.exe", L"");
-    if (!winhush.valid()) return std::nullopt;
-    HWND main = t::WaitForWindow(L"ZVWINHUSHWND", winhush.pid(), 15s);
+constexpr double kMiB = 1048576.0;
+// Goals: what Winhush may cost above the bare window.
+constexpr double kStartupAllowance = 12.0;
+constexpr double kListedAllowance = 20.0;
+
+std::wstring BareWindowExe() {
+    wchar_t self[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring dir(self);
+    dir.resize(dir.find_last_of(L'\\') + 1);
+    return dir + L"baseline\\app_bare_window.exe";
+}
+
+// Starts exe, waits for its window of windowClass, lets it settle and reads its counters.
+std::optional<Sample> MeasureProcess(const std::wstring& exe, const wchar_t* windowClass) {
+    t::ChildProcess process = t::ChildProcess::Start(exe, L"");
+    if (!process.valid()) return std::nullopt;
+    HWND main = t::WaitForWindow(windowClass, process.pid(), 15s);
     std::optional<Sample> sample;
     if (main) {
         // Start-up, the first refreshes and the first paints of the list.
         t::PumpFor(4s);
         PROCESS_MEMORY_COUNTERS_EX counters = {sizeof(counters)};
-        if (::GetProcessMemoryInfo(winhush.handle(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+        if (::GetProcessMemoryInfo(process.handle(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
                                    sizeof(counters))) {
             // Private bytes are the commit charge; Wine reports it as the page-file usage and
             // leaves PrivateUsage at 0 for other processes.
@@ -69,8 +83,14 @@ std::optional<Sample> Measure(const std::wstring& dataDir, int records) {
         }
         ::PostMessageW(main, WM_CLOSE, 0, 0);
     }
-    if (!winhush.WaitExit(10s)) winhush.Kill();
+    if (!process.WaitExit(10s)) process.Kill();
     return sample;
+}
+
+std::optional<Sample> MeasureWinhush(const std::wstring& dataDir, int records) {
+    if (!winhush::monitor::SaveRecordFile(dataDir + L"WndMgrInfo.log", MakeRecords(records), false))
+        return std::nullopt;
+    return MeasureProcess(t::DistDir() + L"Winhush.exe", L"ZVWINHUSHWND");
 }
 
 }  // namespace
@@ -86,15 +106,31 @@ int wmain() {
         t::RegSetDword(HKEY_LOCAL_MACHINE, kSettingsKey, name, static_cast<DWORD>(value));
 
     int status = 0;
+    std::optional<Sample> bare = MeasureProcess(BareWindowExe(), L"WinhushBareWindow");
+    if (!bare) {
+        std::printf("bare window: not measured (app_bare_window.exe did not start or answer)\n");
+        status = 1;
+    } else {
+        std::printf("bare window:              private bytes %5.1f MiB, working set %5.1f MiB\n",
+                    bare->privateBytes / kMiB, bare->workingSet / kMiB);
+    }
     for (int records : {0, 10000}) {
-        std::optional<Sample> sample = Measure(dataDir, records);
+        std::optional<Sample> sample = MeasureWinhush(dataDir, records);
         if (!sample) {
             std::printf("memory with %5d records: not measured (Winhush.exe did not start or answer)\n", records);
             status = 1;
             continue;
         }
-        std::printf("memory with %5d records: private bytes %.1f MiB, working set %.1f MiB\n", records,
-                    sample->privateBytes / 1048576.0, sample->workingSet / 1048576.0);
+        std::printf("memory with %5d records: private bytes %5.1f MiB, working set %5.1f MiB", records,
+                    sample->privateBytes / kMiB, sample->workingSet / kMiB);
+        if (bare) {
+            const double above = (static_cast<double>(sample->privateBytes) - bare->privateBytes) / kMiB;
+            const double allowance = records ? kListedAllowance : kStartupAllowance;
+            std::printf(", %5.1f MiB above the bare window (goal <= %.0f MiB: %s)", above, allowance,
+                        above <= allowance ? "met" : "MISSED");
+            if (above > allowance) status = 1;
+        }
+        std::printf("\n");
     }
     t::RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kSuiteKey);
     t::RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kSettingsKey);

@@ -53,7 +53,11 @@ protected:
                                    {L"Block", 1},
                                    {L"HideTray", 0},
                                    {L"IconTip", 0},
-                                   {L"BlockCount", 0}}) {
+                                   {L"BlockCount", 0},
+                                   // A killed process leaves its global hotkey atoms behind in
+                                   // the session; later tests of the hotkeys must not meet them.
+                                   {L"IsLocateStortcut", 0},
+                                   {L"IsMainStortcut", 0}}) {
             ASSERT_TRUE(t::RegSetDword(HKEY_LOCAL_MACHINE, kSettingsKey, name, static_cast<DWORD>(value)));
         }
         logPath_ = dataDir_ + L"WndMgrInfo.log";

@@ -17,12 +17,10 @@ protected:
     void SetUp() override {
         t::RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kKey);
         ResetInstSoftwareCache();
-        SetAutoRunTaskHooks({});
     }
     void TearDown() override {
         t::RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kKey);
         ResetInstSoftwareCache();
-        SetAutoRunTaskHooks({});
     }
 };
 
@@ -187,25 +185,6 @@ TEST_F(SettingsStore, InstSoftwareAppendsEachNameOnceAsMultiString) {
     EXPECT_TRUE(AppendInstSoftware(key.get(), L"baz"));
     EXPECT_EQ(t::RegGetString(HKEY_LOCAL_MACHINE, kKey, kInstSoftware), L".[other][baz]");
     EXPECT_FALSE(AppendInstSoftware(nullptr, L"baz"));
-}
-
-TEST_F(SettingsStore, AutoRunReaderBringsTheTaskInLine) {
-    bool registered = false;
-    int changes = 0;
-    SetAutoRunTaskHooks({[&] { return registered; }, [&](bool on) {
-                             registered = on;
-                             ++changes;
-                         }});
-    UniqueHKey key = OpenSettingsKey(true);
-    EXPECT_EQ(ReadFlag(key.get(), kAutoRun), 1u);  // missing: default 1, task registered
-    EXPECT_TRUE(registered);
-    EXPECT_EQ(changes, 1);
-    EXPECT_EQ(ReadFlag(key.get(), kAutoRun), 1u);  // already in line: untouched
-    EXPECT_EQ(changes, 1);
-    WriteDword(key.get(), kAutoRun, 0);
-    EXPECT_EQ(ReadFlag(key.get(), kAutoRun), 0u);
-    EXPECT_FALSE(registered);
-    EXPECT_EQ(changes, 2);
 }
 
 }  // namespace

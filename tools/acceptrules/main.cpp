@@ -32,7 +32,8 @@ int wmain() {
         record.status = monitor::kStatusBlock;
         record.addType = monitor::kAddedFromRuleList;
         record.sortKey = 0;
-        if (!store.StoreRecord(record)) continue;
+        // A record the monitor already keeps for the window keeps its counts and picture.
+        if (!store.AddDecision(record)) continue;
         ++stored;
         std::printf("accepted %s  %s  %dx%d\n", WideToUtf8(rule.displayName).c_str(), WideToUtf8(rule.filePath).c_str(),
                     rule.width, rule.height);

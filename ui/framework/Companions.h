@@ -92,21 +92,33 @@ private:
     CWndLace lace_;
 };
 
+// What a modal dialog needs of its owner's lock overlay, whatever the owner's class.
+class CLockHost {
+public:
+    virtual bool IsLocked() const = 0;
+    virtual void LockOn() = 0;
+    virtual void LockOff() = 0;
+
+protected:
+    ~CLockHost() = default;
+};
+
 template <class T>
-class CWndWithLock {
+class CWndWithLock : public CLockHost {
 public:
     CLockWnd& GetLockWnd() { return lock_; }
-    bool IsLocked() const { return active; }
+    bool IsLocked() const override { return active; }
 
-    // Before a modal dialog of the host runs.
-    void LockOn() {
+    // Before a modal dialog of the host runs. A hidden host (a dialog opened while the main
+    // window sits in the tray) gets its veil when it is shown, not floating where it was.
+    void LockOn() override {
         HWND host = static_cast<T*>(this)->m_hWnd;
         active = true;
         ::SetForegroundWindow(host);
-        if (lock_.IsWindow()) lock_.Cover(host, static_cast<T*>(this)->m_pm);
+        if (lock_.IsWindow() && ::IsWindowVisible(host)) lock_.Cover(host, static_cast<T*>(this)->m_pm);
     }
     // After it returned.
-    void LockOff() {
+    void LockOff() override {
         active = false;
         if (lock_.IsWindow()) lock_.ShowWindow(SW_HIDE);
     }
@@ -115,8 +127,11 @@ public:
         if (message == WM_CREATE) {
             lock_.CreateFor(static_cast<T*>(this)->m_hWnd);
         } else if (message == WM_SHOWWINDOW && active && lock_.IsWindow()) {
-            // SW_SHOWNA: showing the overlay must never take activation from the dialog.
-            lock_.ShowWindow(wParam == 1 ? SW_SHOWNA : SW_HIDE);
+            // Covering never activates: the overlay must not take activation from the dialog.
+            if (wParam == 1)
+                lock_.Cover(static_cast<T*>(this)->m_hWnd, static_cast<T*>(this)->m_pm);
+            else
+                lock_.ShowWindow(SW_HIDE);
         }
     }
 

@@ -55,6 +55,27 @@ bool CMessageLoop::PreTranslateMessage(MSG* msg) {
     return consumed;
 }
 
+bool CMessageLoop::PreTranslateMessageExcept(MSG* msg, const CMessageLoop& already) {
+    if (&already == this) return false;
+    bool consumed = false;
+    ++iterating_;
+    for (size_t i = filters_.size(); i-- > 0 && !consumed;) {
+        if (i >= filters_.size() || !filters_[i] || already.HasMessageFilter(filters_[i])) continue;
+        if (filters_[i]->PreTranslateMessage(msg)) consumed = true;
+    }
+    --iterating_;
+    Compact();
+    return consumed;
+}
+
+bool CMessageLoop::HasMessageFilter(const CMessageFilter* filter) const {
+    return filter && std::find(filters_.begin(), filters_.end(), filter) != filters_.end();
+}
+
+bool CMessageLoop::HasIdleHandler(const CIdleHandler* handler) const {
+    return handler && std::find(idleHandlers_.begin(), idleHandlers_.end(), handler) != idleHandlers_.end();
+}
+
 bool CMessageLoop::OnIdle(int /*idleCount*/) {
     bool moreWork = false;
     ++iterating_;
@@ -114,18 +135,6 @@ bool CAppModule::AddMessageLoop(CMessageLoop* loop) {
 bool CAppModule::RemoveMessageLoop() {
     std::lock_guard guard(lock_);
     return loops_.erase(::GetCurrentThreadId()) > 0;
-}
-
-CMessageLoop* CAppModule::SwapMessageLoop(CMessageLoop* loop) {
-    std::lock_guard guard(lock_);
-    DWORD thread = ::GetCurrentThreadId();
-    CMessageLoop* previous = nullptr;
-    if (auto it = loops_.find(thread); it != loops_.end()) {
-        previous = it->second;
-        loops_.erase(it);
-    }
-    if (loop) loops_.emplace(thread, loop);
-    return previous;
 }
 
 CMessageLoop* CAppModule::GetMessageLoop(DWORD threadId) const {

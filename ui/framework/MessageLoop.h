@@ -40,7 +40,11 @@ public:
     static bool IsIdleMessage(const MSG& msg);
 
     bool PreTranslateMessage(MSG* msg);
+    // The same, skipping the filters that `already` holds (it has offered them the message).
+    bool PreTranslateMessageExcept(MSG* msg, const CMessageLoop& already);
     bool OnIdle(int idleCount);
+    bool HasMessageFilter(const CMessageFilter* filter) const;
+    bool HasIdleHandler(const CIdleHandler* handler) const;
 
 private:
     // Handlers may remove themselves (or others) while being called; removed slots are
@@ -62,11 +66,11 @@ public:
 
     bool AddMessageLoop(CMessageLoop* loop);  // under the current thread id
     bool RemoveMessageLoop();
+    // The thread's own loop. It stays the same while a modal loop runs on the thread, so
+    // that a window registering in WM_CREATE and removing itself in WM_DESTROY meets the
+    // same loop whether or not a modal loop started (or ended) in between; the modal loop
+    // offers messages to this loop's filters too.
     CMessageLoop* GetMessageLoop(DWORD threadId = ::GetCurrentThreadId()) const;
-    // Makes `loop` the current thread's loop (null removes it) and returns the previous one;
-    // a modal loop installs itself for its duration so that windows created while it runs
-    // register their filters where messages are actually pumped.
-    CMessageLoop* SwapMessageLoop(CMessageLoop* loop);
 
     void AddInitCallback(std::function<void()> callback) { initCallbacks_.push_back(std::move(callback)); }
 

@@ -18,7 +18,11 @@ ModalLoopEnd RunModalLoop(HWND dialog, CMessageLoop& loop) {
     if (!::IsWindow(dialog)) return end;
     HWND owner = ::GetWindow(dialog, GW_OWNER);
 
-    CMessageLoop* outerLoop = Module().SwapMessageLoop(&loop);
+    // The thread's own loop stays registered as the thread's loop: windows that add
+    // themselves to it (the dialog itself in WM_CREATE, before this runs) must find it
+    // again when they remove themselves in WM_DESTROY, which happens in here. Its filters
+    // still see the messages pumped here; its idle handlers wait until this loop is over.
+    CMessageLoop* threadLoop = Module().GetMessageLoop();
     ::ShowWindow(dialog, SW_SHOWNORMAL);
     // EnableWindow reports the previous state: nonzero when the owner was disabled.
     bool ownerWasEnabled = owner && !::EnableWindow(owner, FALSE);
@@ -39,7 +43,9 @@ ModalLoopEnd RunModalLoop(HWND dialog, CMessageLoop& loop) {
         }
         bool closing = msg.message == WM_CLOSE && msg.hwnd == dialog;
         if (closing) ReturnToOwner(owner, ownerWasEnabled);
-        if (!loop.PreTranslateMessage(&msg)) {
+        bool consumed = loop.PreTranslateMessage(&msg);
+        if (!consumed && threadLoop) consumed = threadLoop->PreTranslateMessageExcept(&msg, loop);
+        if (!consumed) {
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);
         }
@@ -52,7 +58,6 @@ ModalLoopEnd RunModalLoop(HWND dialog, CMessageLoop& loop) {
     }
 
     ReturnToOwner(owner, ownerWasEnabled);
-    Module().SwapMessageLoop(outerLoop);
     if (end.quit) ::PostQuitMessage(end.quitCode);
     return end;
 }

@@ -15,8 +15,8 @@ struct ModalLoopEnd {
 };
 
 // Shows the dialog, disables its owner and runs until the dialog window is gone or WM_QUIT
-// arrives; `loop` supplies the message filters and idle handlers and is the thread's
-// current loop while this runs.
+// arrives; `loop` supplies the idle handlers and the first message filters, then the
+// thread's own loop (which stays the thread's loop) gets the message for its filters.
 ModalLoopEnd RunModalLoop(HWND dialog, CMessageLoop& loop);
 
 }  // namespace winhush::ui

@@ -88,6 +88,15 @@ HWND CWindowImplRoot::CreateImpl(const wchar_t* className, HWND parent, const RE
     return hwnd;
 }
 
+CWindowImplRoot* CWindowImplRoot::FromHandle(HWND hwnd) {
+    if (!hwnd || !::IsWindow(hwnd) || ::GetWindowThreadProcessId(hwnd, nullptr) != ::GetCurrentThreadId())
+        return nullptr;
+    // Only our classes start in StartWindowProc; any other window's user data is not ours.
+    if (::GetClassLongPtrW(hwnd, GCLP_WNDPROC) != reinterpret_cast<LONG_PTR>(&StartWindowProc)) return nullptr;
+    auto* self = reinterpret_cast<CWindowImplRoot*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    return self && self->m_hWnd == hwnd ? self : nullptr;
+}
+
 LRESULT CALLBACK CWindowImplRoot::StartWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     CWindowImplRoot* self = tCreating;
     if (!self) return ::DefWindowProcW(hwnd, message, wParam, lParam);

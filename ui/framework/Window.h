@@ -97,6 +97,9 @@ public:
     }
     // The message being processed, or null outside of the window procedure.
     const MSG* GetCurrentMessage() const { return currentMessage_; }
+    // The object behind a window of this thread created through this class, else null
+    // (windows of other classes, threads or processes are never taken for one).
+    static CWindowImplRoot* FromHandle(HWND hwnd);
 
     static LRESULT CALLBACK StartWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

@@ -19,7 +19,9 @@ bool CenterWindowOverOwner(HWND window) {
     HWND owner = ::GetWindow(window, GW_OWNER);
     bool overOwner = owner && ::IsWindowVisible(owner) && !::IsIconic(owner);
 
-    HMONITOR monitor = ::MonitorFromWindow(overOwner ? owner : window, MONITOR_DEFAULTTONEAREST);
+    // The owner's monitor even when the owner is hidden in the tray: that is where the
+    // user last saw the program, wherever the new window was first put.
+    HMONITOR monitor = ::MonitorFromWindow(owner ? owner : window, MONITOR_DEFAULTTONEAREST);
     MONITORINFO info = {sizeof(info)};
     if (!::GetMonitorInfoW(monitor, &info)) return false;
 

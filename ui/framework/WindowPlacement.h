@@ -11,7 +11,8 @@ namespace winhush::ui {
 RECT CenteredRect(const RECT& anchor, SIZE size, const RECT& workArea);
 
 // Centres the window over its owner when the owner is visible and not minimised, else over
-// the work area of the nearest monitor; never resizes, re-orders or activates it.
+// the work area of the owner's monitor (the window's own without an owner), clamped into
+// that work area; never resizes, re-orders or activates it.
 bool CenterWindowOverOwner(HWND window);
 
 }  // namespace winhush::ui

@@ -1,7 +1,6 @@
 #include "ui/main/MainDlg.h"
 
 #include <algorithm>
-#include <array>
 #include <cwchar>
 #include <map>
 #include <memory>
@@ -11,6 +10,7 @@
 #include "base/Strings.h"
 #include "monitor/WndMgr.h"
 #include "rules/AutoCheck.h"
+#include "settings/Hotkeys.h"
 #include "settings/SettingsStore.h"
 #include "ui/controls/ControlFactory.h"
 #include "ui/dialogs/PreviewDlg.h"
@@ -39,26 +39,6 @@ constexpr UINT kReloadMessage = WM_APP + 0x52;
 std::map<MainDialog, DialogRunner>& Runners() {
     static std::map<MainDialog, DialogRunner> runners;
     return runners;
-}
-
-// Hotkey registration state, beside the main window's handle: the result of the last
-// RegisterHotKey per index and the atom in use (0: none).
-struct HotkeyState {
-    bool registered = false;
-    ATOM atom = 0;
-};
-std::array<HotkeyState, 2> g_hotkeys;
-
-constexpr wchar_t kHotkeyAtomPrefix[] = L"Zelvane Winhush";
-constexpr const wchar_t* kHotkeyEnableValues[2] = {settings::kIsLocateShortcut, settings::kIsMainShortcut};
-constexpr const wchar_t* kHotkeyKeyValues[2] = {settings::kLocateShortcut, settings::kMainShortcut};
-
-void ReleaseHotkey(HWND mainWindow, int index) {
-    HotkeyState& state = g_hotkeys[index];
-    if (!state.atom) return;
-    ::UnregisterHotKey(mainWindow, state.atom);
-    ::GlobalDeleteAtom(state.atom);
-    state.atom = 0;
 }
 
 // Puts integers in place of the "%d" (also "%u", "%i", with an optional zero flag and
@@ -200,37 +180,6 @@ const wchar_t* PositionText(int positionClass) {
     }
 }
 
-UINT HotkeyModifiers(int first, int second) {
-    UINT modifiers = 0;
-    if (first == VK_CONTROL)
-        modifiers |= MOD_CONTROL;
-    else if (first == VK_MENU)
-        modifiers |= MOD_ALT;
-    if (second == VK_MENU)
-        modifiers |= MOD_ALT;
-    else if (second == VK_SHIFT)
-        modifiers |= MOD_SHIFT;
-    return modifiers;
-}
-
-void SetHotkey(HWND mainWindow, int index, bool enable) {
-    if (index < 0 || index > 1) return;
-    HotkeyState& state = g_hotkeys[index];
-    ReleaseHotkey(mainWindow, index);
-    if (!enable) return;
-    UniqueHKey key = settings::OpenSettingsKey(true);
-    int k1 = -1, k2 = -1, k3 = -1;
-    if (settings::ReadHotkey(key.get(), kHotkeyKeyValues[index], k1, k2, k3) == 0 || k3 == -1) return;
-    std::wstring name = FormatW(L"%s_%d", kHotkeyAtomPrefix, index);
-    state.atom = ::GlobalAddAtomW(name.c_str());
-    state.registered =
-        state.atom && ::RegisterHotKey(mainWindow, state.atom, HotkeyModifiers(k1, k2), static_cast<UINT>(k3));
-}
-
-bool IsHotkeyRegistered(int index) { return index >= 0 && index <= 1 && g_hotkeys[index].registered; }
-
-ATOM HotkeyAtom(int index) { return index >= 0 && index <= 1 ? g_hotkeys[index].atom : 0; }
-
 CWndClassInfo& CMainDlg::GetWndClassInfo() {
     static CWndClassInfo info{kMainWindowClassName};
     return info;
@@ -248,7 +197,12 @@ HWND CMainDlg::CreateMainWindow() {
 }
 
 void CMainDlg::OnFinalMessage(HWND /*hwnd*/) {
-    if (deleteWhenGone_) delete this;
+    if (!deleteWhenGone_) return;
+    if (dialogDepth_ > 0) {
+        deleteAfterDialog_ = true;  // the runner still returns into this object
+        return;
+    }
+    delete this;
 }
 
 CControlUI* CMainDlg::CreateControl(const wchar_t* className) { return CreateCustomControl(className); }
@@ -321,8 +275,8 @@ void CMainDlg::OnCreate() {
     LoadTrayIcons();
     ApplyTrayVisibilityOrRetry();
 
-    if (locateHotkey == 1) SetHotkey(m_hWnd, kHotkeyLocate, true);
-    if (mainHotkey == 1) SetHotkey(m_hWnd, kHotkeyMain, true);
+    if (locateHotkey == 1) settings::SetHotkey(m_hWnd, MainWindowHotkeys(), settings::kHotkeyLocate, true);
+    if (mainHotkey == 1) settings::SetHotkey(m_hWnd, MainWindowHotkeys(), settings::kHotkeyMain, true);
 
     if (!PreviewWindow().IsWindow()) PreviewWindow().CreateHidden();
 
@@ -362,7 +316,7 @@ void CMainDlg::OnWindowInit() {
 }
 
 void CMainDlg::OnDestroy() {
-    for (int index : {kHotkeyLocate, kHotkeyMain}) ReleaseHotkey(m_hWnd, index);
+    settings::ReleaseHotkeys(m_hWnd, MainWindowHotkeys());
     for (UINT_PTR id : {TIMER_LOADING, TIMER_AUTOCHECK, TIMER_REFRESH}) ::KillTimer(m_hWnd, id);
     PreviewWindow().DestroyPreview();
     blockTip.DestroyTip();
@@ -482,15 +436,12 @@ void CMainDlg::OnTimer(UINT_PTR id) {
 }
 
 void CMainDlg::OnHotkey(WPARAM id) {
-    if (id == 0) return;
-    if (id == g_hotkeys[kHotkeyLocate].atom) {
-        ShowWindow(SW_SHOW);
-        ::SetForegroundWindow(m_hWnd);
-        if (!active) OpenDialogNow(MainDialog::Locate);
-    } else if (id == g_hotkeys[kHotkeyMain].atom) {
-        ShowWindow(SW_SHOW);
-        ::SetForegroundWindow(m_hWnd);
-    }
+    int index = settings::HotkeyIndexForId(MainWindowHotkeys(), id);
+    if (index == -1) return;
+    // A minimised window would stay an icon with SW_SHOW.
+    ShowWindow(IsIconic() ? SW_RESTORE : SW_SHOW);
+    ::SetForegroundWindow(m_hWnd);
+    if (index == settings::kHotkeyLocate && !active) OpenDialogNow(MainDialog::Locate);
 }
 
 void CMainDlg::OnBlockTooltip(wchar_t* text) {
@@ -701,21 +652,30 @@ void CMainDlg::OnTrayMenu(POINT at) { currentMenu = (new CTrayMenu())->Create(nu
 void CMainDlg::RequestDialog(uint32_t pendingBit) { pendingActions |= pendingBit; }
 
 void CMainDlg::OpenDialogNow(MainDialog dialog) {
+    // Inside the window procedure the final message waits for the procedure to unwind, so
+    // only a call from outside it can find the object doomed here.
+    if (!RunDialog(dialog) && dialogDepth_ == 0) delete this;
+}
+
+bool CMainDlg::RunDialog(MainDialog dialog) {
     auto found = Runners().find(dialog);
-    if (found == Runners().end() || !found->second) return;
+    if (found == Runners().end() || !found->second) return true;
     if (active) {
         // One modal dialog at a time: a second one nested inside would end the lock when
         // it closes while the first is still open. Deferrable requests wait their turn.
         if (dialog == MainDialog::Rules) pendingActions |= PENDING_RULES;
         if (dialog == MainDialog::Locate) pendingActions |= PENDING_LOCATE;
         if (dialog == MainDialog::Records) pendingActions |= PENDING_RECORDS;
-        return;
+        return true;
     }
     DialogRunner runner = found->second;  // a runner may replace itself while it runs
     HidePreview();
     LockOn();
+    ++dialogDepth_;
     runner(m_hWnd);
+    --dialogDepth_;
     LockOff();
+    return !(deleteAfterDialog_ && dialogDepth_ == 0);
 }
 
 BOOL CMainDlg::OnIdle() {
@@ -727,9 +687,13 @@ BOOL CMainDlg::OnIdle() {
     if (active || !m_hWnd) return FALSE;
     for (const auto& [bit, dialog] : kOrder) {
         if (!(pendingActions & bit)) continue;
-        OpenDialogNow(dialog);
+        if (!RunDialog(dialog)) {
+            // The window was closed while the dialog ran; nothing of it is touched again.
+            delete this;
+            return FALSE;
+        }
         pendingActions &= ~bit;
-        if (!::IsWindow(m_hWnd)) return FALSE;
+        if (!m_hWnd || !::IsWindow(m_hWnd)) return FALSE;
     }
     // A dialog that closed by asking for another (the rule list's locate and record
     // buttons) left a bit behind: come back at once rather than at the next message.

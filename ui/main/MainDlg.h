@@ -76,17 +76,6 @@ std::wstring FormatRowCount(const std::wstring& format, uint32_t blockCnt);
 // The screen corner of a window as the list names it.
 const wchar_t* PositionText(int positionClass);
 
-// Global hotkeys of the main window: index 0 opens the window picker, 1 shows the window.
-// Enabling (re)registers the stored combination under a fresh global atom; disabling
-// releases the atom. IsHotkeyRegistered answers the last registration attempt's result.
-inline constexpr int kHotkeyLocate = 0;
-inline constexpr int kHotkeyMain = 1;
-void SetHotkey(HWND mainWindow, int index, bool enable);
-bool IsHotkeyRegistered(int index);
-ATOM HotkeyAtom(int index);  // 0 when none is held
-// The modifiers RegisterHotKey gets for the stored first and second modifier codes.
-UINT HotkeyModifiers(int first, int second);
-
 class CMainDlg : public CDuiFrameWndImpl<CMainDlg>,
                  public CWndWithLace<CMainDlg>,
                  public CWndWithLock<CMainDlg>,
@@ -176,7 +165,14 @@ private:
     bool loadingPhase_ = false;
     bool deleteWhenGone_ = false;
     bool previewShown_ = false;
-    bool runningDialog_ = false;
+    // Dialogs running right now, and a deletion that waits until the last has returned: a
+    // dialog opened from the idle hook runs outside the window procedure, so the window
+    // can be destroyed (a WM_CLOSE from outside) while its runner is still on the stack.
+    int dialogDepth_ = 0;
+    bool deleteAfterDialog_ = false;
+    // Runs the dialog under the lock; false when the object is to be deleted once the
+    // caller has unwound (its window went away while the dialog ran).
+    bool RunDialog(MainDialog dialog);
 };
 
 }  // namespace winhush::ui

@@ -10,6 +10,7 @@
 #include "FrameworkTestSupport.h"
 #include "ui/framework/Companions.h"
 #include "ui/framework/DuiWindow.h"
+#include "ui/framework/FramedDialog.h"
 
 using namespace winhush::ui;
 using namespace winhush::test;
@@ -347,4 +348,68 @@ TEST_F(FrameTest, ModalDialogOverALockedHostReturnsControlToIt) {
     EXPECT_FALSE(dialog.IsWindow());
     EXPECT_TRUE(frame.IsWindowEnabled());
     EXPECT_FALSE(frame.GetLockWnd().IsWindowVisible());
+}
+
+namespace {
+// Reports what it sees of its owner and itself once shown, then closes.
+class FramedProbe : public CDuiFrameWndImpl<FramedProbe>, public CDuiDialogImpl<FramedProbe> {
+public:
+    TestFrame* owner = nullptr;
+    bool ownerLocked = false, lockShown = false, ownerEnabled = true;
+    DWORD style = 0, exStyle = 0;
+    RECT placed = {};
+    const wchar_t* GetSkinFile() override {
+        return LR"(<Window size="200,120"><VerticalLayout bkcolor="#FFFFFFFF" /></Window>)";
+    }
+    void Notify(TNotifyUI& msg) override {
+        if (msg.sType != L"windowinit") return;
+        ownerLocked = owner->IsLocked();
+        lockShown = owner->GetLockWnd().IsWindowVisible();
+        ownerEnabled = owner->IsWindowEnabled();
+        style = GetStyle();
+        exStyle = GetExStyle();
+        placed = GetWindowRect();
+        PostMessage(WM_CLOSE);
+    }
+};
+}  // namespace
+
+TEST_F(FrameTest, FramedDialogIsCentredOverItsOwnerWhichItLocksWhileItRuns) {
+    FramedProbe dialog;
+    dialog.owner = &frame;
+    ModalLoopEnd end = RunFramedDialog(dialog, frame);
+    EXPECT_FALSE(end.quit);
+    EXPECT_TRUE(dialog.ownerLocked);
+    EXPECT_TRUE(dialog.lockShown);
+    EXPECT_FALSE(dialog.ownerEnabled);
+    EXPECT_EQ(dialog.style & kDialogStyle, kDialogStyle);
+    EXPECT_TRUE(dialog.exStyle & WS_EX_TOOLWINDOW);
+    RECT owner = frame.GetWindowRect();
+    EXPECT_EQ((dialog.placed.left + dialog.placed.right) / 2, (owner.left + owner.right) / 2);
+    EXPECT_EQ((dialog.placed.top + dialog.placed.bottom) / 2, (owner.top + owner.bottom) / 2);
+    EXPECT_FALSE(dialog.IsWindow());
+    EXPECT_FALSE(frame.IsLocked());
+    EXPECT_FALSE(frame.GetLockWnd().IsWindowVisible());
+    EXPECT_TRUE(frame.IsWindowEnabled());
+
+    // An owner that raised its lock itself (the main window around its runners) keeps it.
+    FramedProbe second;
+    second.owner = &frame;
+    frame.LockOn();
+    RunFramedDialog(second, frame);
+    EXPECT_TRUE(second.ownerLocked);
+    EXPECT_TRUE(frame.IsLocked());
+    frame.LockOff();
+}
+
+TEST_F(FrameTest, FramedDialogOverAHiddenOwnerSitsOnItsMonitorWithoutAFloatingVeil) {
+    frame.ShowWindow(SW_HIDE);
+    FramedProbe dialog;
+    dialog.owner = &frame;
+    RunFramedDialog(dialog, frame);
+    EXPECT_TRUE(dialog.ownerLocked);
+    EXPECT_FALSE(dialog.lockShown) << "a veil over a window that is not there";
+    RECT work = WorkArea(frame);
+    EXPECT_EQ((dialog.placed.left + dialog.placed.right) / 2, (work.left + work.right) / 2);
+    EXPECT_FALSE(frame.IsLocked());
 }

@@ -367,3 +367,55 @@ TEST(ModalLoop, OffersMessagesToTheNewestFilterFirstAndRunsIdleHandlers) {
     EXPECT_FALSE(watchdogFired);
     EXPECT_EQ(Module().GetMessageLoop(), outer);  // the thread's loop is restored
 }
+
+// The program's dialogs join the thread's loop in WM_CREATE (before their modal loop runs)
+// and leave it in WM_DESTROY (inside the modal loop). Both must meet the same loop, or the
+// thread's loop goes on calling a dialog that is gone; and a window created while a modal
+// loop runs still gets its keyboard messages through the thread loop's filters.
+TEST(ModalLoop, ADialogJoiningTheThreadLoopAtCreationLeavesTheSameLoopAtDestruction) {
+    ASSERT_EQ(Module().Init(::GetModuleHandleW(nullptr)), S_OK);
+    CMessageLoop threadLoop;
+    ASSERT_TRUE(Module().AddMessageLoop(&threadLoop));
+    struct Member : CMessageFilter, CIdleHandler {
+        int filtered = 0, idles = 0;
+        BOOL PreTranslateMessage(MSG* msg) override {
+            if (msg->message == WM_APP + 6) ++filtered;
+            return FALSE;
+        }
+        BOOL OnIdle() override {
+            ++idles;
+            return FALSE;
+        }
+    } member;
+    ProbeWnd owner, dialog;
+    ASSERT_TRUE(owner.Create(nullptr, Rect(100, 100, 500, 400), L"owner", WS_POPUP | WS_VISIBLE));
+    dialog.onMessage = [&](UINT message, WPARAM, LPARAM, LRESULT&) {
+        if (message == WM_CREATE) {
+            Module().GetMessageLoop()->AddMessageFilter(&member);
+            Module().GetMessageLoop()->AddIdleHandler(&member);
+        } else if (message == WM_DESTROY) {
+            Module().GetMessageLoop()->RemoveMessageFilter(&member);
+            Module().GetMessageLoop()->RemoveIdleHandler(&member);
+        } else if (message == WM_APP + 6) {
+            ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+        } else if (message == WM_TIMER) {  // watchdog
+            ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+        }
+        return false;
+    };
+    ASSERT_TRUE(dialog.Create(owner, Rect(150, 150, 350, 300), L"dialog", WS_POPUP));
+    ::SetTimer(dialog, 1, 3000, nullptr);
+    ::PostMessageW(dialog, WM_APP + 6, 0, 0);
+    CMessageLoop modal;
+    RunModalLoop(dialog, modal);
+    EXPECT_FALSE(dialog.IsWindow());
+    EXPECT_EQ(member.filtered, 1) << "the thread loop's filters see what the modal loop pumps";
+    EXPECT_EQ(Module().GetMessageLoop(), &threadLoop);
+    EXPECT_FALSE(threadLoop.HasMessageFilter(&member));
+    int idlesBefore = member.idles;
+    threadLoop.OnIdle(0);
+    EXPECT_EQ(member.idles, idlesBefore) << "the thread loop still calls the destroyed dialog";
+    owner.DestroyWindow();
+    Module().RemoveMessageLoop();
+    Module().Term();
+}

@@ -17,6 +17,7 @@
 #include "app/StartupConfig.h"
 #include "monitor/WndMgr.h"
 #include "rules/AutoCheck.h"
+#include "settings/Hotkeys.h"
 #include "settings/SettingsStore.h"
 #include "ui/controls/SplitButton.h"
 #include "ui/dialogs/NotifyTips.h"
@@ -28,6 +29,8 @@
 
 using namespace winhush::ui;
 using namespace winhush::test;
+using winhush::settings::kHotkeyLocate;
+using winhush::settings::kHotkeyMain;
 using winhush::monitor::BlockRecord;
 namespace monitor = winhush::monitor;
 namespace dui = winhush::dui;
@@ -462,6 +465,54 @@ TEST_F(MainDlgTest, DialogsOpenFromTheIdleHookInOrderUnderTheLock) {
     EXPECT_TRUE(dlg->IsWindowVisible());
 }
 
+// A plain WM_CLOSE reaching the main window (taskkill without /F) while a dialog opened
+// from the idle hook is up: the window goes, the program's loop ends, and neither the loop
+// nor the returning runner touches the window object after it is gone.
+namespace {
+struct DoomedMainDlg : CMainDlg {
+    bool* deleted = nullptr;
+    ~DoomedMainDlg() override { *deleted = true; }
+};
+// A runner whose dialog asks the owner to close as soon as it shows.
+DialogRunner CloseOwnerWhileOpen(std::function<void()> afterDialog) {
+    return [afterDialog](HWND owner) {
+        struct Box : CMessageBoxBase {
+            HWND owner = nullptr;
+            void OnLayoutInit() override { ::PostMessageW(owner, WM_CLOSE, 0, 0); }
+        } box;
+        box.owner = owner;
+        box.Run(owner, L"msg_system_tip.xml");
+        afterDialog();
+    };
+}
+}  // namespace
+
+TEST_F(MainDlgTest, ClosedWhileADialogRunsTheWindowLeavesTheLoopItJoined) {
+    Open();
+    bool dialogRan = false;
+    SetDialogRunner(MainDialog::Rules, CloseOwnerWhileOpen([&] { dialogRan = true; }));
+    dlg->RequestDialog(PENDING_RULES);
+    RunLoopUntil([&] { return false; }, 5s);  // ends on the window's quit message
+    EXPECT_TRUE(dialogRan);
+    EXPECT_FALSE(::IsWindow(dlg->m_hWnd));
+    EXPECT_FALSE(MainWindowEnvironment::loop.HasMessageFilter(dlg.get()));
+    EXPECT_FALSE(MainWindowEnvironment::loop.HasIdleHandler(dlg.get()));
+}
+
+TEST_F(MainDlgTest, ClosedWhileADialogRunsTheObjectOutlivesTheRunner) {
+    bool deleted = false, deletedWhileRunnerRan = true;
+    auto* doomed = new DoomedMainDlg();
+    doomed->deleted = &deleted;
+    ASSERT_NE(doomed->CreateMainWindow(), nullptr);
+    doomed->DeleteWhenGone();
+    ShowAndPaint(doomed->m_hWnd);
+    SetDialogRunner(MainDialog::Rules, CloseOwnerWhileOpen([&] { deletedWhileRunnerRan = deleted; }));
+    doomed->RequestDialog(PENDING_RULES);
+    RunLoopUntil([&] { return false; }, 5s);
+    EXPECT_FALSE(deletedWhileRunnerRan) << "the runner returned into a deleted window object";
+    EXPECT_TRUE(deleted) << "the object still frees itself once the dialog has returned";
+}
+
 TEST_F(MainDlgTest, FirstRunAnimatesUntilTheCheckIsDoneThenOffersTheRuleList) {
     RegSetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"ScanSoftware", 1);
     int rulesOpened = 0;
@@ -592,12 +643,13 @@ TEST_F(MainDlgTest, ExitAsksFirstAndEndsOnlyWhenConfirmed) {
 
 TEST_F(MainDlgTest, HotkeysAreHeldWhileTheWindowLives) {
     Open();
-    ASSERT_TRUE(IsHotkeyRegistered(kHotkeyMain));
-    ASSERT_NE(HotkeyAtom(kHotkeyMain), 0);
+    const winhush::settings::HotkeySlot* slots = winhush::MainWindowHotkeys().slots;
+    ASSERT_TRUE(slots[kHotkeyMain].registered);
+    ASSERT_NE(slots[kHotkeyMain].atom, -1);
     // Alt+Shift+Z is taken while the window lives.
     EXPECT_FALSE(::RegisterHotKey(nullptr, 0x7001, MOD_ALT | MOD_SHIFT, 'Z'));
     ::ShowWindow(dlg->m_hWnd, SW_HIDE);
-    ::SendMessageW(dlg->m_hWnd, WM_HOTKEY, HotkeyAtom(kHotkeyMain), 0);
+    ::SendMessageW(dlg->m_hWnd, WM_HOTKEY, slots[kHotkeyMain].atom, 0);
     EXPECT_TRUE(dlg->IsWindowVisible());
 
     // The picker hotkey opens the picker at once, not through the idle hook.
@@ -607,25 +659,18 @@ TEST_F(MainDlgTest, HotkeysAreHeldWhileTheWindowLives) {
         EXPECT_TRUE(dlg->IsLocked());
         ++pickers;
     });
-    ASSERT_NE(HotkeyAtom(kHotkeyLocate), 0);
+    ASSERT_NE(slots[kHotkeyLocate].atom, -1);
     ::ShowWindow(dlg->m_hWnd, SW_HIDE);
-    ::SendMessageW(dlg->m_hWnd, WM_HOTKEY, HotkeyAtom(kHotkeyLocate), 0);
+    ::SendMessageW(dlg->m_hWnd, WM_HOTKEY, slots[kHotkeyLocate].atom, 0);
     EXPECT_EQ(pickers, 1);
     EXPECT_TRUE(dlg->IsWindowVisible());
     EXPECT_FALSE(dlg->IsLocked());
 
     dlg->DestroyWindow();
-    EXPECT_EQ(HotkeyAtom(kHotkeyMain), 0);
-    EXPECT_EQ(HotkeyAtom(kHotkeyLocate), 0);
+    EXPECT_EQ(slots[kHotkeyMain].atom, -1);
+    EXPECT_EQ(slots[kHotkeyLocate].atom, -1);
     EXPECT_TRUE(::RegisterHotKey(nullptr, 0x7001, MOD_ALT | MOD_SHIFT, 'Z'));
     ::UnregisterHotKey(nullptr, 0x7001);
-
-    // Stored modifier codes count only in their own position.
-    EXPECT_EQ(HotkeyModifiers(18, 16), static_cast<UINT>(MOD_ALT | MOD_SHIFT));
-    EXPECT_EQ(HotkeyModifiers(17, 16), static_cast<UINT>(MOD_CONTROL | MOD_SHIFT));
-    EXPECT_EQ(HotkeyModifiers(-1, 16), static_cast<UINT>(MOD_SHIFT));
-    EXPECT_EQ(HotkeyModifiers(16, 17), 0u);
-    EXPECT_EQ(HotkeyModifiers(17, 18), static_cast<UINT>(MOD_CONTROL | MOD_ALT));
 }
 
 // Before: the switch and remove wrote back the row's copy, up to a refresh old, reverting

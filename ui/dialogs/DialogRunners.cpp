@@ -1,0 +1,12 @@
+#include "ui/dialogs/DialogRunners.h"
+
+namespace winhush::ui {
+
+void RegisterDialogRunners() {
+    RegisterRuleListRunner();
+    RegisterLocateRunner();
+    RegisterRecordRunner();
+    RegisterSettingsRunner();
+}
+
+}  // namespace winhush::ui

@@ -1,0 +1,9 @@
+// The record dialog's runner. Until its dialog exists nothing is registered, and the main window
+// drops a request for it without a lock.
+#include "ui/dialogs/DialogRunners.h"
+
+namespace winhush::ui {
+
+void RegisterRecordRunner() {}
+
+}  // namespace winhush::ui
