@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "app/CrashDump.h"
+#include "app/DllSearch.h"
 #include "app/MainWindowHost.h"
 #include "app/Paths.h"
 #include "app/StartupConfig.h"
@@ -88,6 +89,7 @@ void RunMainWindow(HINSTANCE instance, bool hidden) {
 }  // namespace
 
 int RunWinhush(HINSTANCE instance, const wchar_t* commandLine) {
+    RestrictDllSearchToSystem32();
     InstallCrashDumpFilter();
 
     UniqueHandle instanceMutex(::CreateMutexW(nullptr, FALSE, kInstanceMutexName));

@@ -34,7 +34,9 @@ void AppendBackslash(std::wstring& path) {
 
 std::wstring ToUpper(std::wstring_view text) {
     std::wstring out(text);
-    if (!out.empty()) ::CharUpperBuffW(out.data(), static_cast<DWORD>(out.size()));
+    for (wchar_t& c : out) {
+        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - (L'a' - L'A'));
+    }
     return out;
 }
 

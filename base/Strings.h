@@ -12,8 +12,10 @@ std::string WideToUtf8(std::wstring_view wide);
 // Appends a backslash unless the text already ends with one (an empty text stays empty).
 void AppendBackslash(std::wstring& path);
 
-// Upper-cases with the system's locale-independent mapping (CharUpperBuffW), the same
-// mapping the executable paths of records are compared with.
+// Upper-cases ASCII letters only, as _wcsupr_s does in the C locale. This is the mapping
+// window identities are defined with: every producer of a record's path (snapshots, rules,
+// the picker, other tools writing records) must agree on it, so é, Ä or Cyrillic letters
+// stay as they are rather than following the system's language tables.
 std::wstring ToUpper(std::wstring_view text);
 
 // printf-style formatting into a wide string.

@@ -295,6 +295,21 @@ const char* ScanElement(const char* p, const char* end, Mender<kWrite>& m) {
     return p;
 }
 
+// Where the next record after `from` begins: a '{' followed by the key "wndInfo", the first
+// key of every record we write. Inside a string the key's quotes would be escaped, so this
+// finds record starts even after a damaged record whose quotes no longer pair up, and a
+// damaged record never takes the ones after it along.
+const char* NextRecordStart(const char* from, const char* end) {
+    constexpr std::string_view kKey = "\"wndInfo\"";
+    std::string_view text(from, static_cast<size_t>(end - from));
+    for (size_t at = text.find(kKey); at != std::string_view::npos; at = text.find(kKey, at + 1)) {
+        size_t q = at;
+        while (q > 0 && IsSpace(text[q - 1])) --q;
+        if (q > 0 && text[q - 1] == '{') return from + q - 1;
+    }
+    return end;
+}
+
 // jansson has checked the text: well-formed UTF-8 without NUL.
 std::wstring FromUtf8(json_t* string) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(json_string_value(string));
@@ -610,8 +625,9 @@ LoadResult LoadRecordFile(const std::wstring& path, std::vector<BlockRecord>& re
             break;
         }
         const char* start = p;
+        const char* next = NextRecordStart(start + 1, end);
         Mender<false> scan{nullptr};
-        p = ScanElement(start, end, scan);
+        p = ScanElement(start, next, scan);
         std::string_view element(start, static_cast<size_t>(p - start));
         if (scan.needed) {
             mended.clear();
@@ -631,6 +647,11 @@ LoadResult LoadRecordFile(const std::wstring& path, std::vector<BlockRecord>& re
         }
         arena.Reset();
         if (p == end) break;
+        if (p == next) {  // cut at the next record: this one was damaged, or a comma is missing
+            repaired = true;
+            afterComma = false;
+            continue;
+        }
         afterComma = *p == ',';
         if (*p == ']') {
             ++p;

@@ -3,6 +3,7 @@
 #include "monitor/BlockRecord.h"
 #include "monitor/WndInfo.h"
 #include "monitor/WndMgr.h"
+#include "rules/RuleDatabase.h"
 
 namespace winhush::rules {
 
@@ -55,7 +56,10 @@ void CarryOverWildcardRecords(const std::vector<PopupRule>& rules, monitor::CWnd
 
 DWORD WINAPI AutoCheckThread(LPVOID parameter) {
     auto* check = static_cast<CAutoCheck*>(parameter);
-    LoadPopupRules(check, check->rules);
+    {
+        ScopedRuleReadStop stopReading(&check->stopRequested);
+        LoadPopupRules(check, check->rules);
+    }
     if (!check->stopRequested.load(std::memory_order_relaxed)) {
         monitor::CWndMgr& store = check->recordStore ? *check->recordStore : monitor::WndMgr();
         CarryOverWildcardRecords(check->rules, store);
@@ -84,13 +88,19 @@ int GetAutoCheckResult(std::vector<PopupRule>& out, CAutoCheck& check) {
     return 1;
 }
 
-void StopAutoCheck(CAutoCheck& check) {
+bool StopAutoCheck(CAutoCheck& check) {
     check.stopRequested.store(true);
+    bool endedByItself = true;
     if (HANDLE handle = check.thread.exchange(nullptr)) {
-        if (::WaitForSingleObject(handle, kStopWaitMs) == WAIT_TIMEOUT) ::TerminateThread(handle, 0);
+        if (::WaitForSingleObject(handle, kStopWaitMs) == WAIT_TIMEOUT) {
+            // Only a last resort: the worker stops at its flag long before this.
+            ::TerminateThread(handle, 0);
+            endedByItself = false;
+        }
         ::CloseHandle(handle);
     }
     check.done.store(1, std::memory_order_release);
+    return endedByItself;
 }
 
 }  // namespace winhush::rules

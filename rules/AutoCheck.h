@@ -28,7 +28,8 @@ public:
     std::atomic<HANDLE> thread{nullptr};
     std::atomic<uint32_t> done{0};
     std::vector<PopupRule> rules;  // written by the worker only before done becomes 1
-    // Set by shutdown: the worker stops between programs and skips the carry-over.
+    // Set by shutdown: the worker stops reading the database, between programs, and skips
+    // the carry-over.
     std::atomic<bool> stopRequested{false};
     // Where records are carried over; the program's window monitor when null.
     monitor::CWndMgr* recordStore = nullptr;
@@ -47,9 +48,10 @@ DWORD WINAPI AutoCheckThread(LPVOID check);
 // 0 while the check runs; afterwards appends a copy of every rule to out and returns 1.
 int GetAutoCheckResult(std::vector<PopupRule>& out, CAutoCheck& check = AutoCheck());
 
-// Shutdown: waits up to 1000 ms for the worker, ends it by force after that, closes the
-// handle and sets done.
-void StopAutoCheck(CAutoCheck& check = AutoCheck());
+// Shutdown: sets the stop flag, which the worker obeys wherever it is (also inside parsing
+// the rule database), waits up to 1000 ms for it, ends it by force only after that, closes
+// the handle and sets done. True when the worker ended by itself.
+bool StopAutoCheck(CAutoCheck& check = AutoCheck());
 
 // For every wildcard rule, moves block records (status 1 or 2) of the same pop-up whose
 // executable was renamed inside the same folder to the rule's current path.

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <mutex>
 #include <unordered_map>
 #include <vector>
@@ -20,6 +21,8 @@ namespace {
 constexpr REGSAM kUninstallAccess = KEY_READ | KEY_WOW64_64KEY;
 constexpr size_t kMaxLocationChars = 512;
 constexpr DWORD kFullPathChars = 1024;
+constexpr size_t kMaxTemplateChars = 32767;  // the longest path Windows knows
+constexpr size_t kMaxPlaceholderNames = 64;
 
 struct SpecialFolder {
     const wchar_t* name;
@@ -98,10 +101,21 @@ FolderCache& SpecialFolderCache() {
     return cache;
 }
 
+// Left to right, without overlaps, in one pass: the work is linear in the text.
 void ReplaceAll(std::wstring& text, const std::wstring& what, const std::wstring& with) {
     if (what.empty()) return;
-    for (size_t pos = text.find(what); pos != std::wstring::npos; pos = text.find(what, pos + with.size()))
-        text.replace(pos, what.size(), with);
+    size_t pos = text.find(what);
+    if (pos == std::wstring::npos) return;
+    std::wstring out;
+    out.reserve(text.size());
+    size_t last = 0;
+    for (; pos != std::wstring::npos; pos = text.find(what, last)) {
+        out.append(text, last, pos - last);
+        out += with;
+        last = pos + what.size();
+    }
+    out.append(text, last, std::wstring::npos);
+    text = std::move(out);
 }
 
 std::optional<std::wstring> EnvironmentVariable(const std::wstring& name) {
@@ -116,7 +130,7 @@ std::optional<std::wstring> EnvironmentVariable(const std::wstring& name) {
 
 // The folder in front of a marker inside an uninstall value, e.g. the folder of the
 // uninstaller named in "UninstallString", cut back by backLevel components.
-bool LocationFromMarker(HKEY entryKey, json_t* locationObj, std::wstring& folder) {
+bool LocationFromMarker(HKEY entryKey, json_t* locationObj, std::wstring& folder, std::wstring& asStored) {
     const char* findString = nullptr;
     const char* findValue = nullptr;
     int backLevel = 0;
@@ -135,7 +149,11 @@ bool LocationFromMarker(HKEY entryKey, json_t* locationObj, std::wstring& folder
     text.resize(markerAt);
     size_t drive = text.find(L":\\");
     if (drive == 0) return false;
-    if (drive != std::wstring::npos) text.erase(0, drive - 1);  // keep the drive letter; drops a leading quote
+    size_t start = 0;
+    if (drive != std::wstring::npos) {  // keep the drive letter; drops a leading quote
+        start = drive - 1;
+        text.erase(0, start);
+    }
     if (text.size() <= 1) return false;
     if (text.back() == L'\\') text.pop_back();
     for (int i = 0; i < backLevel; ++i) {
@@ -143,6 +161,9 @@ bool LocationFromMarker(HKEY entryKey, json_t* locationObj, std::wstring& folder
         if (slash == std::wstring::npos) break;
         text.resize(slash);
     }
+    // Upper-casing keeps every character in its place, so the stored text cut the same way
+    // is the same folder.
+    asStored = value->substr(start, text.size());
     folder = std::move(text);
     return true;
 }
@@ -215,11 +236,22 @@ bool GetSpecialFolderByName(const std::wstring& name, std::wstring& out) {
 }
 
 bool ExpandPathPlaceholders(std::wstring& text) {
+    // The rule database is data, not a program: a template that could not be a path, longer
+    // than any Windows path or naming more folders than a path has, is refused before any
+    // work, so one hostile rule cannot tie up the check for minutes.
+    if (text.size() > kMaxTemplateChars) return false;
     std::vector<std::wstring> names;
     for (size_t open = text.find(L'%'); open != std::wstring::npos;) {
         size_t close = text.find(L'%', open + 1);
         if (close == std::wstring::npos) break;  // a last unpaired '%' is text
-        if (close > open + 1) names.push_back(text.substr(open + 1, close - open - 1));
+        if (close > open + 1) {
+            std::wstring name = text.substr(open + 1, close - open - 1);
+            // Every occurrence goes at the first replacement; a repeat has nothing left to do.
+            if (std::find(names.begin(), names.end(), name) == names.end()) {
+                if (names.size() == kMaxPlaceholderNames) return false;
+                names.push_back(std::move(name));
+            }
+        }
         open = text.find(L'%', close + 1);
     }
     bool allResolved = true;
@@ -233,11 +265,18 @@ bool ExpandPathPlaceholders(std::wstring& text) {
         } else {
             allResolved = false;
         }
+        if (text.size() > kMaxTemplateChars) return false;
     }
     return allResolved;
 }
 
 bool ResolveInstallLocation(const SoftwareEntry& entry, json_t* uninstReg, std::wstring& out) {
+    std::wstring asStored;
+    return ResolveInstallLocation(entry, uninstReg, out, asStored);
+}
+
+bool ResolveInstallLocation(const SoftwareEntry& entry, json_t* uninstReg, std::wstring& out,
+                            std::wstring& asStored) {
     const char* location = nullptr;
     json_t* locationObj = nullptr;
     json_t* pathTemplate = nullptr;
@@ -249,6 +288,7 @@ bool ResolveInstallLocation(const SoftwareEntry& entry, json_t* uninstReg, std::
         return false;
 
     std::wstring folder;
+    std::wstring stored;
     if (location) {
         std::wstring valueName = Utf8ToWide(location);
         if (valueName.empty()) return false;
@@ -256,14 +296,20 @@ bool ResolveInstallLocation(const SoftwareEntry& entry, json_t* uninstReg, std::
         if (!value || value->empty()) return false;
         folder = std::move(*value);
     } else if (json_is_object(locationObj)) {
-        if (!LocationFromMarker(key.get(), locationObj, folder)) return false;
+        if (!LocationFromMarker(key.get(), locationObj, folder, stored)) return false;
     } else if (pathTemplate) {
         if (!LocationFromTemplate(pathTemplate, folder)) return false;
     } else {
         return false;
     }
     AppendBackslash(folder);
+    if (stored.empty()) {
+        stored = folder;
+    } else {
+        AppendBackslash(stored);
+    }
     out = std::move(folder);
+    asStored = std::move(stored);
     return true;
 }
 

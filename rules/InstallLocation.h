@@ -15,6 +15,11 @@ namespace winhush::rules {
 // Writes the install folder (always ending with "\") to out; false on any failure. A failing
 // method never falls back to the next one.
 bool ResolveInstallLocation(const SoftwareEntry& entry, json_t* uninstReg, std::wstring& out);
+// The same, and also the same folder in the letter case its source gives (out is upper case
+// for "location_obj"), for looking files up: a file system like Wine's finds a path written
+// as it is stored far faster than one it has to match folder by folder in any case.
+bool ResolveInstallLocation(const SoftwareEntry& entry, json_t* uninstReg, std::wstring& out,
+                            std::wstring& asStored);
 
 // Replaces "%NAME%" placeholders by special folders (exact CSIDL_ names) or environment
 // variables. False when any name could not be resolved (the text keeps what was replaced).

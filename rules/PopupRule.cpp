@@ -95,10 +95,16 @@ int LoadPopupRulesFrom(json_t* inRule, CAutoCheck* owner, std::vector<PopupRule>
         bool wildcard = false;
         for (size_t m = 0; m < matches.size() && !single; ++m) {
             std::wstring location;
-            if (!ResolveInstallLocation(*matches[m], uninstReg, location) || location.empty()) continue;
-            if (!wildcard && location.find(L'*') != std::wstring::npos) wildcard = true;
+            std::wstring lookup;  // location in its source's letter case, for the file system
+            if (!ResolveInstallLocation(*matches[m], uninstReg, location, lookup) || location.empty()) continue;
             const std::wstring unresolvedLocation = location;
-            if (!ResolveWildcardPath(location)) continue;
+            if (location.find(L'*') != std::wstring::npos) {
+                wildcard = true;
+                if (!ResolveWildcardPath(location)) continue;
+                lookup = location;
+            } else if (!ResolveWildcardPath(lookup)) {
+                continue;
+            }
 
             if (matches.size() == 1) {
                 single = true;
@@ -129,9 +135,15 @@ int LoadPopupRulesFrom(json_t* inRule, CAutoCheck* owner, std::vector<PopupRule>
                                 "class", &className, "pos", &pos, "width", &width, "height", &height) != 0)
                     continue;
                 PopupRule rule;
-                rule.filePath = ToUpper(location + Utf8ToWide(file));
+                // The pop-up's own part upper case, so that a '*' in it matches names in any
+                // case; the folder as its source writes it, which the file system finds
+                // quickly (Wine has to match an upper-cased path folder by folder). The
+                // record's path is upper case as a whole, also where a '*' stood for a
+                // folder, whose name the walk brings back as stored.
+                rule.filePath = lookup + ToUpper(Utf8ToWide(file));
                 if (!wildcard && rule.filePath.find(L'*') != std::wstring::npos) wildcard = true;
                 if (!ResolveWildcardPath(rule.filePath)) continue;
+                rule.filePath = ToUpper(rule.filePath);
                 rule.displayName = Utf8ToWide(displayName);
                 if (!single) rule.displayName += matches[m]->fromWow6432Node ? kSuffix32Bit : kSuffix64Bit;
                 rule.className = Utf8ToWide(className);

@@ -1,5 +1,6 @@
 #include "rules/RuleDatabase.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -15,8 +16,30 @@ namespace {
 
 constexpr char kProgramSection[] = "winhsh";
 
+thread_local const std::atomic<bool>* t_stop = nullptr;
+
+bool StopRequested() { return t_stop && t_stop->load(std::memory_order_relaxed); }
+
+// jansson asks for a kilobyte at a time; a callback result of (size_t)-1 ends the parse
+// as a failure at once.
+constexpr size_t kAbortRead = static_cast<size_t>(-1);
+
 size_t ReadCursorCallback(void* buffer, size_t length, void* data) {
+    if (StopRequested()) return kAbortRead;
     return RuleStorage::ReadFromCursor(*static_cast<RuleStorage::Cursor*>(data), buffer, length);
+}
+
+struct PayloadReader {
+    std::string_view rest;
+};
+
+size_t ReadPayloadCallback(void* buffer, size_t length, void* data) {
+    if (StopRequested()) return kAbortRead;
+    auto* reader = static_cast<PayloadReader*>(data);
+    size_t take = std::min(length, reader->rest.size());
+    std::memcpy(buffer, reader->rest.data(), take);
+    reader->rest.remove_prefix(take);
+    return take;
 }
 
 UniqueJson ReadContainer(RuleStorage& storage) {
@@ -28,10 +51,11 @@ UniqueJson ReadContainer(RuleStorage& storage) {
     UniqueJson result(arrayMode ? json_array() : json_object());
     if (!result) return {};
     for (; entry; entry = view->Next(*entry)) {
+        if (StopRequested()) return {};
         const bool unnamed = entry->nameLength() == 0;
         if (unnamed != arrayMode) return {};
-        std::string_view payload = entry->payload();
-        json_t* value = json_loadb(payload.data(), payload.size(), 0, nullptr);
+        PayloadReader reader{entry->payload()};
+        json_t* value = json_load_callback(ReadPayloadCallback, &reader, 0, nullptr);
         if (!value) return {};  // one bad entry spoils the whole database
         int stored = arrayMode ? json_array_append_new(result.get(), value)
                                : json_object_set_new(result.get(), std::string(entry->name()).c_str(), value);
@@ -77,6 +101,9 @@ bool ParseIndex(std::string_view text, size_t& index) {
 }
 
 }  // namespace
+
+ScopedRuleReadStop::ScopedRuleReadStop(const std::atomic<bool>* flag) : previous_(t_stop) { t_stop = flag; }
+ScopedRuleReadStop::~ScopedRuleReadStop() { t_stop = previous_; }
 
 UniqueJson LoadRuleDocument(std::string_view utf8Path) {
     RuleStorage storage;

@@ -6,6 +6,7 @@
 
 #include <jansson.h>
 
+#include <atomic>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,21 @@ namespace winhush::rules {
 enum RuleSectionKind : int {
     kSectionInRule = 0,     // "winhsh" / "in_rule": the pop-up rules of known programs
     kSectionWhiteList = 1,  // "winhsh" / "white_list": window class lists
+};
+
+// While one is alive on a thread, every read of the rule database on that thread gives up
+// (returns null) soon after the flag is set, wherever it is: between container entries or
+// in the middle of parsing a large text. Shutdown must never have to end a thread by force
+// while it holds the heap.
+class ScopedRuleReadStop {
+public:
+    explicit ScopedRuleReadStop(const std::atomic<bool>* flag);
+    ~ScopedRuleReadStop();
+    ScopedRuleReadStop(const ScopedRuleReadStop&) = delete;
+    ScopedRuleReadStop& operator=(const ScopedRuleReadStop&) = delete;
+
+private:
+    const std::atomic<bool>* previous_;
 };
 
 // A new reference to a section of the database, or null (no data path, unreadable file, no

@@ -57,6 +57,7 @@ TEST(RecordFileRepair, ReadsEveryReadableRecordOfHandEditedAndForeignFiles) {
         {"cut after a record", "[" + Record() + ",", 1, true, L"Hi"},
         {"garbage between records", "[" + Record() + ", nonsense, {]}, " + Second() + "]", 2, true, L"Hi"},
         {"trailing comma", "[" + Record() + ", ]", 1, true, L"Hi"},
+        {"missing comma", "[" + Record() + "\n" + Second() + "]", 2, true, L"Hi"},
         {"quotes and brackets in strings", "[" + Record(R"(a\"],[{\\)") + ", " + Second() + "]", 2, false,
          L"a\"],[{\\"},
     };
@@ -75,6 +76,23 @@ TEST(RecordFileRepair, ReadsEveryReadableRecordOfHandEditedAndForeignFiles) {
         EXPECT_EQ(records[0].addType, 3);
         if (c.records > 1) EXPECT_EQ(records[1].hash, 2u);
     }
+}
+
+// A lost quote turns the rest of the file inside out for a plain reader; the records after
+// the damaged one are still found by their first key.
+TEST(RecordFileRepair, ADamagedRecordDoesNotTakeTheFollowingOnesAlong) {
+    std::string broken = Record("Hi\\");  // the caption's closing quote is now escaped
+    ScopedTempDir dir;
+    ASSERT_TRUE(WriteFileBytes(dir / L"WndMgrInfo.log",
+                               "[" + broken + ", " + Second() + ", " + Record("Three", "3") + "]"));
+    std::vector<BlockRecord> records;
+    LoadResult result = LoadRecordFile(dir / L"WndMgrInfo.log", records);
+    EXPECT_TRUE(result.damaged);
+    EXPECT_EQ(result.dropped, 1u);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[0].hash, 2u);
+    EXPECT_EQ(records[1].hash, 3u);
+    EXPECT_EQ(records[1].window.caption, L"Three");
 }
 
 TEST(RecordFileRepair, NumbersOutsideTheirFieldMakeTheRecordInvalid) {

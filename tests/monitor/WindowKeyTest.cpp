@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Strings.h"
 #include "monitor/Candidate.h"
 #include "monitor/Screenshot.h"
 #include "monitor/WndInfo.h"
@@ -108,6 +109,20 @@ TEST(DevicePath, MapsToUpperCaseDriveLetterPaths) {
     EXPECT_FALSE(MapDevicePath(L"\\Device\\HarddiskVolume2\\x.exe", drives, out));
     EXPECT_FALSE(MapDevicePath(L"\\Device\\HarddiskVolume1", drives, out));
     EXPECT_EQ(out, L"unchanged");
+}
+
+// Paths are upper-cased as the C locale does it, ASCII letters only: the hash below was
+// computed outside the program from "C:\USERS\ZOë\ÄRGER\Программа\éDITEUR.EXE".
+TEST(DevicePath, UpperCasesOnlyAsciiLettersSoIdentitiesMatchOtherProducers) {
+    std::vector<DriveDevice> drives = {{L'C', L"\\Device\\HarddiskVolume1"}};
+    std::wstring out;
+    ASSERT_TRUE(MapDevicePath(L"\\Device\\HarddiskVolume1\\Users\\Zo\u00EB\\\u00C4rger\\\u041F\u0440\u043E\u0433"
+                              L"\u0440\u0430\u043C\u043C\u0430\\\u00E9diteur.exe",
+                              drives, out));
+    EXPECT_EQ(out, L"C:\\USERS\\ZO\u00EB\\\u00C4RGER\\\u041F\u0440\u043E\u0433\u0440\u0430\u043C\u043C\u0430\\"
+                   L"\u00E9DITEUR.EXE");
+    EXPECT_EQ(WindowKeyHash(out.c_str(), L"AdWnd", 300, 200), 0x416939329db3ef96ull);
+    EXPECT_EQ(ToUpper(L"\u00E9\u00FF\u0101\u0431\u03B1i\u0131z{`"), L"\u00E9\u00FF\u0101\u0431\u03B1I\u0131Z{`");
 }
 
 TEST(DevicePath, ResolvesARunningProcessOnDriveC) {

@@ -3,6 +3,7 @@
 #include <jansson.h>
 
 #include <chrono>
+#include <optional>
 
 #include "RulesTestSupport.h"
 #include "base/Json.h"
@@ -11,6 +12,7 @@
 #include "monitor/WndInfo.h"
 #include "monitor/WndMgr.h"
 #include "rules/AutoCheck.h"
+#include "rules/RuleContainer.h"
 #include "rules/SoftwareInventory.h"
 
 using namespace winhush;
@@ -224,6 +226,37 @@ TEST_F(AutoCheckRun, WithoutADatabaseTheCheckEndsEmpty) {
     EXPECT_TRUE(out.empty());
 }
 
+// Regression: closing the program while the check parsed a large database ended the worker
+// by force in the middle of the parse (holding the heap), and the process hung on exit.
+TEST_F(AutoCheckRun, StoppingInsideTheParseOfALargeDatabaseNeedsNoForce) {
+    // About 60 MB of rules for programs that are not installed: all of the time is parsing.
+    std::string programs;
+    const std::string filler(900, 'x');
+    for (int i = 0; programs.size() < 60u * 1024 * 1024; ++i) {
+        programs += std::string(i ? "," : "") + R"({"name": "p)" + std::to_string(i) +
+                    R"(", "uninst_reg": {"name_reg": "WinhushNotInstalled)" + filler +
+                    R"(", "location": "x"}, "popup": [{"display_name": "d", "file": "a.exe", "class": "c",
+                    "pos": "center", "width": 1, "height": 1}]})";
+    }
+    const std::string document = R"({"winhsh": {"in_rule": [)" + programs + "]}}";
+    std::optional<std::string> container = BuildContainer({{"winhsh", R"({"in_rule": [)" + programs + "]}"}});
+    ASSERT_TRUE(container);
+    programs.clear();
+    const std::string* databases[] = {&document, &*container};
+    for (const std::string* database : databases) {
+        SCOPED_TRACE(database == &document ? "plain text" : "container");
+        ASSERT_TRUE(data.WriteDatabase(*database));
+        ASSERT_TRUE(StartAutoCheck(check));
+        ::Sleep(300);
+        ASSERT_EQ(check.done.load(), 0u) << "the parse ended before the stop: the database is too small to tell";
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_TRUE(StopAutoCheck(check)) << "the worker had to be ended by force";
+        const auto elapsed = std::chrono::steady_clock::now() - started;
+        EXPECT_LT(elapsed, std::chrono::milliseconds(1000));
+        EXPECT_EQ(check.thread.load(), nullptr);
+    }
+}
+
 TEST_F(AutoCheckRun, StoppingEndsARunningCheckWithinASecond) {
     // Enough programs that the walk is still going when the stop arrives.
     std::string programs;
@@ -236,7 +269,7 @@ TEST_F(AutoCheckRun, StoppingEndsARunningCheckWithinASecond) {
     ASSERT_TRUE(StartAutoCheck(check));
     EXPECT_TRUE(StartAutoCheck(check)) << "a second start while running does nothing";
     const auto started = std::chrono::steady_clock::now();
-    StopAutoCheck(check);
+    EXPECT_TRUE(StopAutoCheck(check));
     const auto elapsed = std::chrono::steady_clock::now() - started;
     EXPECT_LT(elapsed, std::chrono::milliseconds(1500));
     EXPECT_EQ(check.done.load(), 1u);

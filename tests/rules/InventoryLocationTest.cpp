@@ -244,6 +244,34 @@ TEST_F(Location, FromAPathTemplate) {
     EXPECT_EQ(Resolve(R"({"path": {"xp": "C:\\Old", "later": 1}})"), L"(failed)");
 }
 
+// Regression: 200,000 placeholders tied a core for minutes in the replacing; the work per
+// template is bounded now (this test ran into the time-out before).
+TEST(SpecialFolders, PlaceholderExpansionIsBoundedForHostileTemplates) {
+    wchar_t windows[MAX_PATH] = {};
+    ASSERT_GT(::GetWindowsDirectoryW(windows, MAX_PATH), 0u);
+    std::wstring text;
+    for (int i = 0; i < 200000; ++i) text += L"%CSIDL_WINDOWS%";
+    EXPECT_FALSE(ExpandPathPlaceholders(text)) << "longer than any path";
+    std::wstring many;
+    for (int i = 0; i < 200000; ++i) many += L"%V" + std::to_wstring(i % 5000) + L"%";
+    many.resize(30000);
+    EXPECT_FALSE(ExpandPathPlaceholders(many)) << "more folder names than a path holds";
+
+    // Up to the bounds, templates expand as before: every occurrence, each name once.
+    std::wstring repeated, expected;
+    for (int i = 0; i < 2000; ++i) {
+        repeated += L"%CSIDL_WINDOWS%\\";
+        expected += std::wstring(windows) + L"\\";
+    }
+    ASSERT_TRUE(ExpandPathPlaceholders(repeated));
+    EXPECT_EQ(ToUpper(repeated), ToUpper(expected));
+    ::SetEnvironmentVariableW(L"WINHUSH_LONG", std::wstring(100, L'x').c_str());
+    std::wstring growing;
+    for (int i = 0; i < 2000; ++i) growing += L"%WINHUSH_LONG%";  // 28,000 characters, 200,000 expanded
+    EXPECT_FALSE(ExpandPathPlaceholders(growing)) << "expands beyond any path";
+    ::SetEnvironmentVariableW(L"WINHUSH_LONG", nullptr);
+}
+
 TEST(SpecialFolders, KnowsTheShellFoldersByExactName) {
     wchar_t windows[MAX_PATH] = {};
     wchar_t system[MAX_PATH] = {};

@@ -214,6 +214,33 @@ TEST_F(PopupRules, WildcardsMarkLaterPopupsOfTheSameProgram) {
     EXPECT_EQ(rules[0].filePath, ToUpper(install / L"Eta_3.1\\eta.exe"));
 }
 
+TEST_F(PopupRules, PathsAreUpperCaseWhereverTheirPartsWereFound) {
+    // A '*' standing for a folder inside "file": the walk brings the folder's name back as
+    // stored, yet the rule's path must be upper case like every executable path.
+    const std::wstring nameReg = t::UniqueName(L"Theta");
+    const std::wstring folder = Folder(L"Theta", {});
+    ::CreateDirectoryW((folder + L"\\Sub_v2").c_str(), nullptr);
+    ASSERT_TRUE(t::WriteFileBytes(folder + L"\\Sub_v2\\Pop.exe", "MZ"));
+    Entry(HKEY_LOCAL_MACHINE, kNativeUninstallPath, nameReg, folder);
+    std::vector<PopupRule> rules = Load({Program(nameReg, R"("location": "InstallDir")",
+                                                 "[" + Popup("nested", "sub_*\\\\pop.exe") + "]")});
+    ASSERT_EQ(Names(rules), (std::vector<std::wstring>{L"nested"}));
+    EXPECT_EQ(rules[0].filePath, ToUpper(folder + L"\\Sub_v2\\Pop.exe"));
+    EXPECT_EQ(rules[0].hasWildcard, 1u);
+
+    // A folder found through "location_obj" (upper case by definition) is looked up in the
+    // case the registry gives; the rules are the same either way.
+    const std::wstring iotaReg = t::UniqueName(L"Iota");
+    const std::wstring iota = Folder(L"Iota Mixed", {L"Iota.exe"});
+    const std::wstring path = entries.Add(HKEY_LOCAL_MACHINE, kNativeUninstallPath, iotaReg);
+    t::RegSetString(HKEY_LOCAL_MACHINE, path, L"UninstallString", L"\"" + iota + L"\\Uninst.exe\" /S");
+    rules = Load({Program(iotaReg,
+                          R"("location_obj": {"find_string": "UninstallString", "find_value": "\\uninst", "back_level": 0})",
+                          "[" + Popup("iota", "iota.exe") + ", " + Popup("gone", "gone.exe") + "]")});
+    ASSERT_EQ(Names(rules), (std::vector<std::wstring>{L"iota"}));
+    EXPECT_EQ(rules[0].filePath, ToUpper(iota + L"\\Iota.exe"));
+}
+
 TEST_F(PopupRules, FirstSightingIsAnnouncedOnceAndStaysNewForTheRun) {
     const std::wstring a = t::UniqueName(L"Theta");
     const std::wstring b = t::UniqueName(L"Iota");

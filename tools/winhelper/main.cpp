@@ -6,6 +6,7 @@
 //        owner=0xHWND parent=0xHWND show=normal|max|min|hide color=RRGGBB   -> ok 0xHWND
 //   move 0xHWND x y w h | show 0xHWND normal|max|min|hide|noactivate | close 0xHWND
 //   destroy 0xHWND | rect 0xHWND -> ok x y w h visible | pid -> ok PID | ping | quit
+//   find TITLE -> ok 0xHWND of a top-level window with exactly that title (UTF-8)
 //   hang 0xHWND MS        the window's thread stops pumping messages for MS milliseconds
 //   pulse MS              every MS ms, each window opened on the main thread that was moved
 //                         or hidden is put back where it was opened and shown (a program
@@ -263,6 +264,11 @@ std::string Execute(const std::string& line) {
         if (ms <= 0) return "ok";
         timer = ::SetTimer(nullptr, 0, static_cast<UINT>(ms), Pulse);
         return timer ? "ok" : "error SetTimer failed";
+    }
+    if (verb == "find") {
+        size_t start = rest.find_first_not_of(' ');
+        HWND found = start == std::string::npos ? nullptr : ::FindWindowW(nullptr, Widen(rest.substr(start)).c_str());
+        return found ? "ok " + HandleText(found) : "error no window with that title";
     }
     if (verb == "quit") {
         ::PostQuitMessage(0);

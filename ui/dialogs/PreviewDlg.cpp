@@ -33,6 +33,7 @@ LRESULT CPreviewDlg::HandleMessage(UINT message, WPARAM /*wParam*/, LPARAM /*lPa
 }
 
 void CPreviewDlg::OnFinalMessage(HWND /*hwnd*/) {
+    if (!shownPath_.empty()) m_pm.RemoveImage(shownPath_.c_str());
     preview_ = nullptr;
     currentImage_.clear();
     shownPath_.clear();
@@ -137,6 +138,9 @@ void CPreviewDlg::ShowAt(const std::wstring& imagePath, int x, int y) {
             preview_->SetBkImage(image.c_str());
             currentImage_ = image;
         }
+        // Only the picture on show stays decoded: hovering row after row of a long list
+        // would otherwise keep every screenshot it ever showed until the program ends.
+        if (!shownPath_.empty() && shownPath_ != imagePath) m_pm.RemoveImage(shownPath_.c_str());
         shownPath_ = imagePath;
         shownWritten_ = written;
         shownStamped_ = stamped;

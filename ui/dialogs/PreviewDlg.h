@@ -2,7 +2,8 @@
 // beside a hovered count label (main window list, record dialog) with the screenshot of that
 // row. It never takes input (the window is disabled) and is never activated, so hovering a
 // list does not take focus from it. Screenshots are rewritten under the same name after each
-// block, so every show drops the file from the image cache and reads it again.
+// block, so every show drops the file from the image cache and reads it again; the cache
+// holds the one picture on show, never the earlier ones.
 #pragma once
 
 #include <windows.h>

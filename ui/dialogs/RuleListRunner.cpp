@@ -1,9 +1,16 @@
-// The rule list's runner. Until its dialog exists nothing is registered, and the main window
-// drops a request for it without a lock.
+// The rule list's runner: one dialog object per opening, run over the main window.
 #include "ui/dialogs/DialogRunners.h"
+#include "ui/dialogs/InRuleDlg.h"
+#include "ui/framework/FramedDialog.h"
+#include "ui/main/MainDlg.h"
 
 namespace winhush::ui {
 
-void RegisterRuleListRunner() {}
+void RegisterRuleListRunner() {
+    SetDialogRunner(MainDialog::Rules, [](HWND owner) {
+        CInRuleDlg dialog;
+        RunFramedDialog(dialog, owner, kInRuleCaption);
+    });
+}
 
 }  // namespace winhush::ui

@@ -1,9 +1,16 @@
-// The settings dialog's runner. Until its dialog exists nothing is registered, and the main window
-// drops a request for it without a lock.
+// The settings dialog's runner.
 #include "ui/dialogs/DialogRunners.h"
+#include "ui/dialogs/SettingDlg.h"
+#include "ui/main/MainDlg.h"
+#include "ui/framework/FramedDialog.h"
 
 namespace winhush::ui {
 
-void RegisterSettingsRunner() {}
+void RegisterSettingsRunner() {
+    SetDialogRunner(MainDialog::Settings, [](HWND owner) {
+        CSettingDlg dialog;
+        RunFramedDialog(dialog, owner);
+    });
+}
 
 }  // namespace winhush::ui

@@ -61,14 +61,69 @@ std::string LowerAscii(std::string text) {
     return text;
 }
 
-// A zip held in memory with an index of its entries by ASCII-lower-cased name. The
-// stored names are compared as they are: a backslash is not a folder separator.
+// A read-only view of a whole file. Its pages belong to the file, not to the process's
+// private memory: the system reads them in when touched and may drop them again, so a
+// long-running program keeps its archive at hand without carrying a copy of it.
+class MappedFile {
+public:
+    MappedFile() = default;
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+    ~MappedFile() { Close(); }
+
+    bool Open(const std::wstring& path) {
+        Close();
+        // Nobody may change the file under the view; reading it stays open to all.
+        HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return false;
+        LARGE_INTEGER size;
+        if (::GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < 256LL * 1024 * 1024) {
+            HANDLE mapping = ::CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+            if (mapping) {
+                view_ = static_cast<const char*>(::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+                ::CloseHandle(mapping);  // the view keeps the mapping alive
+                if (view_) size_ = static_cast<size_t>(size.QuadPart);
+            }
+        }
+        ::CloseHandle(file);
+        return view_ != nullptr;
+    }
+    void Close() {
+        if (view_) ::UnmapViewOfFile(view_);
+        view_ = nullptr;
+        size_ = 0;
+    }
+    const char* data() const { return view_; }
+    size_t size() const { return size_; }
+
+private:
+    const char* view_ = nullptr;
+    size_t size_ = 0;
+};
+
+// A zip held in memory (a buffer of its own or a mapped file) with an index of its entries
+// by ASCII-lower-cased name. The stored names are compared as they are: a backslash is not
+// a folder separator.
 class ZipArchive {
 public:
     bool Open(std::string bytes) {
         Close();
         bytes_ = std::move(bytes);
-        source_ = {bytes_.data(), bytes_.size()};
+        return OpenSource(bytes_.data(), bytes_.size());
+    }
+    // Opens the file at path as a mapped view; false when it cannot be read or is no zip.
+    bool OpenFile(const std::wstring& path) {
+        Close();
+        if (!file_.Open(path)) return false;
+        if (OpenSource(file_.data(), file_.size())) return true;
+        Close();
+        return false;
+    }
+
+private:
+    bool OpenSource(const char* data, size_t size) {
+        source_ = {data, size};
         zlib_filefunc64_def funcs = {};
         funcs.zopen64_file = MemOpen;
         funcs.zread_file = MemRead;
@@ -91,10 +146,14 @@ public:
         return true;
     }
 
+public:
     void Close() {
         if (handle_) unzClose(handle_);
         handle_ = nullptr;
         index_.clear();
+        file_.Close();
+        bytes_.clear();
+        bytes_.shrink_to_fit();
     }
 
     ~ZipArchive() { Close(); }
@@ -122,6 +181,7 @@ public:
 
 private:
     std::string bytes_;
+    MappedFile file_;
     MemorySource source_ = {};
     unzFile handle_ = nullptr;
     std::map<std::string, unz64_file_pos> index_;
@@ -205,12 +265,16 @@ bool CPaintManagerUI::SetResourceZip(LPCTSTR zipName, bool cached) {
     state.zipName = zipName ? zipName : L"";
     state.cached = cached;
     if (state.zipName.empty()) return false;
+    const std::wstring path = state.resourcePath + state.zipName;
+    if (cached) {
+        // Kept open for the whole run as a view of the file rather than a private copy.
+        state.zipInUse = state.zip.OpenFile(path);
+        return state.zipInUse;
+    }
     std::string bytes;
-    if (!ReadWholeFile(state.resourcePath + state.zipName, bytes)) return false;
     ZipArchive probe;
-    if (!probe.Open(bytes)) return false;
+    if (!ReadWholeFile(path, bytes) || !probe.Open(std::move(bytes))) return false;
     state.zipInUse = true;
-    if (cached) state.zip.Open(std::move(bytes));
     return true;
 }
 

@@ -34,10 +34,11 @@ private:
 };
 
 // Creates and centres `dialog`'s window owned by `owner`; false (nothing shown) when the
-// window or its layout could not be made.
+// window or its layout could not be made. The title is never drawn (the layout has its own);
+// it names the window for accessibility tools and automation.
 template <class T>
-bool CreateFramedDialog(T& dialog, HWND owner) {
-    if (!dialog.Create(owner, CWindow::rcDefault, nullptr, kDialogStyle, WS_EX_TOOLWINDOW)) return false;
+bool CreateFramedDialog(T& dialog, HWND owner, const wchar_t* title = nullptr) {
+    if (!dialog.Create(owner, CWindow::rcDefault, title, kDialogStyle, WS_EX_TOOLWINDOW)) return false;
     if (!dialog.IsLayoutLoaded()) {
         dialog.DestroyWindow();
         return false;
@@ -50,8 +51,8 @@ bool CreateFramedDialog(T& dialog, HWND owner) {
 // on WM_QUIT (posted again for the outer loop) leaves a window behind, destroyed here, so
 // that the object can go out of scope right after.
 template <class T>
-ModalLoopEnd RunFramedDialog(T& dialog, HWND owner) {
-    if (!CreateFramedDialog(dialog, owner)) return {};
+ModalLoopEnd RunFramedDialog(T& dialog, HWND owner, const wchar_t* title = nullptr) {
+    if (!CreateFramedDialog(dialog, owner, title)) return {};
     ModalLoopEnd end;
     {
         CScopedOwnerLock lock(owner);

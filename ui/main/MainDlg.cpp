@@ -18,6 +18,7 @@
 #include "ui/dui/UIFileIcon.h"
 #include "ui/dui/UILabel.h"
 #include "ui/dui/UIList.h"
+#include "ui/dui/UIRender.h"
 #include "ui/framework/MessageBoxBase.h"
 #include "ui/main/Commands.h"
 #include "ui/main/Menu.h"
@@ -490,6 +491,13 @@ void CMainDlg::LoadingStep() {
         pendingActions |= PENDING_RULES;
         ::KillTimer(m_hWnd, TIMER_LOADING);
         loadingPhase_ = false;
+        // The loading page is never shown again in this run: its frame strip (the largest
+        // picture of the layout) need not stay decoded for the rest of the day.
+        if (loadLabel_) {
+            dui::TDrawInfo strip;
+            if (dui::CRenderEngine::ParseImageString(loadLabel_->GetBkImage(), nullptr, strip))
+                m_pm.RemoveImage(strip.sImageName.c_str());
+        }
         ::SetTimer(m_hWnd, TIMER_REFRESH, kRefreshPeriodMs, nullptr);
     }
 }

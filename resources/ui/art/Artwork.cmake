@@ -106,6 +106,9 @@ foreach(kind switch loading)
     list(APPEND _svgs "${strip}")
 endforeach()
 
+# Plain pictures need no entry here: every SVG in art/static/ is rendered as it is.
+file(GLOB _static_svgs CONFIGURE_DEPENDS "${_art_src}/static/*.svg")
+list(APPEND _svgs ${_static_svgs})
 list(APPEND _svgs "${_art_src}/menu_setting.svg" "${_art_src}/menu_bbs.svg" "${_art_src}/menu_quit.svg" "${_art_src}/menu_main.svg" "${_art_src}/menu_locate.svg" "${_art_src}/menu_block_off.svg" "${_art_src}/menu_block_on.svg" "${_art_src}/menu_veil.svg")
 set(_pngs)
 foreach(svg ${_svgs})

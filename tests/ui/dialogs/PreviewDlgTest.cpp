@@ -157,6 +157,24 @@ TEST_F(PreviewTest, AScreenshotRewrittenUnderTheSameNameIsShownAnew) {
     EXPECT_TRUE(CentreBecomes(kBlue)) << "the preview kept showing the cached first picture";
 }
 
+// Regression: every screenshot the preview ever decoded stayed in the image cache until exit.
+TEST_F(PreviewTest, KeepsOnlyThePictureOnShowDecoded) {
+    std::vector<std::wstring> shots;
+    for (int i = 0; i < 12; ++i) {
+        shots.push_back(folder / (L"shot" + std::to_wstring(i) + L".jpg"));
+        ASSERT_TRUE(WriteSolidJpeg(shots.back(), 320, 200, i % 2 ? kRed : kBlue));
+        preview.ShowAt(shots.back(), 200, 150);
+        PumpFor(30ms);
+    }
+    ASSERT_TRUE(CentreBecomes(kRed));
+    for (size_t i = 0; i + 1 < shots.size(); ++i)
+        EXPECT_EQ(preview.m_pm.GetImage(shots[i].c_str()), nullptr) << "still cached: " << i;
+    EXPECT_NE(preview.m_pm.GetImage(shots.back().c_str()), nullptr) << "the picture on show is kept";
+    // Shown again, an earlier picture is read afresh and shown.
+    preview.ShowAt(shots[0], 200, 150);
+    EXPECT_TRUE(CentreBecomes(kBlue));
+}
+
 bool GetWriteTime(const std::wstring& path, FILETIME* time) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;

@@ -12,6 +12,7 @@
 
 using namespace winhush::ui;
 using namespace winhush::test;
+using winhush::WideToUtf8;
 
 namespace {
 
@@ -47,19 +48,42 @@ TEST_F(ForumPageTest, FallsBackToTheBrowserWhenNothingIsAssociated) {
     EXPECT_NE(launched->find(winhush::WideToUtf8(address)), std::string::npos) << *launched;
 }
 
-TEST_F(ForumPageTest, AnAssociatedTargetOpensWithoutTheFallback) {
+TEST_F(ForumPageTest, AnAssociatedAddressOpensWithoutTheFallback) {
+    // A scheme of this test's own, handled by the probe.
+    const std::wstring scheme = L"winhushprobe" + std::to_wstring(::GetCurrentProcessId());
+    const std::wstring key = L"SOFTWARE\\Classes\\" + scheme;
+    ASSERT_TRUE(RegSetString(HKEY_LOCAL_MACHINE, key, L"URL Protocol", L""));
+    ASSERT_TRUE(RegSetString(HKEY_LOCAL_MACHINE, key + L"\\shell\\open\\command", L"",
+                             L"\"" + (dir / L"direct\\page.exe") + L"\" \"%1\""));
     // A stale "no association" error is planted as well. Wine's shell overwrites it on
     // success, so here this guards the result check only; Windows' shell need not.
     ::SetLastError(ERROR_NO_ASSOCIATION);
-    EXPECT_TRUE(OpenWebPage(dir / L"direct\\page.exe", ProgramFiles()));
-    ASSERT_TRUE(WaitUntil([&] { return FileExists(DirectLog()); }, 5s));
+    EXPECT_TRUE(OpenWebPage(scheme + L"://forum/page-1", ProgramFiles()));
+    EXPECT_TRUE(WaitUntil([&] { return FileExists(DirectLog()); }, 5s));
     PumpFor(500ms);
     EXPECT_FALSE(FileExists(FallbackLog())) << "a second browser was started";
+    RegDeleteTreeAt(HKEY_LOCAL_MACHINE, key);
 }
 
-TEST_F(ForumPageTest, OtherFailuresDoNotStartTheBrowser) {
-    EXPECT_FALSE(OpenWebPage(dir / L"missing\\nothing.exe", ProgramFiles()));
+// The program runs elevated: it opens web addresses, never a program or a file, and never
+// looks for the fallback browser relative to the current drive.
+TEST_F(ForumPageTest, ProgramsFilesAndRelativeBrowsersAreNeverStarted) {
+    const std::wstring notAddresses[] = {
+        dir / L"direct\\page.exe",
+        L"\"" + (dir / L"direct\\page.exe") + L"\"",
+        L"file://" + (dir / L"direct\\page.exe"),
+        L"FILE:///" + (dir / L"direct\\page.exe"),
+        L"C://direct/page.exe",
+        L"https://forum/\" & page.exe",
+        L"",
+    };
+    for (const std::wstring& address : notAddresses) {
+        EXPECT_FALSE(OpenWebPage(address, ProgramFiles())) << WideToUtf8(address);
+    }
+    EXPECT_FALSE(OpenWebPage(L"winhushnoassoc://forum/page-1", L"")) << "no Program Files folder";
+    EXPECT_FALSE(OpenWebPage(L"winhushnoassoc://forum/page-1", L"Program Files")) << "a relative one";
     PumpFor(500ms);
+    EXPECT_FALSE(FileExists(DirectLog()));
     EXPECT_FALSE(FileExists(FallbackLog()));
 }
 

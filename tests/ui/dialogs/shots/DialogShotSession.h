@@ -53,6 +53,8 @@ public:
             return false;
         }
         dialog.ShowWindow(SW_SHOWNORMAL);
+        // The pointer out of the way: no hover state, no tooltip in the picture.
+        ::SetCursorPos(4, 4);
         Pump(std::chrono::milliseconds(400));
         return true;
     }
