@@ -246,6 +246,11 @@ bool ScanCache::Lookup(DWORD pid, std::wstring& path) {
         haveDrives_ = true;
     }
     auto it = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.pid == pid; });
+    // Checked once per pass: while we hold its handle the id cannot go to another process.
+    if (it != entries_.end() && it->met) {
+        path = it->path;
+        return true;
+    }
     if (it != entries_.end()) {
         DWORD exitCode = 0;
         if (::GetExitCodeProcess(it->process.get(), &exitCode) && exitCode == STILL_ACTIVE) {

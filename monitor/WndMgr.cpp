@@ -158,6 +158,7 @@ struct CWndMgr::Batch {
     std::vector<HWND> hidden;     // whose owned pop-ups go too
     std::vector<BlockRecord> counted;
     std::vector<uint64_t> pictured;  // identities photographed in this batch
+    std::vector<std::pair<size_t, UniqueHBitmap>> captures;  // pictures of counted[first], still to be written
     bool dirty = false;                 // records changed: written once at the end
 
     bool Known(uint64_t hash) const { return std::binary_search(known.begin(), known.end(), hash); }
@@ -188,7 +189,9 @@ BOOL CALLBACK CWndMgr::OnTopLevelWindow(HWND hwnd, LPARAM param) {
     if (monitor->stopRequested || !monitor->enabled) return FALSE;
     // A window that just appeared goes before the rest of a long pass.
     if (monitor->eventHook_.HasNoted()) monitor->ServeEvents();
-    if (!::IsIconic(hwnd) && ::IsWindowVisible(hwnd)) monitor->HandleWindow(hwnd, *monitor->batch_);
+    // For a top-level window both cheap tests are its style bits: one call instead of two.
+    const DWORD style = static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_STYLE));
+    if ((style & (WS_VISIBLE | WS_MINIMIZE)) == WS_VISIBLE) monitor->HandleWindow(hwnd, *monitor->batch_);
     return TRUE;
 }
 
@@ -488,6 +491,11 @@ void CWndMgr::BeginBatch(Batch& batch) {
 }
 
 void CWndMgr::EndBatch(Batch& batch) {
+    {
+        // Once per batch, not per window: a burst leaves hundreds of requests to look through.
+        std::lock_guard<std::mutex> guard(pendingLock_);
+        std::erase_if(pendingHides_, [](const PendingHide& p) { return !::IsWindow(p.hwnd); });
+    }
     if (!batch.hidden.empty()) {
         // One walk over all windows for the owned pop-ups of every window hidden in the batch.
         std::sort(batch.hidden.begin(), batch.hidden.end());
@@ -602,7 +610,6 @@ void CWndMgr::Record(const WindowDecision& decision, BlockRecord& s, HWND hwnd, 
 
 CWndMgr::Pending CWndMgr::HidePending(HWND hwnd) {
     std::lock_guard<std::mutex> guard(pendingLock_);
-    std::erase_if(pendingHides_, [](const PendingHide& p) { return !::IsWindow(p.hwnd); });
     auto it =
         std::find_if(pendingHides_.begin(), pendingHides_.end(), [&](const PendingHide& p) { return p.hwnd == hwnd; });
     if (it == pendingHides_.end()) return Pending::None;
@@ -666,28 +673,40 @@ bool CWndMgr::Block(HWND hwnd, BlockRecord& b, bool counted, Batch& batch) {
     }
     RECT wr = {};
     ::GetWindowRect(hwnd, &wr);
-    // A window met by the scan has been on screen: its picture is taken before it is hidden,
-    // once per identity in the batch (all windows of an identity share one picture file).
-    // Windows reported by events have not been painted yet, so theirs can only come from the
-    // window itself, after all hides.
-    if (counted && !batch.events && std::find(batch.pictured.begin(), batch.pictured.end(), b.hash) == batch.pictured.end()) {
+    // A window met by the scan has been on screen: its picture is copied before it is hidden
+    // and written after all hides, once per identity in the batch (all windows of an
+    // identity share one picture file). Windows reported by events have not been painted
+    // yet, so theirs can only come from the window itself, after all hides.
+    UniqueHBitmap capture;
+    if (counted && !batch.events &&
+        std::find(batch.pictured.begin(), batch.pictured.end(), b.hash) == batch.pictured.end()) {
         batch.pictured.push_back(b.hash);
-        b.imagePath = Screenshot(b);
+        capture.reset(CaptureClient(b));
+        // What the screen shows is its picture only while nothing lies over it.
+        if (!capture && ::IsWindowVisible(hwnd) && !::IsIconic(hwnd) && !IsCoveredOnScreen(hwnd, b.window.rect))
+            capture.reset(CaptureScreen(b));
     }
     HideBlockedWindow(hwnd, wr);
     batch.hidden.push_back(hwnd);
     if (!counted) return true;
     b.timeBlock = Now();
     batch.counted.push_back(std::move(b));
+    if (capture) batch.captures.emplace_back(batch.counted.size() - 1, std::move(capture));
     return true;
 }
 
-// After the hides: pictures of windows reported by events, then every count, the registry's total and the record file once, and one notification.
+// After the hides: the pictures, then every count, the registry's total and the record file
+// once, and one notification.
 void CWndMgr::CountBlocks(Batch& batch) {
+    const std::wstring directory = useProgramDataDirectory_ ? GetDataDirectory() : dataDirectory_;
+    for (auto& [index, capture] : batch.captures) {
+        BlockRecord& b = batch.counted[index];
+        std::wstring path = directory.empty() ? std::wstring() : ScreenshotFileName(directory, b.window);
+        if (!path.empty() && SaveJpeg(capture.get(), path)) b.imagePath = path;
+    }
     if (batch.events) {
         // The window draws itself, hidden as it is; never the screen, which it has left.
         std::vector<uint64_t> pictured;
-        const std::wstring directory = useProgramDataDirectory_ ? GetDataDirectory() : dataDirectory_;
         for (auto it = batch.counted.rbegin(); it != batch.counted.rend() && !directory.empty(); ++it) {
             if (std::find(pictured.begin(), pictured.end(), it->hash) != pictured.end()) continue;
             pictured.push_back(it->hash);

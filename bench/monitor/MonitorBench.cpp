@@ -139,6 +139,27 @@ void MeasureLatency(Helper* helpers, CWndMgr& monitor, const std::wstring& dataD
 }
 
 
+// Stands in for the main window: takes block texts as it does and answers an exit command.
+CWndMgr* g_notifying = nullptr;
+int g_tipMessages = 0;
+bool g_exitAnswered = false;
+constexpr UINT kExitCommand = WM_APP + 7;
+LRESULT CALLBACK ReceiverProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_BLOCK_TOOLTIP) {
+        ++g_tipMessages;
+        std::wstring text;
+        bool first = false;
+        if (wParam) FreeTooltipText(reinterpret_cast<wchar_t*>(wParam));
+        else if (g_notifying) g_notifying->TakeBlockTooltip(text, first);
+        return 0;
+    }
+    if (message == kExitCommand) {
+        g_exitAnswered = true;
+        return 0;
+    }
+    return ::DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
 // Shown to hidden for a blocked pop-up that a program opens anew each time (window events
 // report creations, under Wine nothing else), polling only against the event path, and a
 // burst of 500 at once.
@@ -191,19 +212,42 @@ void MeasureEvents(Helper* helpers, const StartupConfig& config, const std::wstr
                         events ? "event path + scan" : "scan only      ", present, latencies[latencies.size() / 2],
                         latencies[latencies.size() * 95 / 100], latencies.back());
         if (events) {
-            // 500 at once: the helper opens them in one go; all hidden, then the tooltip slot.
-            std::string burst;
+            // 500 at once: the helper opens them in one go (one command); all hidden, then the
+            // exit command of a main window that receives the block notifications.
+            WNDCLASSEXW wc = {sizeof(wc)};
+            wc.lpfnWndProc = ReceiverProc;
+            wc.hInstance = ::GetModuleHandleW(nullptr);
+            wc.lpszClassName = L"BenchReceiver";
+            ::RegisterClassExW(&wc);
+            HWND receiver = ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                              wc.hInstance, nullptr);
+            g_notifying = &monitor;
+            monitor.SetNotifyWindow(receiver);
+            t::PumpFor(200ms);
+            g_tipMessages = 0;
             auto start = Clock::now();
-            std::vector<HWND> popups;
-            for (int i = 0; i < 500; ++i) popups.push_back(helpers[1].Open("class=BenchEvent w=300 h=200 corner=rb show=noactivate"));
+            std::string reply = helpers[1].Command("openmany 500 class=BenchEvent w=300 h=200 corner=rb show=noactivate");
             double opened = Ms(Clock::now() - start);
-            bool all = t::WaitUntil([&] {
+            std::vector<HWND> popups;
+            for (size_t at = reply.find("0x"); at != std::string::npos; at = reply.find("0x", at + 2))
+                popups.push_back(reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::stoull(reply.substr(at), nullptr, 16))));
+            bool all = popups.size() == 500 && t::WaitUntil([&] {
                 return std::none_of(popups.begin(), popups.end(), [](HWND h) { return ::IsWindowVisible(h) != 0; });
             }, 60s, 1ms);
             double hidden = Ms(Clock::now() - start);
-            std::printf("500 blocked pop-ups opened at once (opening took %.0f ms): %s hidden %.0f ms after the first "
-                        "was opened\n", opened, all ? "all" : "NOT all", hidden);
-            for (HWND h : popups) helpers[1].Command("destroy " + HandleText(h));
+            std::printf("500 blocked pop-ups opened at once (the helper took %.0f ms to open them): %s hidden %.0f ms "
+                        "after the first was opened, %.0f ms after the last\n",
+                        opened, all ? "all" : "NOT all", hidden, hidden - opened);
+            auto exitAsked = Clock::now();
+            g_exitAnswered = false;
+            ::PostMessageW(receiver, kExitCommand, 0, 0);
+            bool answered = t::WaitUntil([] { return g_exitAnswered; }, 60s, 1ms);
+            std::printf("exit command posted after them: %s in %.0f ms; %d block messages reached the receiver\n",
+                        answered ? "answered" : "NOT answered", Ms(Clock::now() - exitAsked), g_tipMessages);
+            ::DestroyWindow(receiver);
+            std::string list;
+            for (HWND h : popups) list += " " + HandleText(h);
+            helpers[1].Command("destroymany" + list);
         }
         stopPolling = true;
         if (poller.joinable()) poller.join();
