@@ -266,7 +266,8 @@ void CInRuleDlg::StoreCandidate(BlockRecord& candidate) {
     candidate.status = monitor::kStatusBlock;
     candidate.addType = monitor::kAddedFromRuleList;
     candidate.sortKey = 0;
-    store_.StoreRecord(candidate);
+    // A window the monitor already keeps a record of keeps its counts, picture and recording.
+    store_.AddDecision(candidate);
 }
 
 void CInRuleDlg::AddOne(CControlUI* sender) {
