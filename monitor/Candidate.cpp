@@ -50,19 +50,21 @@ bool PassesAdPlace(const RECT& rect, const MONITORINFO* monitor) {
 }
 
 bool IsCandidate(const WndInfo& w, const StartupConfig& config, int mask, ScanCache* cache) {
+    MONITORINFO info = {sizeof(info)};
+    // Only the geometric tests need the monitor; the lookup is skipped when none is asked for.
+    const bool haveMonitor = (mask & (CHECK_POPUP_SHAPE | CHECK_AD_PLACE)) && NearestMonitorInfo(w.Current(), info, cache);
+    return IsCandidateOn(w, config, mask, haveMonitor ? &info : nullptr);
+}
+
+bool IsCandidateOn(const WndInfo& w, const StartupConfig& config, int mask, const MONITORINFO* monitor) {
     if (w.style & WS_MINIMIZE) return false;
     if (w.pid == config.ownProcessId) return false;
     if (mask & CHECK_NOT_SYSTEM) {
         if (!config.explorerPath.empty() && ::_wcsicmp(w.path.c_str(), config.explorerPath.c_str()) == 0) return false;
         if (InList(w.className, config.systemClasses)) return false;
     }
-    if (mask & (CHECK_POPUP_SHAPE | CHECK_AD_PLACE)) {
-        MONITORINFO info = {sizeof(info)};
-        bool haveMonitor = NearestMonitorInfo(w.Current(), info, cache);
-        const MONITORINFO* monitor = haveMonitor ? &info : nullptr;
-        if ((mask & CHECK_POPUP_SHAPE) && !PassesPopupShape(w.rect, monitor)) return false;
-        if ((mask & CHECK_AD_PLACE) && !PassesAdPlace(w.rect, monitor)) return false;
-    }
+    if ((mask & CHECK_POPUP_SHAPE) && !PassesPopupShape(w.rect, monitor)) return false;
+    if ((mask & CHECK_AD_PLACE) && !PassesAdPlace(w.rect, monitor)) return false;
     if ((mask & CHECK_NOT_COMMON) && InList(w.className, config.commonClasses)) return false;
     if (InSuiteProgramDir(w.path, config.suiteProgramDir)) return false;
     return true;

@@ -23,6 +23,8 @@ inline constexpr int kCheckRecord = CHECK_NOT_COMMON | CHECK_POPUP_SHAPE | CHECK
 
 // The scan passes its cache for the monitor lookups.
 bool IsCandidate(const WndInfo& w, const StartupConfig& config, int mask, ScanCache* cache = nullptr);
+// The same against given monitor information (null: unavailable); touches no window.
+bool IsCandidateOn(const WndInfo& w, const StartupConfig& config, int mask, const MONITORINFO* monitor);
 
 // The geometric tests against a monitor (null when its information is unavailable).
 bool PassesPopupShape(const RECT& rect, const MONITORINFO* monitor);

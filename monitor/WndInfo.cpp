@@ -97,6 +97,38 @@ bool Snapshot(WndInfo& info, HWND hwnd, ScanCache* cache) {
     return GetImagePath(process, info.path);
 }
 
+bool SnapshotIdentity(WndInfo& info, HWND hwnd, ScanCache* cache) {
+    // No IsWindow first: a dead handle fails every call below.
+    wchar_t className[260] = {};
+    if (::GetClassNameW(hwnd, className, 260) == 0) return false;
+    RECT rect;
+    if (!::GetWindowRect(hwnd, &rect)) return false;
+    DWORD pid = 0;
+    if (!::GetWindowThreadProcessId(hwnd, &pid)) return false;
+    std::wstring path;
+    if (cache ? !cache->Lookup(pid, path) : !GetImagePath(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ,
+                                                                         FALSE, pid),
+                                                           path))
+        return false;
+    info.hwnds.push_back(hwnd);
+    info.className = className;
+    info.rect = rect;
+    info.pid = pid;
+    info.path = std::move(path);
+    return true;
+}
+
+bool SnapshotDetails(WndInfo& info, HWND hwnd, ScanCache* cache) {
+    DWORD style = static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_STYLE));
+    if (style & WS_CHILD) return false;
+    info.style = style;
+    wchar_t text[260] = {};
+    ::GetWindowTextW(hwnd, text, 260);
+    info.caption = text;
+    info.pos = PositionClassOf(hwnd, info.rect, cache);
+    return true;
+}
+
 std::vector<DriveDevice> QueryDriveDevices() {
     std::vector<DriveDevice> result;
     wchar_t drives[261] = {};
@@ -155,6 +187,12 @@ ScanCache::~ScanCache() = default;
 
 void ScanCache::BeginPass() {
     drives_ = QueryDriveDevices();
+    haveDrives_ = true;
+    ReadMonitors();
+    for (Entry& entry : entries_) entry.met = false;
+}
+
+void ScanCache::ReadMonitors() {
     monitors_.clear();
     ::EnumDisplayMonitors(
         nullptr, nullptr,
@@ -165,23 +203,27 @@ void ScanCache::BeginPass() {
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&monitors_));
-    for (Entry& entry : entries_) entry.met = false;
-    inPass_ = true;
+    haveMonitors_ = true;
+}
+
+void ScanCache::DisplayChanged() {
+    haveMonitors_ = false;
+    haveDrives_ = false;
 }
 
 void ScanCache::EndPass() {
     std::erase_if(entries_, [](const Entry& entry) { return !entry.met; });
-    inPass_ = false;
 }
 
 bool ScanCache::NearestMonitor(HWND hwnd, MONITORINFO& info) {
-    if (inPass_ && monitors_.size() == 1) {
+    if (!haveMonitors_) ReadMonitors();
+    if (monitors_.size() == 1) {
         info = monitors_[0].second;
         return true;
     }
     HMONITOR monitor = ::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST);
     for (const auto& [handle, known] : monitors_) {
-        if (inPass_ && handle == monitor) {
+        if (handle == monitor) {
             info = known;
             return true;
         }
@@ -199,8 +241,16 @@ bool NearestMonitorInfo(HWND hwnd, MONITORINFO& info, ScanCache* cache) {
 size_t ScanCache::size() const { return entries_.size(); }
 
 bool ScanCache::Lookup(DWORD pid, std::wstring& path) {
-    if (!inPass_) drives_ = QueryDriveDevices();
+    if (!haveDrives_) {
+        drives_ = QueryDriveDevices();
+        haveDrives_ = true;
+    }
     auto it = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.pid == pid; });
+    // Checked once per pass: while we hold its handle the id cannot go to another process.
+    if (it != entries_.end() && it->met) {
+        path = it->path;
+        return true;
+    }
     if (it != entries_.end()) {
         DWORD exitCode = 0;
         if (::GetExitCodeProcess(it->process.get(), &exitCode) && exitCode == STILL_ACTIVE) {

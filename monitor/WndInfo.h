@@ -67,8 +67,10 @@ struct DriveDevice {
 // reused by another program, so a cached path is always the one a fresh lookup would give.
 // Processes not met in a pass are let go at its end.
 //
-// Monitors: read once per pass. With a single monitor every window's nearest monitor is
-// that one, so no per-window monitor lookup is needed; with several, the system decides.
+// Monitors: read once per pass, and again after a display change. With a single monitor
+// every window's nearest monitor is that one, so no per-window monitor lookup is needed;
+// with several, the system decides. Windows met between passes (window events) use the
+// last pass's monitors.
 class ScanCache {
 public:
     ScanCache();
@@ -81,14 +83,18 @@ public:
     bool Lookup(DWORD pid, std::wstring& path);
     // The information of the monitor nearest to a window (hwnd may be null).
     bool NearestMonitor(HWND hwnd, MONITORINFO& info);
+    // Monitors (and drive letters) are read afresh at the next use.
+    void DisplayChanged();
     size_t size() const;
 
 private:
     struct Entry;
+    void ReadMonitors();
     std::vector<Entry> entries_;
     std::vector<DriveDevice> drives_;
+    bool haveDrives_ = false;
     std::vector<std::pair<HMONITOR, MONITORINFO>> monitors_;
-    bool inPass_ = false;
+    bool haveMonitors_ = false;
 };
 
 // The monitor nearest to a window, through the cache when there is one.
@@ -98,6 +104,11 @@ bool NearestMonitorInfo(HWND hwnd, MONITORINFO& info, ScanCache* cache);
 // a child window, or its process or executable cannot be resolved to a drive-letter path.
 // The scan passes its cache; other callers look the process up afresh.
 bool Snapshot(WndInfo& info, HWND hwnd, ScanCache* cache = nullptr);
+// The two halves of Snapshot, for the scan: first what the identity hash needs (handle,
+// pid, path, class, rectangle), then the rest (style with the child test, caption,
+// position), read only for a window the monitor has something to do with.
+bool SnapshotIdentity(WndInfo& info, HWND hwnd, ScanCache* cache);
+bool SnapshotDetails(WndInfo& info, HWND hwnd, ScanCache* cache);
 
 // The executable of a process in drive-letter form, upper case. Takes ownership of the
 // process handle and closes it in every case.

@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 
 #include "app/Paths.h"
 #include "base/Handles.h"
 #include "base/Strings.h"
 #include "monitor/Candidate.h"
+#include "monitor/JpegWriter.h"
 #include "monitor/Screenshot.h"
+#include "monitor/WindowDecision.h"
 #include "settings/SettingsStore.h"
 
 namespace winhush::monitor {
@@ -24,6 +27,10 @@ constexpr int kOffScreen = 9999;
 // long the scan asks a window whose request is waiting whether it has come back.
 constexpr DWORD kPendingHideMs = 5000;
 constexpr DWORD kPendingCheckMs = 50;
+constexpr DWORD kHookJoinLimitMs = 200;
+// When a window reported by the hook is looked at, counted from its report: at once, then
+// until it is visible (under Wine nothing reports the showing) or has its final size.
+constexpr DWORD kLookAgainMs[] = {0, 4, 10, 20, 35, 55, 80, 110};
 
 // Asks a window of any program to move out of sight and hide, without waiting for it: a
 // program whose thread does not answer must never hold up the scan or, through it, the
@@ -41,10 +48,13 @@ bool Near(const RECT& a, const RECT& b) {
            std::labs(a.bottom - b.bottom) < 10;
 }
 
-BOOL CALLBACK HideOwnedPopup(HWND hwnd, LPARAM ownerParam) {
-    HWND owner = reinterpret_cast<HWND>(ownerParam);
-    if (::IsWindow(hwnd) && ::GetWindow(hwnd, GW_OWNER) == owner && ::IsWindowVisible(hwnd) &&
-        (static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_STYLE)) & WS_POPUP)) {
+// owners: a sorted list of the windows hidden in a batch.
+BOOL CALLBACK HideOwnedPopups(HWND hwnd, LPARAM ownersParam) {
+    const auto& owners = *reinterpret_cast<const std::vector<HWND>*>(ownersParam);
+    if (!::IsWindowVisible(hwnd)) return TRUE;
+    HWND owner = ::GetWindow(hwnd, GW_OWNER);
+    if (!owner || !std::binary_search(owners.begin(), owners.end(), owner)) return TRUE;
+    if (static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_STYLE)) & WS_POPUP) {
         RECT rect;
         if (::GetWindowRect(hwnd, &rect)) HideOffScreen(hwnd, rect);
     }
@@ -141,9 +151,25 @@ bool CWndMgr::InitWithDataDirectory(const std::wstring& dataDirectory, bool enab
     return true;
 }
 
+// What one pass, or one burst of window events, does before its bookkeeping.
+struct CWndMgr::Batch {
+    bool events = false;          // window events: their windows have not been painted yet
+    std::vector<uint64_t> known;  // every record's hash at the start, sorted
+    std::vector<HWND> hidden;     // whose owned pop-ups go too
+    std::vector<BlockRecord> counted;
+    std::vector<uint64_t> pictured;  // identities photographed in this batch
+    std::vector<std::pair<size_t, UniqueHBitmap>> captures;  // pictures of counted[first], still to be written
+    bool dirty = false;                 // records changed: written once at the end
+
+    bool Known(uint64_t hash) const { return std::binary_search(known.begin(), known.end(), hash); }
+};
+
 bool CWndMgr::StartScanThread() {
     if (scanThread_) return true;
     stopRequested = 0;
+    // Without the hook (a system that refuses it) the scan alone still catches everything,
+    // a period later.
+    eventHookSet_ = eventHook_.Start(kJoinLimitMs);
     scanThread_ = ::CreateThread(nullptr, 0, ScanThread, this, 0, nullptr);
     return scanThread_ != nullptr;
 }
@@ -153,7 +179,7 @@ DWORD WINAPI CWndMgr::ScanThread(LPVOID param) {
     while (!monitor->stopRequested) {
         if (monitor->enabled) monitor->Pass();
         if (monitor->stopRequested) break;
-        ::Sleep(kScanPeriodMs);
+        monitor->WaitForNextPass();
     }
     return 0;
 }
@@ -161,26 +187,107 @@ DWORD WINAPI CWndMgr::ScanThread(LPVOID param) {
 BOOL CALLBACK CWndMgr::OnTopLevelWindow(HWND hwnd, LPARAM param) {
     auto* monitor = reinterpret_cast<CWndMgr*>(param);
     if (monitor->stopRequested || !monitor->enabled) return FALSE;
-    if (!::IsIconic(hwnd) && ::IsWindowVisible(hwnd)) monitor->HandleWindow(hwnd);
+    // A window that just appeared goes before the rest of a long pass.
+    if (monitor->eventHook_.HasNoted()) monitor->ServeEvents();
+    // For a top-level window both cheap tests are its style bits: one call instead of two.
+    const DWORD style = static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_STYLE));
+    if ((style & (WS_VISIBLE | WS_MINIMIZE)) == WS_VISIBLE) monitor->HandleWindow(hwnd, *monitor->batch_);
     return TRUE;
 }
 
 void CWndMgr::Pass() {
+    if (eventHook_.TakeDisplayChange()) scanCache_.DisplayChanged();
     scanCache_.BeginPass();
+    Batch batch;
+    BeginBatch(batch);
+    batch_ = &batch;
     ::EnumWindows(OnTopLevelWindow, reinterpret_cast<LPARAM>(this));
+    batch_ = nullptr;
+    EndBatch(batch);
     scanCache_.EndPass();
 }
 
 void CWndMgr::ScanOnce() { Pass(); }
 
+void CWndMgr::WaitForNextPass() {
+    const DWORD start = ::GetTickCount();
+    while (!stopRequested) {
+        ServeEvents();
+        const DWORD now = ::GetTickCount();
+        const DWORD elapsed = now - start;
+        if (elapsed >= scanPeriodMs_) return;
+        DWORD wait = scanPeriodMs_ - elapsed;
+        for (const Watched& w : watched_) {
+            DWORD due = w.since + kLookAgainMs[w.step];
+            wait = std::min(wait, static_cast<LONG>(due - now) > 0 ? due - now : 0);
+        }
+        ::WaitForSingleObject(eventHook_.wakeEvent(), wait);
+    }
+}
+
+void CWndMgr::ServeEvents() {
+    std::vector<HWND> fresh;
+    eventHook_.Take(fresh);
+    if (!enabled) {
+        // "Block" is off: whatever was reported meanwhile is not acted on later either.
+        watched_.clear();
+        return;
+    }
+    if (eventHook_.TakeDisplayChange()) scanCache_.DisplayChanged();
+    const DWORD now = ::GetTickCount();
+    for (HWND hwnd : fresh) {
+        auto it = std::find_if(watched_.begin(), watched_.end(), [&](const Watched& w) { return w.hwnd == hwnd; });
+        // A window shown again (a second event) is looked at now and for a while again.
+        if (it != watched_.end()) {
+            it->since = now;
+            it->step = 0;
+        } else {
+            watched_.push_back({hwnd, now, 0});
+        }
+    }
+    auto due = [&](const Watched& w) { return static_cast<LONG>(now - (w.since + kLookAgainMs[w.step])) >= 0; };
+    if (std::none_of(watched_.begin(), watched_.end(), due)) return;
+
+    Batch own;
+    Batch* batch = batch_;
+    if (!batch) {
+        own.events = true;
+        BeginBatch(own);
+        batch = &own;
+    }
+    for (auto it = watched_.begin(); it != watched_.end();) {
+        if (!due(*it)) {
+            ++it;
+            continue;
+        }
+        bool done = !::IsWindow(it->hwnd);
+        if (!done && !::IsIconic(it->hwnd) && ::IsWindowVisible(it->hwnd)) done = HandleWindow(it->hwnd, *batch);
+        // A window created hidden is shown a moment later; one shown at once may still get
+        // its final size. Systems that report showing send another event; under Wine only
+        // the creation is reported, so it is looked at a few more times.
+        if (!done && ++it->step < static_cast<int>(std::size(kLookAgainMs))) {
+            ++it;
+            continue;
+        }
+        it = watched_.erase(it);
+    }
+    if (batch == &own) EndBatch(own);
+}
+
 bool CWndMgr::Stop() {
     stopRequested = 1;
     enabled = 0;
+    eventHook_.Wake();
+    // The hook's thread never waits on anything, so it ends at once; the scan thread may be
+    // inside a pass.
+    eventHook_.Stop(kHookJoinLimitMs);
+    eventHookSet_ = false;
     if (scanThread_) {
         if (::WaitForSingleObject(scanThread_, kJoinLimitMs) == WAIT_TIMEOUT) ::TerminateThread(scanThread_, 0);
         ::CloseHandle(scanThread_);
         scanThread_ = nullptr;
     }
+    watched_.clear();
     if (recordLock_) {
         ::CloseHandle(recordLock_);
         recordLock_ = nullptr;
@@ -381,72 +488,93 @@ bool CWndMgr::ComputeKey(BlockRecord& record, bool withScreenshot) {
     return true;
 }
 
-// The per-window routine. What to do is decided under the record lock from the records
-// alone; everything that touches the window itself (its picture, hiding it) happens after
-// the lock is released, and the result is then written to the record found again by its
-// identity, because the user may have changed or removed it meanwhile.
-void CWndMgr::HandleWindow(HWND hwnd) {
-    BlockRecord s;
-    if (!::IsWindow(hwnd) || !Snapshot(s.window, hwnd, &scanCache_)) return;
-    ComputeKey(s, false);
+void CWndMgr::BeginBatch(Batch& batch) {
+    Lock lock(recordLock_, INFINITE);
+    batch.known.reserve(records_.size());
+    for (const BlockRecord& r : records_) batch.known.push_back(r.hash);
+    std::sort(batch.known.begin(), batch.known.end());
+}
 
-    enum class Next { Nothing, Block, RecordAgain, RecordNew, Rekey } next = Next::Nothing;
-    uint64_t changedHash = 0;
+void CWndMgr::EndBatch(Batch& batch) {
+    {
+        // Once per batch, not per window: a burst leaves hundreds of requests to look through.
+        std::lock_guard<std::mutex> guard(pendingLock_);
+        std::erase_if(pendingHides_, [](const PendingHide& p) { return !::IsWindow(p.hwnd); });
+    }
+    if (!batch.hidden.empty()) {
+        // One walk over all windows for the owned pop-ups of every window hidden in the batch.
+        std::sort(batch.hidden.begin(), batch.hidden.end());
+        ::EnumWindows(HideOwnedPopups, reinterpret_cast<LPARAM>(&batch.hidden));
+    }
+    if (!batch.counted.empty()) {
+        CountBlocks(batch);
+    } else if (batch.dirty) {
+        Lock lock(recordLock_, INFINITE);
+        SaveLocked();
+    }
+}
+
+void CWndMgr::HandleWindow(HWND hwnd) {
+    Batch batch;
+    BeginBatch(batch);
+    HandleWindow(hwnd, batch);
+    EndBatch(batch);
+}
+
+// The identity comes first and costs little (the process path is cached); a window that no
+// record knows while recording is off is left after that. Only the rest is decided under
+// the record lock, from facts alone, and carried out after it.
+bool CWndMgr::HandleWindow(HWND hwnd, Batch& batch) {
+    BlockRecord s;
+    if (!SnapshotIdentity(s.window, hwnd, &scanCache_)) return false;
+    s.hash = WindowKeyHash(s.window);
+    if (!recording && !batch.Known(s.hash)) return false;
+    if (!SnapshotDetails(s.window, hwnd, &scanCache_)) return false;
+    s.name = FileNameOf(s.window.path);
+    MONITORINFO monitor = {sizeof(monitor)};
+    const bool haveMonitor = NearestMonitorInfo(hwnd, monitor, &scanCache_);
+
+    WindowDecision decision;
     {
         Lock lock(recordLock_, INFINITE);
-        auto match = Find(s.hash);
-        if (match != records_.end()) {
-            BlockRecord& m = *match;
-            const bool known = m.window.Contains(hwnd);
-            if (!known && !IsCandidate(m.window, config(), kCheckRevalidate, &scanCache_)) {
-                // Its class or program has been excluded since it was stored.
-                if (m.status != kStatusBlock && m.status != kStatusAllowed) {
-                    std::wstring picture = m.imagePath;
-                    records_.erase(match);
-                    DeletePicture(picture);
-                    SaveLocked();
-                    return;
-                }
-                m.recordCnt = 0;
-            }
-            if (m.status == kStatusBlock) {
-                next = Next::Block;
-            } else if (!known && recording && IsCandidate(s.window, config(), kCheckRecord, &scanCache_)) {
-                next = Next::RecordAgain;
-            }
-        } else if (recording && IsCandidate(s.window, config(), kCheckChanged, &scanCache_)) {
-            // The same window seen earlier under another size, class or path. Only a record
-            // without a decision follows it: a decision stays with the identity it was made
-            // for, or the next window of the original size would no longer be blocked.
-            auto changed = std::find_if(records_.begin(), records_.end(), [&](BlockRecord& c) {
-                return c.status == kStatusRecorded && c.window.pid == s.window.pid &&
-                       c.window.SharesHandle(s.window.hwnds);
-            });
-            if (changed != records_.end()) {
-                next = Next::Rekey;
-                changedHash = changed->hash;
-            } else if (IsCandidate(s.window, config(), kCheckRecord, &scanCache_)) {
-                next = Next::RecordNew;
-            }
+        decision = DecideWindow({s.window, s.hash, hwnd, haveMonitor ? &monitor : nullptr}, records_, config(),
+                                recording != 0);
+        auto match = Find(decision.record);
+        if (decision.action == WindowAction::DropStale && match != records_.end()) {
+            std::wstring picture = match->imagePath;
+            records_.erase(match);
+            DeletePicture(picture);
+            batch.dirty = true;
+            return false;
+        }
+        if (decision.clearRecordCount && match != records_.end()) {
+            match->recordCnt = 0;
+            batch.dirty = true;
         }
     }
-
-    switch (next) {
-        case Next::Nothing:
-            return;
-        case Next::Block:
-            BlockWindow(hwnd, IsCandidate(s.window, config(), kCheckCounted, &scanCache_), &scanCache_);
-            return;
-        case Next::RecordAgain:
-        case Next::RecordNew:
-        case Next::Rekey:
+    switch (decision.action) {
+        case WindowAction::BlockCounted:
+        case WindowAction::BlockUncounted:
+            return Block(hwnd, s, decision.action == WindowAction::BlockCounted, batch);
+        case WindowAction::RecordNew:
+        case WindowAction::RecordAgain:
+        case WindowAction::FollowChanged:
+            Record(decision, s, hwnd, batch);
+            return false;
+        case WindowAction::Ignore:
+        case WindowAction::DropStale:
             break;
     }
+    return false;
+}
 
+// The picture is taken before the lock (it asks the window to draw itself); the record is
+// then found again by its identity, because the user may have changed or removed it meanwhile.
+void CWndMgr::Record(const WindowDecision& decision, BlockRecord& s, HWND hwnd, Batch& batch) {
     std::wstring picture = Screenshot(s);
     Lock lock(recordLock_, INFINITE);
     auto match = Find(s.hash);
-    if (next == Next::RecordAgain || (next == Next::RecordNew && match != records_.end())) {
+    if (decision.action == WindowAction::RecordAgain || (decision.action == WindowAction::RecordNew && match != records_.end())) {
         if (match == records_.end() || match->status == kStatusBlock || match->window.Contains(hwnd)) return;
         BlockRecord& m = *match;
         m.window.Add(hwnd);
@@ -457,18 +585,18 @@ void CWndMgr::HandleWindow(HWND hwnd) {
         m.imagePath = picture;
         if (old != picture) DeletePicture(old);
         m.timeRecord = Now();
-        SaveLocked();
+        batch.dirty = true;
         return;
     }
-    if (next == Next::RecordNew) {
+    if (decision.action == WindowAction::RecordNew) {
         s.recordCnt = 1;
         s.imagePath = picture;
         records_.push_back(s);
-        SaveLocked();
+        batch.dirty = true;
         return;
     }
     // Re-key, unless the record was decided, removed or taken by the new identity meanwhile.
-    auto changed = Find(changedHash);
+    auto changed = Find(decision.record);
     if (match != records_.end() || changed == records_.end() || changed->status != kStatusRecorded) return;
     BlockRecord& c = *changed;
     std::wstring old = c.imagePath;
@@ -482,14 +610,11 @@ void CWndMgr::HandleWindow(HWND hwnd) {
     c.window = s.window;
     c.imagePath = picture;
     if (old != picture) DeletePicture(old);
-    SaveLocked();
+    batch.dirty = true;
 }
-
-void CWndMgr::BlockWindow(HWND hwnd, bool counted) { BlockWindow(hwnd, counted, nullptr); }
 
 CWndMgr::Pending CWndMgr::HidePending(HWND hwnd) {
     std::lock_guard<std::mutex> guard(pendingLock_);
-    std::erase_if(pendingHides_, [](const PendingHide& p) { return !::IsWindow(p.hwnd); });
     auto it =
         std::find_if(pendingHides_.begin(), pendingHides_.end(), [&](const PendingHide& p) { return p.hwnd == hwnd; });
     if (it == pendingHides_.end()) return Pending::None;
@@ -512,86 +637,161 @@ void CWndMgr::NoteHideRequested(HWND hwnd, const RECT& rect) {
     pendingHides_.push_back({hwnd, rect, ::GetTickCount()});
 }
 
-void CWndMgr::HideBlockedWindow(HWND hwnd) {
-    if (!::IsWindow(hwnd)) return;
-    RECT wr = {};
-    ::GetWindowRect(hwnd, &wr);
+void CWndMgr::HideBlockedWindow(HWND hwnd, const RECT& wr) {
     HWND parent = ::GetParent(hwnd);
     RECT pr;
     // A pop-up built inside an invisible frame of the same size goes with its frame.
     if (parent && ::GetWindowRect(parent, &pr) && Near(pr, wr)) HideOffScreen(parent, pr);
     HideOffScreen(hwnd, wr);
-    ::EnumWindows(HideOwnedPopup, reinterpret_cast<LPARAM>(hwnd));
     NoteHideRequested(hwnd, wr);
 }
 
-void CWndMgr::BlockWindow(HWND hwnd, bool counted, ScanCache* cache) {
+void CWndMgr::BlockWindow(HWND hwnd, bool counted) {
     BlockRecord b;
-    if (Snapshot(b.window, hwnd, cache)) ComputeKey(b, false);
+    if (!Snapshot(b.window, hwnd)) return;
+    ComputeKey(b, false);
     {
         Lock lock(recordLock_, INFINITE);
         if (Find(b.hash) == records_.end()) return;  // not (or no longer) blocked: left as it is
     }
+    Batch batch;
+    Block(hwnd, b, counted, batch);
+    EndBatch(batch);
+}
+
+bool CWndMgr::Block(HWND hwnd, BlockRecord& b, bool counted, Batch& batch) {
+    if (!::IsWindow(hwnd)) return false;
     // Still where it was when it was asked to hide: its program has not pumped since. It is
     // not counted again while that request waits, and asked again only now and then; a
     // program that answers has carried the request out, so a window seen there again was
     // shown again by it and counts as a new block.
     if (Pending pending = HidePending(hwnd); pending != Pending::None) {
         if (!AnswersQuickly(hwnd)) {
-            if (pending == Pending::Stale) HideBlockedWindow(hwnd);
-            return;
+            if (pending == Pending::Stale) {
+                RECT again = {};
+                ::GetWindowRect(hwnd, &again);
+                HideBlockedWindow(hwnd, again);
+            }
+            return false;
         }
         ForgetPendingHide(hwnd);
     }
-    // The picture first: once hidden there is nothing left to photograph.
-    if (counted) b.imagePath = Screenshot(b);
-    HideBlockedWindow(hwnd);
-    if (!counted) return;
-
-    std::wstring name;
-    int64_t timeBlock = 0;
-    {
-        Lock lock(recordLock_, INFINITE);
-        auto found = Find(b.hash);
-        if (found == records_.end()) {
-            // Removed by the user while the picture was taken.
-            DeletePicture(b.imagePath);
-            return;
-        }
-        BlockRecord& r = *found;
-        ++r.blockCnt;
-        r.window = b.window;
-        r.timeBlock = b.timeBlock;
-        // A block whose picture could not be taken (covered, already gone) keeps the last one.
-        if (!b.imagePath.empty() && b.imagePath != r.imagePath) {
-            std::wstring old = r.imagePath;
-            r.imagePath = b.imagePath;
-            DeletePicture(old);
-        }
-        {
-            UniqueHKey key = settings::OpenSettingsKey(true);
-            if (key) settings::WriteDword(key.get(), settings::kBlockCount, settings::ReadBlockCount(key.get()) + 1);
-        }
-        SaveLocked();
-        name = r.name;
-        timeBlock = r.timeBlock;
+    RECT wr = {};
+    ::GetWindowRect(hwnd, &wr);
+    // A window met by the scan has been on screen: its picture is copied before it is hidden
+    // and written after all hides, once per identity in the batch (all windows of an
+    // identity share one picture file). Windows reported by events have not been painted
+    // yet, so theirs can only come from the window itself, after all hides.
+    UniqueHBitmap capture;
+    if (counted && !batch.events &&
+        std::find(batch.pictured.begin(), batch.pictured.end(), b.hash) == batch.pictured.end()) {
+        batch.pictured.push_back(b.hash);
+        capture.reset(CaptureClient(b));
+        // What the screen shows is its picture only while nothing lies over it.
+        if (!capture && ::IsWindowVisible(hwnd) && !::IsIconic(hwnd) && !IsCoveredOnScreen(hwnd, b.window.rect))
+            capture.reset(CaptureScreen(b));
     }
-    NotifyBlocked(name, timeBlock);
+    HideBlockedWindow(hwnd, wr);
+    batch.hidden.push_back(hwnd);
+    if (!counted) return true;
+    b.timeBlock = Now();
+    batch.counted.push_back(std::move(b));
+    if (capture) batch.captures.emplace_back(batch.counted.size() - 1, std::move(capture));
+    return true;
 }
 
-void CWndMgr::NotifyBlocked(const std::wstring& name, int64_t timeBlock) {
+// After the hides: the pictures, then every count, the registry's total and the record file
+// once, and one notification.
+void CWndMgr::CountBlocks(Batch& batch) {
+    const std::wstring directory = useProgramDataDirectory_ ? GetDataDirectory() : dataDirectory_;
+    for (auto& [index, capture] : batch.captures) {
+        BlockRecord& b = batch.counted[index];
+        std::wstring path = directory.empty() ? std::wstring() : ScreenshotFileName(directory, b.window);
+        if (!path.empty() && SaveJpeg(capture.get(), path)) b.imagePath = path;
+    }
+    if (batch.events) {
+        // The window draws itself, hidden as it is; never the screen, which it has left.
+        std::vector<uint64_t> pictured;
+        for (auto it = batch.counted.rbegin(); it != batch.counted.rend() && !directory.empty(); ++it) {
+            if (std::find(pictured.begin(), pictured.end(), it->hash) != pictured.end()) continue;
+            pictured.push_back(it->hash);
+            std::wstring path = ScreenshotFileName(directory, it->window);
+            UniqueHBitmap own(CaptureClient(*it));
+            if (own && SaveJpeg(own.get(), path)) it->imagePath = path;
+        }
+    }
+    std::wstring name;
+    int64_t timeBlock = 0;
+    bool first = false;
+    {
+        Lock lock(recordLock_, INFINITE);
+        DWORD blocks = 0;
+        for (BlockRecord& b : batch.counted) {
+            auto found = Find(b.hash);
+            if (found == records_.end()) {
+                // Removed by the user while the picture was taken.
+                DeletePicture(b.imagePath);
+                continue;
+            }
+            BlockRecord& r = *found;
+            ++r.blockCnt;
+            r.window = b.window;
+            r.timeBlock = b.timeBlock;
+            // Only the window that was photographed for its identity brings a picture.
+            if (!b.imagePath.empty() && b.imagePath != r.imagePath) {
+                std::wstring old = r.imagePath;
+                r.imagePath = b.imagePath;
+                DeletePicture(old);
+            }
+            ++blocks;
+            name = r.name;
+            timeBlock = r.timeBlock;
+        }
+        if (blocks != 0) {
+            UniqueHKey key = settings::OpenSettingsKey(true);
+            if (key) {
+                DWORD before = settings::ReadBlockCount(key.get());
+                first = before == 0;
+                settings::WriteDword(key.get(), settings::kBlockCount, before + blocks);
+            }
+        }
+        if (blocks != 0 || batch.dirty) SaveLocked();
+        if (blocks == 0) return;
+    }
+    NotifyBlocked(name, timeBlock, first);
+}
+
+bool CWndMgr::TakeBlockTooltip(std::wstring& text, bool& first) {
+    std::lock_guard<std::mutex> guard(tipLock_);
+    tipWaiting_ = false;
+    if (tipText_.empty()) return false;
+    text = std::move(tipText_);
+    tipText_.clear();
+    first = tipFirst_;
+    tipFirst_ = false;
+    return true;
+}
+
+void CWndMgr::NotifyBlocked(const std::wstring& name, int64_t timeBlock, bool first) {
     HWND target = notifyWindow_ ? notifyWindow_ : GetMainWindowHandle();
     if (!target) return;
     const wchar_t* format = nullptr;
-    int length =
-        ::LoadStringW(::GetModuleHandleW(nullptr), kBlockTooltipStringId, reinterpret_cast<LPWSTR>(&format), 0);
+    int length = ::LoadStringW(::GetModuleHandleW(nullptr), kBlockTooltipStringId, reinterpret_cast<LPWSTR>(&format), 0);
     if (length <= 0 || !format) return;
     std::wstring pattern(format, static_cast<size_t>(length));
     std::wstring text = FormatW(pattern.c_str(), name.c_str(), FormatBlockTime(timeBlock).c_str());
-    wchar_t* copy = AllocTooltipText(text);
-    if (!copy) return;
-    // A post that does not arrive must not leak: the receiver never sees this text.
-    if (!::PostMessageW(target, WM_BLOCK_TOOLTIP, reinterpret_cast<WPARAM>(copy), 0)) FreeTooltipText(copy);
+    {
+        std::lock_guard<std::mutex> guard(tipLock_);
+        tipText_ = std::move(text);
+        tipFirst_ = tipFirst_ || first;
+        // The receiver takes the latest text when it gets to the message already waiting.
+        if (tipWaiting_) return;
+        tipWaiting_ = true;
+    }
+    if (!::PostMessageW(target, WM_BLOCK_TOOLTIP, 0, 0)) {
+        std::lock_guard<std::mutex> guard(tipLock_);
+        tipWaiting_ = false;
+    }
 }
 
 }  // namespace winhush::monitor

@@ -19,11 +19,15 @@
 
 #include "app/StartupConfig.h"
 #include "monitor/BlockRecord.h"
+#include "monitor/EventHook.h"
+#include "monitor/WindowDecision.h"
 
 namespace winhush::monitor {
 
 // Posted to the main window after a counted block; wParam is a text from
-// AllocTooltipText that the receiver releases with FreeTooltipText.
+// AllocTooltipText that the receiver releases with FreeTooltipText, or 0 when the text is to
+// be taken from the monitor (TakeBlockTooltip): the monitor keeps one text and posts again
+// only once that has been taken, so a burst of blocks never queues messages.
 inline constexpr UINT WM_BLOCK_TOOLTIP = WM_USER + 1;
 wchar_t* AllocTooltipText(const std::wstring& text);
 void FreeTooltipText(wchar_t* text);
@@ -43,7 +47,8 @@ public:
     // The same with an explicit data directory (tests, tools); no registry read.
     bool InitWithDataDirectory(const std::wstring& dataDirectory, bool enabledAtStart);
 
-    // Starts the scan thread unless one runs; the caller sets enabled first.
+    // Starts the scan thread unless one runs, with the window-event hook beside it; the
+    // caller sets enabled first.
     bool StartScanThread();
     // Shutdown: ends the scan thread (1 s, then by force), closes the lock, last write.
     bool Stop();
@@ -79,12 +84,21 @@ public:
     // holds; the old identity stays only while the record dialog lists it.
     bool MoveRecord(uint64_t hash, const std::wstring& newPath);
 
-    // The per-window routine of the scan and the hiding of one blocked window.
+    // The per-window routine of the scan and the hiding of one blocked window (the picker's,
+    // on the UI thread).
     void HandleWindow(HWND hwnd);
     void BlockWindow(HWND hwnd, bool counted);
 
     // One scan pass over all top-level windows (what the thread does every period).
     void ScanOnce();
+
+    // The latest block text for the main window and whether the blocks it stands for
+    // include the program's very first; false when none waits.
+    bool TakeBlockTooltip(std::wstring& text, bool& first);
+    // Whether window events reach the monitor (the hook is set).
+    bool eventHookActive() const { return eventHookSet_; }
+    // Tools and tests stretch the scan period to watch the event path alone.
+    void SetScanPeriod(DWORD milliseconds) { scanPeriodMs_ = milliseconds; }
 
     const std::wstring& logPath() const { return logPath_; }
     const std::wstring& dataDirectory() const { return dataDirectory_; }
@@ -101,20 +115,35 @@ private:
     static DWORD WINAPI ScanThread(LPVOID monitor);
     static BOOL CALLBACK OnTopLevelWindow(HWND hwnd, LPARAM monitor);
     void Pass();
-    void BlockWindow(HWND hwnd, bool counted, ScanCache* cache);
+
+    // Windows handled together (one pass, or one burst of window events): blocked windows
+    // are hidden at once, the rest waits for the end of the batch: one walk for owned
+    // pop-ups, pictures, counts, one registry and one file write, one notification.
+    struct Batch;
+    void BeginBatch(Batch& batch);
+    void EndBatch(Batch& batch);
+    // The per-window routine; true when the window was hidden.
+    bool HandleWindow(HWND hwnd, Batch& batch);
+    bool Block(HWND hwnd, BlockRecord& snapshot, bool counted, Batch& batch);
+    void CountBlocks(Batch& batch);
+    void Record(const WindowDecision& decision, BlockRecord& snapshot, HWND hwnd, Batch& batch);
+    // The windows reported by the hook, and those created hidden that are looked at again.
+    void ServeEvents();
+    void WaitForNextPass();
 
     const StartupConfig& config() const { return *config_; }
     std::wstring Screenshot(const BlockRecord& record);
     bool SaveLocked();
-    void NotifyBlocked(const std::wstring& name, int64_t timeBlock);
+    void NotifyBlocked(const std::wstring& name, int64_t timeBlock, bool first);
     // Under the lock.
     std::vector<BlockRecord>::iterator Find(uint64_t hash);
     // Deletes a picture of ours that no record shows any more.
     bool DeletePicture(const std::wstring& path);
 
-    // Hiding one blocked window (with a same-sized parent and its owned pop-ups): requests
-    // only, never a wait on its program. Never called with the record lock held.
-    void HideBlockedWindow(HWND hwnd);
+    // Hiding one blocked window (with a same-sized parent; its owned pop-ups follow at the
+    // end of the batch): requests only, never a wait on its program. Never called with the
+    // record lock held.
+    void HideBlockedWindow(HWND hwnd, const RECT& rect);
     // Windows asked to hide whose programs have not carried that out yet.
     enum class Pending { None, Waiting, Stale };
     Pending HidePending(HWND hwnd);
@@ -139,6 +168,20 @@ private:
     const StartupConfig* config_;
     HWND notifyWindow_ = nullptr;
     ScanCache scanCache_;  // the scanning thread's only
+    DWORD scanPeriodMs_ = 500;
+    CEventHook eventHook_{enabled};
+    bool eventHookSet_ = false;
+    struct Watched {
+        HWND hwnd;
+        DWORD since;
+        int step;
+    };
+    std::vector<Watched> watched_;  // scan thread only
+    Batch* batch_ = nullptr;        // the open batch of the scan thread
+    std::mutex tipLock_;
+    std::wstring tipText_;
+    bool tipFirst_ = false;
+    bool tipWaiting_ = false;  // a message is posted and its text not yet taken
 };
 
 // The program's monitor.

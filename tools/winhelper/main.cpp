@@ -7,6 +7,9 @@
 //   move 0xHWND x y w h | show 0xHWND normal|max|min|hide|noactivate | close 0xHWND
 //   destroy 0xHWND | rect 0xHWND -> ok x y w h visible | pid -> ok PID | ping | quit
 //   find TITLE -> ok 0xHWND of a top-level window with exactly that title (UTF-8)
+//   openmany N ARGS       opens N windows as "open ARGS" would, one right after the other
+//                         (a burst) -> ok 0xHWND ... (N handles)
+//   destroymany 0xHWND ...   destroys every listed window -> ok
 //   hang 0xHWND MS        the window's thread stops pumping messages for MS milliseconds
 //   pulse MS              every MS ms, each window opened on the main thread that was moved
 //                         or hidden is put back where it was opened and shown (a program
@@ -254,6 +257,24 @@ std::string Execute(const std::string& line) {
     if (verb == "pid") return "ok " + std::to_string(::GetCurrentProcessId());
     if (verb == "open") {
         return rest.find("thread=new") != std::string::npos ? OpenWindowOnNewThread(rest) : OpenWindow(rest);
+    }
+    if (verb == "openmany") {
+        int count = 0;
+        args >> count;
+        std::string each;
+        std::getline(args, each);
+        std::string reply = "ok";
+        for (int i = 0; i < count; ++i) {
+            std::string one = OpenWindow(each);
+            if (one.rfind("ok ", 0) != 0) return one;
+            reply += one.substr(2);
+        }
+        return reply;
+    }
+    if (verb == "destroymany") {
+        std::string item;
+        while (args >> item) ::DestroyWindow(ParseHandle(item));
+        return "ok";
     }
     if (verb == "pulse") {
         int ms = 0;

@@ -446,7 +446,13 @@ void CMainDlg::OnHotkey(WPARAM id) {
 }
 
 void CMainDlg::OnBlockTooltip(wchar_t* text) {
-    if (!text) return;
+    if (!text) {
+        // The monitor keeps only the latest text of a burst, so nothing queues behind it.
+        std::wstring latest;
+        bool first = false;
+        if (monitor::WndMgr().TakeBlockTooltip(latest, first) && NotifyBlock(latest.c_str()) && first) ShowBlockTip();
+        return;
+    }
     if (NotifyBlock(text) && ReadTotalBlocks() == 1) ShowBlockTip();
     monitor::FreeTooltipText(text);
 }
