@@ -1,5 +1,6 @@
 #include "ui/dui/UIEdit.h"
 
+#include "base/Handles.h"
 #include "ui/dui/UIParse.h"
 #include "ui/dui/UIRender.h"
 
@@ -57,9 +58,7 @@ public:
 
 private:
     explicit CEditWnd(CEditUI* owner) : owner_(owner) {}
-    ~CEditWnd() {
-        if (brush_) ::DeleteObject(brush_);
-    }
+    ~CEditWnd() = default;
 
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         auto* self = reinterpret_cast<CEditWnd*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
@@ -87,8 +86,8 @@ private:
             if (!text && self->owner_->GetManager()) text = self->owner_->GetManager()->GetDefaultFontColor();
             ::SetBkColor(dc, RGB((bk >> 16) & 0xFF, (bk >> 8) & 0xFF, bk & 0xFF));
             ::SetTextColor(dc, RGB((text >> 16) & 0xFF, (text >> 8) & 0xFF, text & 0xFF));
-            if (!self->brush_) self->brush_ = ::CreateSolidBrush(RGB((bk >> 16) & 0xFF, (bk >> 8) & 0xFF, bk & 0xFF));
-            return reinterpret_cast<LRESULT>(self->brush_);
+            if (!self->brush_) self->brush_.reset(::CreateSolidBrush(RGB((bk >> 16) & 0xFF, (bk >> 8) & 0xFF, bk & 0xFF)));
+            return reinterpret_cast<LRESULT>(self->brush_.get());
         }
         case WM_KEYDOWN:
             if (wParam == VK_RETURN && self->owner_ && self->owner_->GetManager()) {
@@ -128,7 +127,7 @@ private:
     CEditUI* owner_;
     HWND hwnd_ = nullptr;
     WNDPROC oldProc_ = nullptr;
-    HBRUSH brush_ = nullptr;
+    UniqueGdiObject brush_;
     bool closing_ = false;
 };
 

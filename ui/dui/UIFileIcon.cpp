@@ -16,8 +16,7 @@ LPVOID CFileIconUI::GetInterface(LPCTSTR name) {
 }
 
 void CFileIconUI::FreeIcon() {
-    if (icon_) ::DestroyIcon(icon_);
-    icon_ = nullptr;
+    icon_.reset();
     fallback_ = false;
 }
 
@@ -40,20 +39,20 @@ void CFileIconUI::LoadIconForSize() {
         HICON icon = nullptr;
         UINT id = 0;
         if (::PrivateExtractIconsW(path_.c_str(), 0, size, size, &icon, &id, 1, 0) == 1 && icon) {
-            icon_ = icon;
+            icon_.reset(icon);
             return;
         }
         SHFILEINFOW info = {};
         if (::SHGetFileInfoW(path_.c_str(), 0, &info, sizeof(info),
                              SHGFI_ICON | (large_ ? SHGFI_LARGEICON : SHGFI_SMALLICON)) &&
             info.hIcon) {
-            icon_ = info.hIcon;
+            icon_.reset(info.hIcon);
             return;
         }
     }
     HICON shared = static_cast<HICON>(::LoadImageW(nullptr, MAKEINTRESOURCEW(32512) /* IDI_APPLICATION */,
                                                    IMAGE_ICON, size, size, LR_SHARED));
-    icon_ = shared ? ::CopyIcon(shared) : nullptr;
+    icon_.reset(shared ? ::CopyIcon(shared) : nullptr);
     fallback_ = true;
 }
 
@@ -79,7 +78,7 @@ void CFileIconUI::PaintBkImage(HDC hDC) {
     if (side <= 0) return;
     int x = rcItem_.left + (GetWidth() - side) / 2;
     int y = rcItem_.top + (GetHeight() - side) / 2;
-    ::DrawIconEx(hDC, x, y, icon_, side, side, 0, nullptr, DI_NORMAL);
+    ::DrawIconEx(hDC, x, y, icon_.get(), side, side, 0, nullptr, DI_NORMAL);
 }
 
 }  // namespace winhush::dui

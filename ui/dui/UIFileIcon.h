@@ -3,6 +3,7 @@
 // or does not exist. The control owns its icon.
 #pragma once
 
+#include "base/Handles.h"
 #include "ui/dui/UIControl.h"
 
 namespace winhush::dui {
@@ -17,7 +18,7 @@ public:
 
     void SetFilePath(LPCTSTR path);
     CDuiString GetFilePath() const;
-    HICON GetIcon() const { return icon_; }
+    HICON GetIcon() const { return icon_.get(); }
     bool IsFallbackIcon() const { return fallback_; }
 
     void SetPos(RECT rc, bool needInvalidate = true) override;
@@ -29,7 +30,7 @@ private:
     void FreeIcon();
 
     CDuiString path_;
-    HICON icon_ = nullptr;
+    UniqueHIcon icon_;
     bool fallback_ = false;
     bool large_ = false;
 };

@@ -52,12 +52,12 @@ bool IsFaceInstalled(HDC dc, const std::wstring& face) {
     bool found = false;
     ::EnumFontFamiliesExW(dc, &lf, FaceExists, reinterpret_cast<LPARAM>(&found), 0);
     if (found) return true;
-    HFONT font = ::CreateFontIndirectW(&lf);
-    HGDIOBJ old = ::SelectObject(dc, font);
+    UniqueGdiObject font(::CreateFontIndirectW(&lf));
     wchar_t picked[LF_FACESIZE] = {};
-    ::GetTextFaceW(dc, LF_FACESIZE, picked);
-    ::SelectObject(dc, old);
-    ::DeleteObject(font);
+    {
+        SelectedObject selected(dc, font.get());
+        ::GetTextFaceW(dc, LF_FACESIZE, picked);
+    }
     return _wcsicmp(picked, face.c_str()) == 0;
 }
 

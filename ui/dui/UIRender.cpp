@@ -247,9 +247,9 @@ void CRenderClip::GenerateRoundClip(HDC hDC, RECT rc, RECT rcItem, int width, in
     ::LPtoDP(hDC, reinterpret_cast<POINT*>(&rc), 2);
     ::LPtoDP(hDC, reinterpret_cast<POINT*>(&rcItem), 2);
     clip.hRgn = ::CreateRectRgnIndirect(&rc);
-    HRGN round = ::CreateRoundRectRgn(rcItem.left, rcItem.top, rcItem.right + 1, rcItem.bottom + 1, width, height);
-    ::CombineRgn(clip.hRgn, clip.hRgn, round, RGN_AND);
-    ::DeleteObject(round);
+    UniqueGdiObject round(
+        ::CreateRoundRectRgn(rcItem.left, rcItem.top, rcItem.right + 1, rcItem.bottom + 1, width, height));
+    ::CombineRgn(clip.hRgn, clip.hRgn, static_cast<HRGN>(round.get()), RGN_AND);
     if (clip.hOldRgn) ::CombineRgn(clip.hRgn, clip.hRgn, clip.hOldRgn, RGN_AND);
     ::SelectClipRgn(hDC, clip.hRgn);
     clip.hDC = hDC;
@@ -415,12 +415,10 @@ void CRenderEngine::DrawLine(HDC hDC, const RECT& rc, int size, DWORD penColor, 
         return;
     }
     LOGBRUSH brush = {BS_SOLID, ToColorRef(penColor), 0};
-    HPEN pen = ::ExtCreatePen(PS_GEOMETRIC | static_cast<DWORD>(style), size, &brush, 0, nullptr);
-    HGDIOBJ old = ::SelectObject(hDC, pen);
+    UniqueGdiObject pen(::ExtCreatePen(PS_GEOMETRIC | static_cast<DWORD>(style), size, &brush, 0, nullptr));
+    SelectedObject selected(hDC, pen.get());
     POINT pts[2] = {{rc.left, rc.top}, {rc.right, rc.bottom}};
     ::Polyline(hDC, pts, 2);
-    ::SelectObject(hDC, old);
-    ::DeleteObject(pen);
 }
 
 void CRenderEngine::DrawRect(HDC hDC, const RECT& rc, int size, DWORD penColor, int style) {
@@ -432,13 +430,10 @@ void CRenderEngine::DrawRect(HDC hDC, const RECT& rc, int size, DWORD penColor, 
         DrawColor(hDC, {rc.right - size, rc.top + size, rc.right, rc.bottom - size}, penColor);
         return;
     }
-    HPEN pen = ::CreatePen(style | PS_INSIDEFRAME, size, ToColorRef(penColor));
-    HGDIOBJ oldPen = ::SelectObject(hDC, pen);
-    HGDIOBJ oldBrush = ::SelectObject(hDC, ::GetStockObject(NULL_BRUSH));
+    UniqueGdiObject pen(::CreatePen(style | PS_INSIDEFRAME, size, ToColorRef(penColor)));
+    SelectedObject selectedPen(hDC, pen.get());
+    SelectedObject selectedBrush(hDC, ::GetStockObject(NULL_BRUSH));
     ::Rectangle(hDC, rc.left, rc.top, rc.right, rc.bottom);
-    ::SelectObject(hDC, oldBrush);
-    ::SelectObject(hDC, oldPen);
-    ::DeleteObject(pen);
 }
 
 static void AddRoundRectPath(Gdiplus::GraphicsPath& path, Gdiplus::RectF r, float rx, float ry) {

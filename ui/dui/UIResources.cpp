@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 
+#include "base/Handles.h"
 #include "base/Strings.h"
 #include "ui/dui/UIManager.h"
 
@@ -74,19 +75,18 @@ public:
     bool Open(const std::wstring& path) {
         Close();
         // Nobody may change the file under the view; reading it stays open to all.
-        HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file == INVALID_HANDLE_VALUE) return false;
+        UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return false;
         LARGE_INTEGER size;
-        if (::GetFileSizeEx(file, &size) && size.QuadPart > 0 && size.QuadPart < 256LL * 1024 * 1024) {
-            HANDLE mapping = ::CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+        if (::GetFileSizeEx(file.get(), &size) && size.QuadPart > 0 && size.QuadPart < 256LL * 1024 * 1024) {
+            // The view keeps the mapping alive once the handle is closed.
+            UniqueHandle mapping(::CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
             if (mapping) {
-                view_ = static_cast<const char*>(::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
-                ::CloseHandle(mapping);  // the view keeps the mapping alive
+                view_ = static_cast<const char*>(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
                 if (view_) size_ = static_cast<size_t>(size.QuadPart);
             }
         }
-        ::CloseHandle(file);
         return view_ != nullptr;
     }
     void Close() {
@@ -203,18 +203,18 @@ ResourceState& State() {
 }
 
 bool ReadWholeFile(const std::wstring& path, std::string& out) {
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
     LARGE_INTEGER size;
-    bool ok = ::GetFileSizeEx(file, &size) && size.QuadPart < 256LL * 1024 * 1024;
+    bool ok = ::GetFileSizeEx(file.get(), &size) && size.QuadPart < 256LL * 1024 * 1024;
     if (ok) {
         out.resize(static_cast<size_t>(size.QuadPart));
         DWORD read = 0;
-        ok = out.empty() || (::ReadFile(file, out.data(), static_cast<DWORD>(out.size()), &read, nullptr) &&
+        ok = out.empty() || (::ReadFile(file.get(), out.data(), static_cast<DWORD>(out.size()), &read, nullptr) &&
                              read == out.size());
     }
-    ::CloseHandle(file);
+    file.reset();
     if (!ok) out.clear();
     return ok;
 }
