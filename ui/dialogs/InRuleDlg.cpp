@@ -11,8 +11,8 @@
 #include "ui/dui/UIFileIcon.h"
 #include "ui/dui/UILabel.h"
 #include "ui/dui/UIList.h"
-#include "ui/main/Commands.h"
-#include "ui/main/MainDlg.h"
+#include "ui/framework/MainCommands.h"
+#include "ui/dialogs/RowTexts.h"
 
 namespace winhush::ui {
 

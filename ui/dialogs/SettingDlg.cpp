@@ -7,7 +7,7 @@
 #include "settings/SettingsStore.h"
 #include "ui/controls/ControlFactory.h"
 #include "ui/dui/UILabel.h"
-#include "ui/main/Commands.h"
+#include "ui/framework/MainCommands.h"
 
 namespace winhush::ui {
 

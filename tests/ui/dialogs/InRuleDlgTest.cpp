@@ -18,7 +18,7 @@
 #include "ui/dialogs/InRuleDlg.h"
 #include "ui/dui/UIList.h"
 #include "ui/framework/FramedDialog.h"
-#include "ui/main/Commands.h"
+#include "ui/framework/MainCommands.h"
 
 using namespace winhush::ui;
 using namespace winhush::test;

@@ -10,7 +10,7 @@
 #include "FrameworkTestSupport.h"
 #include "app/StartupConfig.h"
 #include "ui/dialogs/NotifyTips.h"
-#include "ui/main/Commands.h"
+#include "ui/framework/MainCommands.h"
 
 using namespace winhush::ui;
 using namespace winhush::test;

@@ -18,7 +18,7 @@
 #include "ui/dui/UILabel.h"
 #include "ui/framework/FramedDialog.h"
 #include "ui/framework/MessageLoop.h"
-#include "ui/main/Commands.h"
+#include "ui/framework/MainCommands.h"
 
 using namespace winhush;
 using namespace winhush::ui;

@@ -15,7 +15,7 @@
 #include "app/StartupConfig.h"
 #include "settings/SettingsStore.h"
 #include "ui/controls/SlideOption.h"
-#include "ui/main/Commands.h"
+#include "ui/framework/MainCommands.h"
 #include "ui/main/Menu.h"
 
 using namespace winhush::ui;
