@@ -4,7 +4,7 @@
 #include <ctime>
 #include <string>
 
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "monitor/WndInfo.h"
 #include "monitor/WndMgr.h"
 #include "ui/controls/ControlFactory.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "ui/dialogs/WindowReuse.h"
 #include "ui/framework/MainCommands.h"
 #include "ui/framework/TipPlacement.h"

@@ -1,6 +1,6 @@
 #include "ui/dialogs/SettingDlg.h"
 
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "base/Handles.h"
 #include "settings/AutoStartTask.h"
 #include "settings/Hotkeys.h"

@@ -5,7 +5,7 @@
 #include <map>
 #include <memory>
 
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "base/Handles.h"
 #include "base/Strings.h"
 #include "monitor/WndMgr.h"

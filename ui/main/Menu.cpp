@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "settings/SettingsStore.h"
 #include "ui/controls/ControlFactory.h"
 #include "ui/controls/SlideOption.h"

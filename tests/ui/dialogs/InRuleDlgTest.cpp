@@ -11,7 +11,7 @@
 #include "DialogsTestSupport.h"
 #include "FrameworkTestSupport.h"
 #include "TestSupport.h"
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "monitor/WndInfo.h"
 #include "monitor/WndMgr.h"
 #include "rules/AutoCheck.h"

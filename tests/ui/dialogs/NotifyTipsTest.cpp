@@ -8,7 +8,7 @@
 
 #include "DialogsTestSupport.h"
 #include "FrameworkTestSupport.h"
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "ui/dialogs/NotifyTips.h"
 #include "ui/framework/MainCommands.h"
 

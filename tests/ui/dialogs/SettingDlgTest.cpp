@@ -10,7 +10,7 @@
 #include "DialogsTestSupport.h"
 #include "FrameworkTestSupport.h"
 #include "TestSupport.h"
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "base/Strings.h"
 #include "settings/Hotkeys.h"
 #include "settings/SettingsStore.h"

@@ -14,7 +14,7 @@
 
 #include "FrameworkTestSupport.h"
 #include "TestSupport.h"
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "monitor/WndMgr.h"
 #include "rules/AutoCheck.h"
 #include "settings/Hotkeys.h"

@@ -12,7 +12,7 @@
 
 #include "FrameworkTestSupport.h"
 #include "TestSupport.h"
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "settings/SettingsStore.h"
 #include "ui/controls/SlideOption.h"
 #include "ui/framework/MainCommands.h"
