@@ -312,35 +312,26 @@ void CContainerUI::HomeLeft() { ScrollStep(false, ScrollMove::Start); }
 void CContainerUI::EndRight() { ScrollStep(false, ScrollMove::End); }
 
 void CContainerUI::EnableScrollBar(bool enableVertical, bool enableHorizontal) {
-    if (enableVertical && !verticalScrollBar_) {
-        verticalScrollBar_ = new CScrollBarUI;
-        verticalScrollBar_->SetOwner(this);
-        verticalScrollBar_->SetManager(manager_, nullptr, false);
-        verticalScrollBar_->SetVisible(false);
-        if (manager_) {
-            if (LPCTSTR defaults = manager_->GetDefaultAttributeList(L"VScrollBar")) {
-                verticalScrollBar_->ApplyAttributeList(defaults);
+    // A new bar starts hidden, styled by the window's default for its kind.
+    auto follow = [this](CScrollBarUI*& bar, bool enable, bool horizontal) {
+        if (enable && !bar) {
+            bar = new CScrollBarUI;
+            if (horizontal) bar->SetHorizontal(true);
+            bar->SetOwner(this);
+            bar->SetManager(manager_, nullptr, false);
+            bar->SetVisible(false);
+            if (manager_) {
+                if (LPCTSTR defaults = manager_->GetDefaultAttributeList(horizontal ? L"HScrollBar" : L"VScrollBar")) {
+                    bar->ApplyAttributeList(defaults);
+                }
             }
+        } else if (!enable && bar) {
+            delete bar;
+            bar = nullptr;
         }
-    } else if (!enableVertical && verticalScrollBar_) {
-        delete verticalScrollBar_;
-        verticalScrollBar_ = nullptr;
-    }
-    if (enableHorizontal && !horizontalScrollBar_) {
-        horizontalScrollBar_ = new CScrollBarUI;
-        horizontalScrollBar_->SetHorizontal(true);
-        horizontalScrollBar_->SetOwner(this);
-        horizontalScrollBar_->SetManager(manager_, nullptr, false);
-        horizontalScrollBar_->SetVisible(false);
-        if (manager_) {
-            if (LPCTSTR defaults = manager_->GetDefaultAttributeList(L"HScrollBar")) {
-                horizontalScrollBar_->ApplyAttributeList(defaults);
-            }
-        }
-    } else if (!enableHorizontal && horizontalScrollBar_) {
-        delete horizontalScrollBar_;
-        horizontalScrollBar_ = nullptr;
-    }
+    };
+    follow(verticalScrollBar_, enableVertical, false);
+    follow(horizontalScrollBar_, enableHorizontal, true);
     NeedUpdate();
 }
 

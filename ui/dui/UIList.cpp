@@ -124,6 +124,7 @@ void DrawRowBk(HDC hDC, CControlUI* row, const RECT& rc, TListInfoUI* info, bool
 CListUI::CListUI() {
     header_ = new CListHeaderUI;
     list_ = new CListBodyUI(this);
+    scrollBody_ = list_;
     CVerticalLayoutUI::AddAt(header_, 0);
     CVerticalLayoutUI::AddAt(list_, 1);
 }
@@ -172,14 +173,7 @@ bool CListUI::Add(CControlUI* pControl) { return AddAt(pControl, GetCount()); }
 
 bool CListUI::AddAt(CControlUI* pControl, int index) {
     if (!pControl) return false;
-    if (pControl->GetInterface(L"ListHeader")) {
-        if (header_ != pControl) {
-            CVerticalLayoutUI::Remove(header_);
-            header_ = static_cast<CListHeaderUI*>(pControl);
-            return CVerticalLayoutUI::AddAt(pControl, 0);
-        }
-        return false;
-    }
+    if (pControl->GetInterface(L"ListHeader")) return ReplaceHeader(header_, pControl);
     if (pControl->GetInterface(L"ListHeaderItem")) return header_->Add(pControl);
     if (!list_->AddAt(pControl, index)) return false;
     if (auto* item = static_cast<IListItemUI*>(pControl->GetInterface(L"ListItem"))) item->SetOwner(this);
@@ -277,16 +271,7 @@ CControlUI* CListUI::AddContainerItem(IDialogBuilderCallback* callback) {
 void CListUI::SetPos(RECT rc, bool needInvalidate) {
     CVerticalLayoutUI::SetPos(rc, needInvalidate);
     if (!header_) return;
-    listInfo_.nColumns = std::min(header_->GetCount(), UILIST_MAX_COLUMNS);
-    int column = 0;
-    for (int i = 0; i < header_->GetCount() && column < UILIST_MAX_COLUMNS; ++i) {
-        CControlUI* item = header_->GetItemAt(i);
-        if (!item->IsVisible() || item->IsFloat()) continue;
-        RECT pos = item->GetPos();
-        ::OffsetRect(&pos, -list_->GetScrollPos().cx, 0);
-        listInfo_.rcColumn[column++] = pos;
-    }
-    listInfo_.nColumns = column;
+    ReadColumns(header_, listInfo_);
     if (!header_->IsVisible()) {
         for (int i = 0; i < listInfo_.nColumns; ++i) {
             listInfo_.rcColumn[i].top = rc.top;
@@ -363,41 +348,71 @@ void CListUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
     std::wstring n = name;
     if (n == L"header") {
         header_->SetVisible(wcscmp(value, L"hidden") != 0 && wcscmp(value, L"false") != 0);
-    } else if (n == L"headerbkimage") {
-        header_->SetBkImage(value);
     } else if (n == L"scrollselect") {
         SetScrollSelect(detail::ParseBool(value));
     } else if (n == L"containeritemxml") {
         SetContainerItemXML(value);
-    } else if (n == L"vscrollbar" || n == L"hscrollbar" || n == L"vscrollbarstyle" || n == L"hscrollbarstyle") {
-        list_->SetAttribute(name, value);
-    } else if (SetListInfoAttribute(listInfo_, n, value)) {
-        Invalidate();
-    } else {
+    } else if (!SetFrameAttribute(header_, listInfo_, name, value)) {
         CVerticalLayoutUI::SetAttribute(name, value);
     }
 }
 
-SIZE CListUI::GetScrollPos() const { return list_->GetScrollPos(); }
-SIZE CListUI::GetScrollRange() const { return list_->GetScrollRange(); }
-void CListUI::SetScrollPos(SIZE szPos) { list_->SetScrollPos(szPos); }
-void CListUI::LineUp() { list_->LineUp(); }
-void CListUI::LineDown() { list_->LineDown(); }
-void CListUI::PageUp() { list_->PageUp(); }
-void CListUI::PageDown() { list_->PageDown(); }
-void CListUI::HomeUp() { list_->HomeUp(); }
-void CListUI::EndDown() { list_->EndDown(); }
-void CListUI::LineLeft() { list_->LineLeft(); }
-void CListUI::LineRight() { list_->LineRight(); }
-void CListUI::PageLeft() { list_->PageLeft(); }
-void CListUI::PageRight() { list_->PageRight(); }
-void CListUI::HomeLeft() { list_->HomeLeft(); }
-void CListUI::EndRight() { list_->EndRight(); }
-void CListUI::EnableScrollBar(bool enableVertical, bool enableHorizontal) {
-    list_->EnableScrollBar(enableVertical, enableHorizontal);
+// ---- CListFrameUI --------------------------------------------------------------------
+
+SIZE CListFrameUI::GetScrollPos() const { return scrollBody_->GetScrollPos(); }
+SIZE CListFrameUI::GetScrollRange() const { return scrollBody_->GetScrollRange(); }
+void CListFrameUI::SetScrollPos(SIZE szPos) { scrollBody_->SetScrollPos(szPos); }
+void CListFrameUI::LineUp() { scrollBody_->LineUp(); }
+void CListFrameUI::LineDown() { scrollBody_->LineDown(); }
+void CListFrameUI::PageUp() { scrollBody_->PageUp(); }
+void CListFrameUI::PageDown() { scrollBody_->PageDown(); }
+void CListFrameUI::HomeUp() { scrollBody_->HomeUp(); }
+void CListFrameUI::EndDown() { scrollBody_->EndDown(); }
+void CListFrameUI::LineLeft() { scrollBody_->LineLeft(); }
+void CListFrameUI::LineRight() { scrollBody_->LineRight(); }
+void CListFrameUI::PageLeft() { scrollBody_->PageLeft(); }
+void CListFrameUI::PageRight() { scrollBody_->PageRight(); }
+void CListFrameUI::HomeLeft() { scrollBody_->HomeLeft(); }
+void CListFrameUI::EndRight() { scrollBody_->EndRight(); }
+void CListFrameUI::EnableScrollBar(bool enableVertical, bool enableHorizontal) {
+    scrollBody_->EnableScrollBar(enableVertical, enableHorizontal);
 }
-CScrollBarUI* CListUI::GetVerticalScrollBar() const { return list_->GetVerticalScrollBar(); }
-CScrollBarUI* CListUI::GetHorizontalScrollBar() const { return list_->GetHorizontalScrollBar(); }
+CScrollBarUI* CListFrameUI::GetVerticalScrollBar() const { return scrollBody_->GetVerticalScrollBar(); }
+CScrollBarUI* CListFrameUI::GetHorizontalScrollBar() const { return scrollBody_->GetHorizontalScrollBar(); }
+
+bool CListFrameUI::SetFrameAttribute(CListHeaderUI* header, TListInfoUI& info, LPCTSTR name, LPCTSTR value) {
+    std::wstring n = name;
+    if (n == L"headerbkimage") {
+        header->SetBkImage(value);
+    } else if (n == L"vscrollbar" || n == L"hscrollbar" || n == L"vscrollbarstyle" || n == L"hscrollbarstyle") {
+        scrollBody_->SetAttribute(name, value);
+    } else if (SetListInfoAttribute(info, n, value)) {
+        Invalidate();
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void CListFrameUI::ReadColumns(CListHeaderUI* header, TListInfoUI& info) const {
+    int column = 0;
+    int shift = scrollBody_->GetScrollPos().cx;
+    for (int i = 0; i < header->GetCount() && column < UILIST_MAX_COLUMNS; ++i) {
+        CControlUI* item = header->GetItemAt(i);
+        if (!item->IsVisible() || item->IsFloat()) continue;
+        RECT pos = item->GetPos();
+        ::OffsetRect(&pos, -shift, 0);
+        info.rcColumn[column++] = pos;
+    }
+    info.nColumns = column;
+}
+
+bool CListFrameUI::ReplaceHeader(CListHeaderUI*& header, CControlUI* replacement) {
+    if (replacement == header) return false;
+    CVerticalLayoutUI::Remove(header);
+    header = static_cast<CListHeaderUI*>(replacement);
+    return CVerticalLayoutUI::AddAt(replacement, 0);
+}
 
 // ---- CListBodyUI ---------------------------------------------------------------------
 

@@ -78,7 +78,44 @@ public:
 
 class CListBodyUI;
 
-class CListUI : public CVerticalLayoutUI, public IListUI {
+// What the lists share: a header over a body that scrolls. The list's scroll operations,
+// scrollbars and scrollbar attributes are the body's; the header's columns are read into
+// the item appearance after every layout.
+class CListFrameUI : public CVerticalLayoutUI {
+public:
+    SIZE GetScrollPos() const override;
+    SIZE GetScrollRange() const override;
+    void SetScrollPos(SIZE szPos) override;
+    void LineUp() override;
+    void LineDown() override;
+    void PageUp() override;
+    void PageDown() override;
+    void HomeUp() override;
+    void EndDown() override;
+    void LineLeft() override;
+    void LineRight() override;
+    void PageLeft() override;
+    void PageRight() override;
+    void HomeLeft() override;
+    void EndRight() override;
+    void EnableScrollBar(bool enableVertical = true, bool enableHorizontal = false) override;
+    CScrollBarUI* GetVerticalScrollBar() const override;
+    CScrollBarUI* GetHorizontalScrollBar() const override;
+
+protected:
+    // "headerbkimage", the body's scrollbar attributes and the list-wide item attributes;
+    // false for any other name.
+    bool SetFrameAttribute(CListHeaderUI* header, TListInfoUI& info, LPCTSTR name, LPCTSTR value);
+    // Column rectangles of the header's laid-out items, moved with the body's horizontal
+    // scroll.
+    void ReadColumns(CListHeaderUI* header, TListInfoUI& info) const;
+    // Puts `replacement` in the header's place; false when it already is the header.
+    bool ReplaceHeader(CListHeaderUI*& header, CControlUI* replacement);
+
+    CContainerUI* scrollBody_ = nullptr;  // set by the derived list once its body exists
+};
+
+class CListUI : public CListFrameUI, public IListUI {
 public:
     CListUI();
 
@@ -119,25 +156,6 @@ public:
     void SetPos(RECT rc, bool needInvalidate = true) override;
     void DoEvent(TEventUI& event) override;
     void SetAttribute(LPCTSTR name, LPCTSTR value) override;
-
-    SIZE GetScrollPos() const override;
-    SIZE GetScrollRange() const override;
-    void SetScrollPos(SIZE szPos) override;
-    void LineUp() override;
-    void LineDown() override;
-    void PageUp() override;
-    void PageDown() override;
-    void HomeUp() override;
-    void EndDown() override;
-    void LineLeft() override;
-    void LineRight() override;
-    void PageLeft() override;
-    void PageRight() override;
-    void HomeLeft() override;
-    void EndRight() override;
-    void EnableScrollBar(bool enableVertical = true, bool enableHorizontal = false) override;
-    CScrollBarUI* GetVerticalScrollBar() const override;
-    CScrollBarUI* GetHorizontalScrollBar() const override;
 
 protected:
     bool scrollSelect_ = false;
