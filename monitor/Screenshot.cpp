@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "settings/Paths.h"
+#include "base/DibSurface.h"
 #include "base/Handles.h"
 #include "base/Strings.h"
 
@@ -125,27 +126,15 @@ bool DeleteScreenshotFile(const std::wstring& path, const std::wstring& dataDire
 
 namespace {
 
-// A 32-bit bottom-up DIB section and its pixels; a compatible bitmap when that fails
-// (then the pixels are unknown and bits is null).
-HBITMAP CreateCaptureBitmap(HDC referenceDc, int width, int height, void** bits) {
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = width;
-    bmi.bmiHeader.biHeight = height;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    bmi.bmiHeader.biCompression = BI_RGB;
-    bmi.bmiHeader.biSizeImage = static_cast<DWORD>(width) * static_cast<DWORD>(height) * 4;
-    *bits = nullptr;
-    HBITMAP bitmap = ::CreateDIBSection(referenceDc, &bmi, DIB_RGB_COLORS, bits, nullptr, 0);
-    if (bitmap) {
+// A 32-bit bottom-up DIB section; a compatible bitmap when that fails (then the pixels are
+// unknown and bits() is null).
+bool CreateCaptureSurface(DibSurface& surface, HDC referenceDc, int width, int height) {
+    if (surface.Create(width, height, referenceDc, DibSurface::Rows::BottomUp)) {
         // What a capture that drew nothing leaves behind: no drawing produces this alpha.
-        std::fill_n(static_cast<uint32_t*>(*bits), static_cast<size_t>(width) * static_cast<size_t>(height),
-                    kCaptureFill);
-        return bitmap;
+        std::fill_n(surface.pixels(), static_cast<size_t>(width) * static_cast<size_t>(height), kCaptureFill);
+        return true;
     }
-    *bits = nullptr;
-    return ::CreateCompatibleBitmap(referenceDc, width, height);
+    return surface.CreateCompatible(width, height, referenceDc);
 }
 
 bool UsableSize(LONG width, LONG height) {
@@ -169,20 +158,15 @@ HBITMAP CaptureClient(const BlockRecord& record) {
     // take (painting it from here would validate its update region).
     WindowDc screen(nullptr);
     if (!screen) return nullptr;
-    UniqueMemoryDc memory(::CreateCompatibleDC(screen.get()));
-    if (!memory) return nullptr;
-    void* bits = nullptr;
-    UniqueHBitmap bitmap(CreateCaptureBitmap(screen.get(), width, height, &bits));
-    if (!bitmap) return nullptr;
-    {
-        SelectedObject selected(memory.get(), bitmap.get());
-        if (!::PrintWindow(window, memory.get(), 0)) return nullptr;
-        ::GdiFlush();
-    }
+    DibSurface surface;
+    if (!CreateCaptureSurface(surface, screen.get(), width, height)) return nullptr;
+    if (!::PrintWindow(window, surface.hdc(), 0)) return nullptr;
+    ::GdiFlush();
     // A window may well be plain white or black; only a capture that drew nothing at all
     // (or a bitmap whose pixels we cannot see) is no picture.
+    void* bits = surface.bits();
     if (!bits || IsUntouchedPixels(bits, static_cast<size_t>(width) * static_cast<size_t>(height))) return nullptr;
-    return bitmap.release();
+    return surface.ReleaseBitmap();
 }
 
 HBITMAP CaptureScreen(const BlockRecord& record) {
@@ -191,20 +175,15 @@ HBITMAP CaptureScreen(const BlockRecord& record) {
     if (!UsableSize(width, height)) return nullptr;
     WindowDc screen(nullptr);
     if (!screen) return nullptr;
-    UniqueMemoryDc memory(::CreateCompatibleDC(screen.get()));
-    if (!memory) return nullptr;
-    void* bits = nullptr;
-    UniqueHBitmap bitmap(CreateCaptureBitmap(screen.get(), width, height, &bits));
-    if (!bitmap) return nullptr;
-    {
-        SelectedObject selected(memory.get(), bitmap.get());
-        // Every pixel is overwritten by the copy, so no PrintWindow of the desktop first.
-        if (!::BitBlt(memory.get(), 0, 0, width, height, screen.get(), r.left, r.top, SRCCOPY | CAPTUREBLT))
-            return nullptr;
-        ::GdiFlush();
-    }
+    DibSurface surface;
+    if (!CreateCaptureSurface(surface, screen.get(), width, height)) return nullptr;
+    // Every pixel is overwritten by the copy, so no PrintWindow of the desktop first.
+    if (!::BitBlt(surface.hdc(), 0, 0, width, height, screen.get(), r.left, r.top, SRCCOPY | CAPTUREBLT))
+        return nullptr;
+    ::GdiFlush();
+    void* bits = surface.bits();
     if (bits && IsUntouchedPixels(bits, static_cast<size_t>(width) * static_cast<size_t>(height))) return nullptr;
-    return bitmap.release();
+    return surface.ReleaseBitmap();
 }
 
 bool IsCoveredOnScreen(HWND window, const RECT& rect) {

@@ -1,6 +1,6 @@
 #include "ui/controls/NativeCtrl.h"
 
-#include "base/Handles.h"
+#include "base/DibSurface.h"
 
 namespace winhush::ui {
 
@@ -39,15 +39,9 @@ bool CNativeCtrl::PrintOnce() {
     if (!::GetWindowRect(hostedWnd, &window)) return false;
     int width = window.right - window.left, height = window.bottom - window.top;
     if (width <= 0 || height <= 0) return false;
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 32, BI_RGB};  // bottom-up
-    void* bits = nullptr;
-    UniqueHBitmap bitmap(::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!bitmap) return false;
-    UniqueMemoryDc dc(::CreateCompatibleDC(nullptr));
-    if (!dc) return false;
-    SelectedObject selected(dc.get(), bitmap.get());
-    ::SendMessageW(hostedWnd, WM_PRINT, reinterpret_cast<WPARAM>(dc.get()), kPrintEverything);
+    DibSurface surface(width, height, nullptr, DibSurface::Rows::BottomUp);
+    if (!surface) return false;
+    ::SendMessageW(hostedWnd, WM_PRINT, reinterpret_cast<WPARAM>(surface.hdc()), kPrintEverything);
     return true;
 }
 

@@ -3,7 +3,10 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cstdint>
 
+#include "base/DibSurface.h"
+#include "base/Handles.h"
 #include "ui/dui/UIContainer.h"
 #include "ui/dui/UIControl.h"
 #include "ui/dui/UIParse.h"
@@ -943,32 +946,22 @@ void CPaintManagerUI::PaintLayered() {
     ::GetWindowRect(hwnd_, &rcWindow);
     int width = rcWindow.right - rcWindow.left, height = rcWindow.bottom - rcWindow.top;
     if (width <= 0 || height <= 0) return;
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
-    void* bits = nullptr;
-    HDC screen = ::GetDC(nullptr);
-    HDC memDc = ::CreateCompatibleDC(screen);
-    HBITMAP bitmap = ::CreateDIBSection(screen, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap) {
-        HGDIOBJ old = ::SelectObject(memDc, bitmap);
-        RECT rcAll = {0, 0, width, height};
-        PaintTo(memDc, rcAll);
-        // GDI text and lines leave the alpha byte at 0. A premultiplied pixel with alpha 0
-        // must be black, so any colour there was drawn by GDI and is meant opaque.
-        ::GdiFlush();
-        auto* pixels = static_cast<DWORD*>(bits);
-        for (int i = 0; i < width * height; ++i) {
-            if ((pixels[i] & 0xFF000000) == 0 && (pixels[i] & 0x00FFFFFF) != 0) pixels[i] |= 0xFF000000;
-        }
-        POINT ptSrc = {0, 0}, ptDst = {rcWindow.left, rcWindow.top};
-        SIZE size = {width, height};
-        BLENDFUNCTION blend = {AC_SRC_OVER, 0, static_cast<BYTE>(opacity_), AC_SRC_ALPHA};
-        ::UpdateLayeredWindow(hwnd_, screen, &ptDst, &size, memDc, &ptSrc, 0, &blend, ULW_ALPHA);
-        ::SelectObject(memDc, old);
-        ::DeleteObject(bitmap);
+    WindowDc screen(nullptr);
+    DibSurface surface(width, height, screen.get());
+    if (!surface) return;
+    RECT rcAll = {0, 0, width, height};
+    PaintTo(surface.hdc(), rcAll);
+    // GDI text and lines leave the alpha byte at 0. A premultiplied pixel with alpha 0
+    // must be black, so any colour there was drawn by GDI and is meant opaque.
+    ::GdiFlush();
+    uint32_t* pixels = surface.pixels();
+    for (int i = 0; i < width * height; ++i) {
+        if ((pixels[i] & 0xFF000000) == 0 && (pixels[i] & 0x00FFFFFF) != 0) pixels[i] |= 0xFF000000;
     }
-    ::DeleteDC(memDc);
-    ::ReleaseDC(nullptr, screen);
+    POINT ptSrc = {0, 0}, ptDst = {rcWindow.left, rcWindow.top};
+    SIZE size = {width, height};
+    BLENDFUNCTION blend = {AC_SRC_OVER, 0, static_cast<BYTE>(opacity_), AC_SRC_ALPHA};
+    ::UpdateLayeredWindow(hwnd_, screen.get(), &ptDst, &size, surface.hdc(), &ptSrc, 0, &blend, ULW_ALPHA);
 }
 
 void CPaintManagerUI::PaintWindow() {
@@ -988,14 +981,9 @@ void CPaintManagerUI::PaintWindow() {
     ::GetClientRect(hwnd_, &rcClient);
     RECT rcPaint;
     if (::IntersectRect(&rcPaint, &ps.rcPaint, &rcClient)) {
-        int width = rcClient.right, height = rcClient.bottom;
-        BITMAPINFO bmi = {};
-        bmi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
-        void* bits = nullptr;
-        HDC memDc = ::CreateCompatibleDC(dc);
-        HBITMAP bitmap = ::CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        if (bitmap && memDc) {
-            HGDIOBJ old = ::SelectObject(memDc, bitmap);
+        DibSurface surface(rcClient.right, rcClient.bottom, dc);
+        if (surface) {
+            HDC memDc = surface.hdc();
             if (bkTransparent_) {
                 // Start from what is on screen so that unpainted parts keep the background.
                 ::BitBlt(memDc, rcPaint.left, rcPaint.top, rcPaint.right - rcPaint.left, rcPaint.bottom - rcPaint.top,
@@ -1008,16 +996,12 @@ void CPaintManagerUI::PaintWindow() {
             ::BitBlt(dc, rcPaint.left, rcPaint.top, rcPaint.right - rcPaint.left, rcPaint.bottom - rcPaint.top, memDc,
                      rcPaint.left, rcPaint.top, SRCCOPY);
             if (showUpdateRect_) {
-                HBRUSH frame = ::CreateSolidBrush(RGB(220, 0, 0));
-                ::FrameRect(dc, &rcPaint, frame);
-                ::DeleteObject(frame);
+                UniqueGdiObject frame(::CreateSolidBrush(RGB(220, 0, 0)));
+                ::FrameRect(dc, &rcPaint, static_cast<HBRUSH>(frame.get()));
             }
-            ::SelectObject(memDc, old);
         } else {
             PaintTo(dc, rcPaint);  // out of memory for the buffer: paint directly
         }
-        if (bitmap) ::DeleteObject(bitmap);
-        if (memDc) ::DeleteDC(memDc);
     }
     ::EndPaint(hwnd_, &ps);
     if (updateNeeded_) ::InvalidateRect(hwnd_, nullptr, FALSE);

@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+#include "base/DibSurface.h"
+#include "base/Handles.h"
 #include "ui/dui/UIControl.h"
 #include "ui/dui/UIParse.h"
 
@@ -21,21 +23,16 @@ COLORREF ToColorRef(DWORD argb) { return RGB((argb >> 16) & 0xFF, (argb >> 8) & 
 
 Gdiplus::Color ToGdiplus(DWORD argb) { return Gdiplus::Color(Alpha(argb), (argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF); }
 
-// One memory DC with a bitmap selected for the duration of a blit.
+// One memory DC with a bitmap selected for the duration of a blit; the bitmap goes back out
+// of the DC before the DC is deleted (members end in reverse order).
 class SourceDc {
 public:
-    SourceDc(HDC reference, HBITMAP bitmap) : dc_(::CreateCompatibleDC(reference)) {
-        old_ = ::SelectObject(dc_, bitmap);
-    }
-    ~SourceDc() {
-        ::SelectObject(dc_, old_);
-        ::DeleteDC(dc_);
-    }
-    HDC get() const { return dc_; }
+    SourceDc(HDC reference, HBITMAP bitmap) : dc_(::CreateCompatibleDC(reference)), selected_(dc_.get(), bitmap) {}
+    HDC get() const { return dc_.get(); }
 
 private:
-    HDC dc_;
-    HGDIOBJ old_;
+    UniqueMemoryDc dc_;
+    SelectedObject selected_;
 };
 
 // Stretched alpha artwork goes through GDI+ for a smooth (bicubic) result; AlphaBlend
@@ -377,22 +374,15 @@ void CRenderEngine::DrawColor(HDC hDC, const RECT& rc, DWORD color) {
     if (alpha == 0 || rc.right <= rc.left || rc.bottom <= rc.top) return;
     // A 1x1 premultiplied pixel stretched with AlphaBlend keeps the destination's alpha
     // channel right, which layered windows need; FillRect would zero it.
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader = {sizeof(BITMAPINFOHEADER), 1, 1, 1, 32, BI_RGB};
-    void* bits = nullptr;
-    HBITMAP pixel = ::CreateDIBSection(hDC, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    DibSurface pixel(1, 1, hDC, DibSurface::Rows::BottomUp);
     if (!pixel) return;
-    BYTE* p = static_cast<BYTE*>(bits);
+    BYTE* p = static_cast<BYTE*>(pixel.bits());
     p[0] = static_cast<BYTE>((color & 0xFF) * alpha / 255);
     p[1] = static_cast<BYTE>(((color >> 8) & 0xFF) * alpha / 255);
     p[2] = static_cast<BYTE>(((color >> 16) & 0xFF) * alpha / 255);
     p[3] = alpha;
-    {
-        SourceDc src(hDC, pixel);
-        BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-        ::GdiAlphaBlend(hDC, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, src.get(), 0, 0, 1, 1, blend);
-    }
-    ::DeleteObject(pixel);
+    BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    ::GdiAlphaBlend(hDC, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, pixel.hdc(), 0, 0, 1, 1, blend);
 }
 
 void CRenderEngine::DrawGradient(HDC hDC, const RECT& rc, DWORD first, DWORD second, bool vertical, int steps) {
@@ -767,24 +757,14 @@ void CRenderEngine::DrawHtmlText(HDC hDC, CPaintManagerUI* pManager, RECT& rc, L
 HBITMAP CRenderEngine::GenerateBitmap(CPaintManagerUI* pManager, CControlUI* pControl, RECT rc) {
     int width = rc.right - rc.left, height = rc.bottom - rc.top;
     if (!pManager || !pControl || width <= 0 || height <= 0) return nullptr;
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
-    void* bits = nullptr;
-    HDC screen = ::GetDC(nullptr);
-    HBITMAP bitmap = ::CreateDIBSection(screen, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HDC memDc = ::CreateCompatibleDC(screen);
-    ::ReleaseDC(nullptr, screen);
-    if (!bitmap || !memDc) {
-        if (bitmap) ::DeleteObject(bitmap);
-        if (memDc) ::DeleteDC(memDc);
-        return nullptr;
+    DibSurface surface;
+    {
+        WindowDc screen(nullptr);
+        if (!surface.Create(width, height, screen.get())) return nullptr;
     }
-    HGDIOBJ old = ::SelectObject(memDc, bitmap);
-    ::SetWindowOrgEx(memDc, rc.left, rc.top, nullptr);
-    pControl->DoPaint(memDc, rc);
-    ::SelectObject(memDc, old);
-    ::DeleteDC(memDc);
-    return bitmap;
+    ::SetWindowOrgEx(surface.hdc(), rc.left, rc.top, nullptr);
+    pControl->DoPaint(surface.hdc(), rc);
+    return surface.ReleaseBitmap();
 }
 
 SIZE CRenderEngine::GetTextSize(HDC hDC, CPaintManagerUI* pManager, LPCTSTR text, int font, UINT style) {

@@ -90,48 +90,30 @@ bool IsDesktopCompositionOn() {
 
 uint32_t* CShadowSurface::Prepare(int width, int height) {
     if (width <= 0 || height <= 0) return nullptr;
-    if (!bits_ || width != width_ || height != height_) {
+    if (!surface_ || width != surface_.width() || height != surface_.height()) {
         Reset();
-        dc_.reset(::CreateCompatibleDC(nullptr));
-        if (!dc_) return nullptr;
-        BITMAPINFO info = {};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;  // top-down
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        bitmap_.reset(::CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-        if (!bitmap_ || !bits) {
-            Reset();
-            return nullptr;
-        }
-        previousBitmap_ = ::SelectObject(dc_.get(), bitmap_.get());
-        bits_ = static_cast<uint32_t*>(bits);
-        width_ = width;
-        height_ = height;
+        if (!surface_.Create(width, height)) return nullptr;
     }
     // Whatever was cached is about to be overwritten: no longer the cached shadow.
     margins_ = ShadowMargins{-1, -1, -1, -1};
-    return bits_;
+    return surface_.pixels();
 }
 
 bool CShadowSurface::Push(HWND layered, POINT origin) {
-    if (!bits_ || !::IsWindow(layered)) return false;
+    if (!surface_ || !::IsWindow(layered)) return false;
     ::GdiFlush();
-    SIZE size = {width_, height_};
+    SIZE size = {surface_.width(), surface_.height()};
     POINT source = {0, 0};
     BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    return ::UpdateLayeredWindow(layered, nullptr, &origin, &size, dc_.get(), &source, 0, &blend, ULW_ALPHA) != FALSE;
+    return ::UpdateLayeredWindow(layered, nullptr, &origin, &size, surface_.hdc(), &source, 0, &blend, ULW_ALPHA) != FALSE;
 }
 
 bool CShadowSurface::Render(int width, int height, const ShadowMargins& margins, const ShadowStyle& style) {
     bool sameShape =
-        width == width_ && height == height_ && margins.left == margins_.left && margins.top == margins_.top &&
+        width == surface_.width() && height == surface_.height() && margins.left == margins_.left && margins.top == margins_.top &&
         margins.right == margins_.right && margins.bottom == margins_.bottom && style.colour == style_.colour &&
         style.cornerRadius == style_.cornerRadius && style.hole == style_.hole && style.opaque == style_.opaque;
-    if (sameShape && bits_) return true;
+    if (sameShape && surface_) return true;
     uint32_t* pixels = Prepare(width, height);
     if (!pixels) return false;
     PaintShadow(pixels, width, height, margins, style);
@@ -140,14 +122,7 @@ bool CShadowSurface::Render(int width, int height, const ShadowMargins& margins,
     return true;
 }
 
-void CShadowSurface::Reset() {
-    if (dc_ && previousBitmap_) ::SelectObject(dc_.get(), previousBitmap_);
-    previousBitmap_ = nullptr;
-    bitmap_.reset();
-    dc_.reset();
-    bits_ = nullptr;
-    width_ = height_ = 0;
-}
+void CShadowSurface::Reset() { surface_.Reset(); }
 
 bool CShadowSurface::Present(HWND layered, const RECT& screenRect, const ShadowMargins& margins,
                              const ShadowStyle& style) {

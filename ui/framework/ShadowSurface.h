@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "base/Handles.h"
+#include "base/DibSurface.h"
 
 namespace winhush::ui {
 
@@ -49,17 +49,13 @@ public:
     // For other images pushed the same way (the lock veil): a top-down premultiplied BGRA
     // buffer of the given size that the caller fills, then pushes; null on failure.
     uint32_t* Prepare(int width, int height);
-    HDC GetDC() const { return dc_.get(); }
+    HDC GetDC() const { return surface_.hdc(); }
     bool Push(HWND layered, POINT origin);
 
 private:
     bool Render(int width, int height, const ShadowMargins& margins, const ShadowStyle& style);
 
-    UniqueMemoryDc dc_;
-    UniqueHBitmap bitmap_;
-    HGDIOBJ previousBitmap_ = nullptr;
-    uint32_t* bits_ = nullptr;
-    int width_ = 0, height_ = 0;
+    DibSurface surface_;
     ShadowMargins margins_;
     ShadowStyle style_;
 };
