@@ -371,6 +371,43 @@ TEST_F(InProcessMonitor, ResizingOneOfTwoSameWindowsDoesNotPullTheRecordBackAndF
     EXPECT_EQ(keptCount, 2);
 }
 
+// The scan remembers what never changes about a window and passes over windows that no
+// record can be; a decision stored later, or a window that takes a decided size later, must
+// still be caught by the next pass.
+TEST_F(InProcessMonitor, WindowsPassedOverAsNoRecordsAreBlockedOnceADecisionOrTheirSizeMatches) {
+    ASSERT_TRUE(helper_.Start(helperExe_));
+    HWND late = helper_.Open("class=AdLate w=300 h=200 corner=rb");
+    HWND grows = helper_.Open("class=AdGrows w=260 h=180 corner=lt");
+    HWND twin = helper_.Open("class=AdGrow w=260 h=180 corner=lb");  // its class begins the other's
+    ASSERT_TRUE(late && grows && twin);
+    BlockRecord lateDecision = BlockDecisionFor(late);
+    BlockRecord grown = BlockDecisionFor(grows);
+    grown.window.rect.right = grown.window.rect.left + 320;
+    grown.window.rect.bottom = grown.window.rect.top + 220;
+    grown.hash = WindowKeyHash(grown.window);
+    monitor_.ScanOnce();
+    monitor_.ScanOnce();
+    ASSERT_TRUE(::IsWindowVisible(late) && ::IsWindowVisible(grows) && ::IsWindowVisible(twin));
+
+    ASSERT_TRUE(monitor_.StoreRecord(lateDecision));
+    ASSERT_TRUE(monitor_.StoreRecord(grown));
+    monitor_.ScanOnce();
+    EXPECT_TRUE(t::WaitUntil([&] { return !::IsWindowVisible(late); }, 2s)) << "a decision stored later was missed";
+    monitor_.ScanOnce();
+    EXPECT_TRUE(::IsWindowVisible(grows)) << "blocked at a size no decision names";
+
+    RECT rect;
+    ASSERT_TRUE(::GetWindowRect(grows, &rect));
+    ASSERT_EQ(helper_.Command("move " + HandleText(grows) + " " + std::to_string(rect.left) + " " +
+                              std::to_string(rect.top) + " 320 220"),
+              std::optional<std::string>("ok"));
+    ASSERT_EQ(helper_.Command("move " + HandleText(twin) + " 0 300 " + std::to_string(320 + 1) + " 220"),
+              std::optional<std::string>("ok"));
+    monitor_.ScanOnce();
+    EXPECT_TRUE(t::WaitUntil([&] { return !::IsWindowVisible(grows); }, 2s)) << "resized to a decided size, not hidden";
+    EXPECT_TRUE(::IsWindowVisible(twin)) << Dump();
+}
+
 TEST_F(InProcessMonitor, CountedBlockPostsTheTooltipText) {
     ASSERT_TRUE(helper_.Start(helperExe_));
     HWND popup = helper_.Open("class=AdTip w=300 h=200 corner=rb");
