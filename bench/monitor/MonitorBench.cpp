@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchTiming.h"
 #include "TestSupport.h"
 #include "settings/StartupConfig.h"
 #include "monitor/BlockRecord.h"
@@ -26,7 +27,8 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+using t::MedianMs;
+using t::Ms;
 
 class Helper {
 public:
@@ -76,18 +78,6 @@ BOOL CALLBACK NaiveCallback(HWND hwnd, LPARAM count) {
         ::CloseHandle(process);
     }
     return TRUE;
-}
-
-template <typename F>
-double MedianMs(int runs, F&& f) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        auto start = Clock::now();
-        f();
-        times.push_back(Ms(Clock::now() - start));
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
 }
 
 uint64_t ProcessCpu100ns() {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "DialogsTestSupport.h"
-#include "FrameworkTestSupport.h"
+#include "ForegroundWindow.h"
+#include "UiTestSupport.h"
 #include "TestSupport.h"
 #include "settings/StartupConfig.h"
 #include "monitor/WndInfo.h"

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <string>
 
-#include "DialogsTestSupport.h"
-#include "FrameworkTestSupport.h"
+#include "ForegroundWindow.h"
+#include "UiTestSupport.h"
 #include "settings/StartupConfig.h"
 #include "ui/dialogs/NotifyTips.h"
 #include "ui/framework/MainCommands.h"

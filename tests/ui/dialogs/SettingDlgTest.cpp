@@ -7,8 +7,8 @@
 
 #include <string>
 
-#include "DialogsTestSupport.h"
-#include "FrameworkTestSupport.h"
+#include "ForegroundWindow.h"
+#include "UiTestSupport.h"
 #include "TestSupport.h"
 #include "settings/StartupConfig.h"
 #include "base/Strings.h"

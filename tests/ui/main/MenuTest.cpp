@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "FrameworkTestSupport.h"
+#include "UiTestSupport.h"
 #include "TestSupport.h"
 #include "settings/StartupConfig.h"
 #include "settings/SettingsStore.h"
