@@ -578,25 +578,42 @@ bool KeepDamagedFile(const std::wstring& path) {
     return false;  // every name held by a copy we could not remove: keep the file as it is
 }
 
+// Reads the file whole, retrying passing errors (another program holding it) for up to
+// `retryMs`; false when there is nothing to parse.
+bool ReadRecordBytes(const std::wstring& path, DWORD retryMs, std::string& bytes, LoadResult& result) {
+    const ULONGLONG giveUp = ::GetTickCount64() + retryMs;
+    for (;;) {
+        DWORD error = ERROR_SUCCESS;
+        ReadOutcome outcome = ReadWholeFile(path, bytes, error);
+        if (outcome == ReadOutcome::kMissing) return false;
+        result.fileExisted = true;
+        if (outcome == ReadOutcome::kRead) return true;
+        if (!IsPassingError(error) || ::GetTickCount64() >= giveUp) {
+            result.unreadable = true;  // there but not readable now: never judged, never replaced
+            return false;
+        }
+        ::Sleep(50);
+    }
+}
+
+// One array element, already mended where it needed it: a record, or one dropped.
+void AddRecordElement(std::string_view element, std::vector<BlockRecord>& records, LoadResult& result) {
+    UniqueJson value(json_loadb(element.data(), element.size(), 0, nullptr));
+    BlockRecord record;
+    if (value && ParseRecord(value.get(), record)) {
+        records.push_back(std::move(record));
+    } else {
+        ++result.dropped;
+    }
+}
+
 }  // namespace
 
 LoadResult LoadRecordFile(const std::wstring& path, std::vector<BlockRecord>& records, DWORD retryMs) {
     LoadResult result;
     if (path.empty()) return result;
     std::string bytes;
-    const ULONGLONG giveUp = ::GetTickCount64() + retryMs;
-    for (;;) {
-        DWORD error = ERROR_SUCCESS;
-        ReadOutcome outcome = ReadWholeFile(path, bytes, error);
-        if (outcome == ReadOutcome::kMissing) return result;
-        result.fileExisted = true;
-        if (outcome == ReadOutcome::kRead) break;
-        if (!IsPassingError(error) || ::GetTickCount64() >= giveUp) {
-            result.unreadable = true;  // there but not readable now: never judged, never replaced
-            return result;
-        }
-        ::Sleep(50);
-    }
+    if (!ReadRecordBytes(path, retryMs, bytes, result)) return result;
 
     std::string_view text = bytes;
     if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // saved once by Notepad
@@ -636,15 +653,7 @@ LoadResult LoadRecordFile(const std::wstring& path, std::vector<BlockRecord>& re
             element = mended;
             repaired = true;
         }
-        {
-            UniqueJson value(json_loadb(element.data(), element.size(), 0, nullptr));
-            BlockRecord record;
-            if (value && ParseRecord(value.get(), record)) {
-                records.push_back(std::move(record));
-            } else {
-                ++result.dropped;
-            }
-        }
+        AddRecordElement(element, records, result);
         arena.Reset();
         if (p == end) break;
         if (p == next) {  // cut at the next record: this one was damaged, or a comma is missing

@@ -56,37 +56,41 @@ void CEventHook::Stop(DWORD limitMs) {
     hooked_ = false;
     std::lock_guard<std::mutex> guard(lock_);
     noted_.clear();
-    notedSet_.clear();
+    notedAt_.clear();
 }
 
-void CEventHook::Take(std::vector<HWND>& out) {
+void CEventHook::Take(std::vector<Noted>& out) {
     out.clear();
     std::lock_guard<std::mutex> guard(lock_);
     out.swap(noted_);
-    notedSet_.clear();
+    notedAt_.clear();
     hasNoted_ = false;
 }
 
-void CEventHook::Note(HWND hwnd) {
+void CEventHook::Note(HWND hwnd, bool created) {
     bool first = false;
     {
         std::lock_guard<std::mutex> guard(lock_);
-        if (!notedSet_.insert(hwnd).second) return;
+        auto [at, added] = notedAt_.try_emplace(hwnd, noted_.size());
+        if (!added) {
+            noted_[at->second].created = noted_[at->second].created || created;
+            return;
+        }
         first = noted_.empty();
-        noted_.push_back(hwnd);
+        noted_.push_back({hwnd, created});
         hasNoted_ = true;
     }
     // One wake per burst: the scan thread takes everything noted until it looks.
     if (first) ::SetEvent(wake_);
 }
 
-void CALLBACK CEventHook::OnEvent(HWINEVENTHOOK, DWORD, HWND hwnd, LONG object, LONG child, DWORD, DWORD) {
+void CALLBACK CEventHook::OnEvent(HWINEVENTHOOK, DWORD event, HWND hwnd, LONG object, LONG child, DWORD, DWORD) {
     CEventHook* self = t_hook;
     if (!self || !hwnd || object != OBJID_WINDOW || child != CHILDID_SELF) return;
     if (!self->active_.load(std::memory_order_relaxed)) return;
     // Top-level windows only: child controls and message-only windows are never blocked.
     if (::GetAncestor(hwnd, GA_PARENT) != ::GetDesktopWindow()) return;
-    self->Note(hwnd);
+    self->Note(hwnd, event == EVENT_OBJECT_CREATE);
 }
 
 LRESULT CALLBACK CEventHook::SinkProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

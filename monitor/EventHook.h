@@ -13,7 +13,7 @@
 
 #include <atomic>
 #include <mutex>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 namespace winhush::monitor {
@@ -35,8 +35,14 @@ public:
     // Signalled when windows were noted, a display changed, or Wake was called.
     HANDLE wakeEvent() const { return wake_; }
     void Wake() { ::SetEvent(wake_); }
+    // A window reported since the last Take; created: one of its events was its creation,
+    // so whatever was known under its handle belonged to an earlier window.
+    struct Noted {
+        HWND hwnd;
+        bool created;
+    };
     // The noted windows in the order of their first event since the last call.
-    void Take(std::vector<HWND>& out);
+    void Take(std::vector<Noted>& out);
     // Whether windows wait to be taken (cheap enough to ask between two windows of a pass).
     bool HasNoted() const { return hasNoted_.load(std::memory_order_relaxed); }
     // Whether the display configuration changed since the last call.
@@ -47,7 +53,7 @@ private:
     static void CALLBACK OnEvent(HWINEVENTHOOK hook, DWORD event, HWND hwnd, LONG object, LONG child, DWORD thread,
                                  DWORD time);
     static LRESULT CALLBACK SinkProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    void Note(HWND hwnd);
+    void Note(HWND hwnd, bool created);
     DWORD Run();
 
     const std::atomic<int>& active_;
@@ -59,8 +65,8 @@ private:
     std::atomic<bool> displayChanged_{false};
     std::atomic<bool> hasNoted_{false};
     std::mutex lock_;  // guards the noted windows only; never held while calling a window
-    std::vector<HWND> noted_;
-    std::unordered_set<HWND> notedSet_;
+    std::vector<Noted> noted_;
+    std::unordered_map<HWND, size_t> notedAt_;  // index in noted_
 };
 
 }  // namespace winhush::monitor

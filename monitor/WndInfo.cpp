@@ -118,8 +118,22 @@ bool SnapshotIdentity(WndInfo& info, HWND hwnd, ScanCache* cache) {
     return true;
 }
 
+bool SnapshotIdentity(WndInfo& info, HWND hwnd, const ScanCache::Window& known) {
+    RECT rect;
+    if (!::GetWindowRect(hwnd, &rect)) return false;
+    info.hwnds.push_back(hwnd);
+    info.className = known.className;
+    info.rect = rect;
+    info.pid = known.pid;
+    info.path = known.path;
+    return true;
+}
+
 bool SnapshotDetails(WndInfo& info, HWND hwnd, ScanCache* cache) {
-    DWORD style = static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_STYLE));
+    return SnapshotDetails(info, hwnd, static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_STYLE)), cache);
+}
+
+bool SnapshotDetails(WndInfo& info, HWND hwnd, DWORD style, ScanCache* cache) {
     if (style & WS_CHILD) return false;
     info.style = style;
     wchar_t text[260] = {};
@@ -175,6 +189,10 @@ bool GetImagePath(HANDLE process, std::wstring& out) {
     return ImagePathOf(process, QueryDriveDevices(), out);
 }
 
+namespace {
+constexpr unsigned kUnresolvedRetryPasses = 4;
+}  // namespace
+
 struct ScanCache::Entry {
     DWORD pid;
     UniqueHandle process;
@@ -186,9 +204,10 @@ ScanCache::ScanCache() = default;
 ScanCache::~ScanCache() = default;
 
 void ScanCache::BeginPass() {
-    drives_ = QueryDriveDevices();
-    haveDrives_ = true;
-    ReadMonitors();
+    // Most passes open no process and look at no monitor: both are read when first needed.
+    haveDrives_ = false;
+    haveMonitors_ = false;
+    ++pass_;
     for (Entry& entry : entries_) entry.met = false;
 }
 
@@ -212,8 +231,47 @@ void ScanCache::DisplayChanged() {
 }
 
 void ScanCache::EndPass() {
+    std::erase_if(windows_, [&](const auto& item) { return item.second.lastPass != pass_; });
+    // A process whose windows are remembered is still met: its handle keeps its id ours.
+    for (const auto& [hwnd, window] : windows_) {
+        auto it = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.pid == window.pid; });
+        if (it != entries_.end()) it->met = true;
+    }
     std::erase_if(entries_, [](const Entry& entry) { return !entry.met; });
 }
+
+ScanCache::Window* ScanCache::Identify(HWND hwnd) {
+    auto it = windows_.find(hwnd);
+    if (it != windows_.end()) {
+        it->second.lastPass = pass_;
+        // A process that could not be opened is asked again every few passes, not each time.
+        if (!it->second.path.empty()) return &it->second;
+        if (pass_ - it->second.tried < kUnresolvedRetryPasses) return nullptr;
+    }
+    // No IsWindow first: a dead handle fails both calls.
+    wchar_t className[260] = {};
+    DWORD pid = 0;
+    if (::GetClassNameW(hwnd, className, 260) == 0 || !::GetWindowThreadProcessId(hwnd, &pid)) {
+        if (it != windows_.end()) windows_.erase(it);
+        return nullptr;
+    }
+    Window& window = windows_[hwnd];
+    window.pid = pid;
+    window.className = className;
+    window.lastPass = pass_;
+    window.mayMatch = false;
+    if (!Lookup(pid, window.path)) {
+        window.path.clear();
+        window.tried = pass_;
+        return nullptr;
+    }
+    window.filter = 0;
+    return &window;
+}
+
+void ScanCache::Forget(HWND hwnd) { windows_.erase(hwnd); }
+
+size_t ScanCache::windowCount() const { return windows_.size(); }
 
 bool ScanCache::NearestMonitor(HWND hwnd, MONITORINFO& info) {
     if (!haveMonitors_) ReadMonitors();

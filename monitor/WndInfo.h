@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace winhush::monitor {
@@ -71,16 +72,36 @@ struct DriveDevice {
 // every window's nearest monitor is that one, so no per-window monitor lookup is needed;
 // with several, the system decides. Windows met between passes (window events) use the
 // last pass's monitors.
+//
+// Windows: a window's process and class never change, so each handle is asked for them once
+// and remembered while the passes keep meeting it. A handle not met in a pass is forgotten,
+// and so is one reported as created anew (a handle value can be given to a new window).
 class ScanCache {
 public:
+    struct Window {
+        DWORD pid = 0;
+        std::wstring className;
+        std::wstring path;      // empty: the process could not be resolved (asked again later)
+        unsigned lastPass = 0;  // the pass that last met it
+        unsigned tried = 0;     // the pass that last tried to resolve its process
+        unsigned filter = 0;    // the record filter mayMatch was computed against (0: none)
+        bool mayMatch = false;
+    };
+
     ScanCache();
     ~ScanCache();
     ScanCache(const ScanCache&) = delete;
     ScanCache& operator=(const ScanCache&) = delete;
 
-    void BeginPass();  // drive letters and monitors, once for the pass
-    void EndPass();    // closes the processes the pass did not meet
+    void BeginPass();  // drive letters and monitors are read again when next needed
+    void EndPass();    // forgets the windows and processes the pass did not meet
     bool Lookup(DWORD pid, std::wstring& path);
+    // Process and class of a window, from memory when the handle is known; null when the
+    // handle is dead or its process cannot be resolved.
+    Window* Identify(HWND hwnd);
+    // The handle belongs to a window created just now: what was known under it is not its.
+    void Forget(HWND hwnd);
+    size_t windowCount() const;
     // The information of the monitor nearest to a window (hwnd may be null).
     bool NearestMonitor(HWND hwnd, MONITORINFO& info);
     // Monitors (and drive letters) are read afresh at the next use.
@@ -91,6 +112,8 @@ private:
     struct Entry;
     void ReadMonitors();
     std::vector<Entry> entries_;
+    std::unordered_map<HWND, Window> windows_;
+    unsigned pass_ = 1;
     std::vector<DriveDevice> drives_;
     bool haveDrives_ = false;
     std::vector<std::pair<HMONITOR, MONITORINFO>> monitors_;
@@ -109,6 +132,10 @@ bool Snapshot(WndInfo& info, HWND hwnd, ScanCache* cache = nullptr);
 // position), read only for a window the monitor has something to do with.
 bool SnapshotIdentity(WndInfo& info, HWND hwnd, ScanCache* cache);
 bool SnapshotDetails(WndInfo& info, HWND hwnd, ScanCache* cache);
+// The scan's halves: the identity from what the cache knows plus the rectangle, and the
+// details from a style already read.
+bool SnapshotIdentity(WndInfo& info, HWND hwnd, const ScanCache::Window& known);
+bool SnapshotDetails(WndInfo& info, HWND hwnd, DWORD style, ScanCache* cache);
 
 // The executable of a process in drive-letter form, upper case. Takes ownership of the
 // process handle and closes it in every case.

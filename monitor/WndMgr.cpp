@@ -5,7 +5,7 @@
 #include <ctime>
 #include <memory>
 
-#include "app/Paths.h"
+#include "settings/Paths.h"
 #include "base/Handles.h"
 #include "base/Strings.h"
 #include "monitor/Candidate.h"
@@ -189,17 +189,60 @@ BOOL CALLBACK CWndMgr::OnTopLevelWindow(HWND hwnd, LPARAM param) {
     if (monitor->stopRequested || !monitor->enabled) return FALSE;
     // A window that just appeared goes before the rest of a long pass.
     if (monitor->eventHook_.HasNoted()) monitor->ServeEvents();
-    // For a top-level window both cheap tests are its style bits: one call instead of two.
-    const DWORD style = static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_STYLE));
-    if ((style & (WS_VISIBLE | WS_MINIMIZE)) == WS_VISIBLE) monitor->HandleWindow(hwnd, *monitor->batch_);
+    monitor->LookAt(hwnd, *monitor->batch_);
     return TRUE;
+}
+
+// Each question to another program's window is a round trip to the window server, so the
+// questions go cheapest first: the remembered identity, then (only if some record can be this
+// window's, or recording is on) one style read for visibility, then the rest.
+CWndMgr::Seen CWndMgr::LookAt(HWND hwnd, Batch& batch) {
+    ScanCache::Window* known = scanCache_.Identify(hwnd);
+    if (!known) return Seen::Gone;
+    if (!recording && !MayMatch(*known)) return Seen::NeverOurs;
+    // For a top-level window both visibility tests are its style bits: one call instead of two.
+    const DWORD style = static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_STYLE));
+    if ((style & (WS_VISIBLE | WS_MINIMIZE)) != WS_VISIBLE) return Seen::NotShown;
+    return HandleIdentified(hwnd, *known, style, batch) ? Seen::Hidden : Seen::Looked;
+}
+
+bool CWndMgr::MayMatch(ScanCache::Window& known) {
+    if (filter_.everything) return true;
+    if (known.filter != filter_.generation) {
+        std::wstring key = known.path + known.className;
+        auto it = std::lower_bound(filter_.texts.begin(), filter_.texts.end(), key);
+        known.mayMatch = it != filter_.texts.end() && it->compare(0, key.size(), key) == 0;
+        known.filter = filter_.generation;
+    }
+    return known.mayMatch;
+}
+
+// Under the lock. A record's identity is the hash of its path, class and size written one
+// after the other; a window can only be a record's when its path and class begin that text.
+// A record whose hash is not that of its own window (edited by hand) turns the filter off.
+void CWndMgr::RefreshFilter(const std::vector<uint64_t>& known) {
+    if (filter_.generation != 0 && known == filter_.hashes) return;
+    filter_.hashes = known;
+    filter_.texts.clear();
+    filter_.everything = false;
+    for (const BlockRecord& r : records_) {
+        std::wstring text = r.window.path + r.window.className + std::to_wstring(r.window.width()) +
+                            std::to_wstring(r.window.height());
+        if (MurmurHash64B(text.data(), text.size() * sizeof(wchar_t), kWindowHashSeed) != r.hash) {
+            filter_.everything = true;
+            break;
+        }
+        filter_.texts.push_back(std::move(text));
+    }
+    std::sort(filter_.texts.begin(), filter_.texts.end());
+    if (++filter_.generation == 0) filter_.generation = 1;
 }
 
 void CWndMgr::Pass() {
     if (eventHook_.TakeDisplayChange()) scanCache_.DisplayChanged();
     scanCache_.BeginPass();
     Batch batch;
-    BeginBatch(batch);
+    BeginBatch(batch, true);
     batch_ = &batch;
     ::EnumWindows(OnTopLevelWindow, reinterpret_cast<LPARAM>(this));
     batch_ = nullptr;
@@ -226,8 +269,7 @@ void CWndMgr::WaitForNextPass() {
 }
 
 void CWndMgr::ServeEvents() {
-    std::vector<HWND> fresh;
-    eventHook_.Take(fresh);
+    eventHook_.Take(fresh_);
     if (!enabled) {
         // "Block" is off: whatever was reported meanwhile is not acted on later either.
         watched_.clear();
@@ -235,14 +277,15 @@ void CWndMgr::ServeEvents() {
     }
     if (eventHook_.TakeDisplayChange()) scanCache_.DisplayChanged();
     const DWORD now = ::GetTickCount();
-    for (HWND hwnd : fresh) {
-        auto it = std::find_if(watched_.begin(), watched_.end(), [&](const Watched& w) { return w.hwnd == hwnd; });
+    for (const CEventHook::Noted& noted : fresh_) {
+        if (noted.created) scanCache_.Forget(noted.hwnd);
+        auto it = std::find_if(watched_.begin(), watched_.end(), [&](const Watched& w) { return w.hwnd == noted.hwnd; });
         // A window shown again (a second event) is looked at now and for a while again.
         if (it != watched_.end()) {
             it->since = now;
             it->step = 0;
         } else {
-            watched_.push_back({hwnd, now, 0});
+            watched_.push_back({noted.hwnd, now, 0});
         }
     }
     auto due = [&](const Watched& w) { return static_cast<LONG>(now - (w.since + kLookAgainMs[w.step])) >= 0; };
@@ -252,7 +295,7 @@ void CWndMgr::ServeEvents() {
     Batch* batch = batch_;
     if (!batch) {
         own.events = true;
-        BeginBatch(own);
+        BeginBatch(own, true);
         batch = &own;
     }
     for (auto it = watched_.begin(); it != watched_.end();) {
@@ -260,11 +303,12 @@ void CWndMgr::ServeEvents() {
             ++it;
             continue;
         }
-        bool done = !::IsWindow(it->hwnd);
-        if (!done && !::IsIconic(it->hwnd) && ::IsWindowVisible(it->hwnd)) done = HandleWindow(it->hwnd, *batch);
         // A window created hidden is shown a moment later; one shown at once may still get
         // its final size. Systems that report showing send another event; under Wine only
-        // the creation is reported, so it is looked at a few more times.
+        // the creation is reported, so it is looked at a few more times. A window no record
+        // can be (whatever its size) and that recording does not want is let go at once.
+        const Seen seen = LookAt(it->hwnd, *batch);
+        const bool done = seen == Seen::Hidden || seen == Seen::Gone || seen == Seen::NeverOurs;
         if (!done && ++it->step < static_cast<int>(std::size(kLookAgainMs))) {
             ++it;
             continue;
@@ -488,11 +532,12 @@ bool CWndMgr::ComputeKey(BlockRecord& record, bool withScreenshot) {
     return true;
 }
 
-void CWndMgr::BeginBatch(Batch& batch) {
+void CWndMgr::BeginBatch(Batch& batch, bool scanThread) {
     Lock lock(recordLock_, INFINITE);
     batch.known.reserve(records_.size());
     for (const BlockRecord& r : records_) batch.known.push_back(r.hash);
     std::sort(batch.known.begin(), batch.known.end());
+    if (scanThread) RefreshFilter(batch.known);
 }
 
 void CWndMgr::EndBatch(Batch& batch) {
@@ -516,20 +561,21 @@ void CWndMgr::EndBatch(Batch& batch) {
 
 void CWndMgr::HandleWindow(HWND hwnd) {
     Batch batch;
-    BeginBatch(batch);
-    HandleWindow(hwnd, batch);
+    BeginBatch(batch, false);
+    if (ScanCache::Window* known = scanCache_.Identify(hwnd))
+        HandleIdentified(hwnd, *known, static_cast<DWORD>(::GetWindowLongW(hwnd, GWL_STYLE)), batch);
     EndBatch(batch);
 }
 
-// The identity comes first and costs little (the process path is cached); a window that no
-// record knows while recording is off is left after that. Only the rest is decided under
-// the record lock, from facts alone, and carried out after it.
-bool CWndMgr::HandleWindow(HWND hwnd, Batch& batch) {
+// The identity comes first and costs one rectangle read (process and class are remembered);
+// a window that no record knows while recording is off is left after that. Only the rest is
+// decided under the record lock, from facts alone, and carried out after it.
+bool CWndMgr::HandleIdentified(HWND hwnd, const ScanCache::Window& known, DWORD style, Batch& batch) {
     BlockRecord s;
-    if (!SnapshotIdentity(s.window, hwnd, &scanCache_)) return false;
+    if (!SnapshotIdentity(s.window, hwnd, known)) return false;
     s.hash = WindowKeyHash(s.window);
     if (!recording && !batch.Known(s.hash)) return false;
-    if (!SnapshotDetails(s.window, hwnd, &scanCache_)) return false;
+    if (!SnapshotDetails(s.window, hwnd, style, &scanCache_)) return false;
     s.name = FileNameOf(s.window.path);
     MONITORINFO monitor = {sizeof(monitor)};
     const bool haveMonitor = NearestMonitorInfo(hwnd, monitor, &scanCache_);

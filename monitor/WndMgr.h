@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "monitor/BlockRecord.h"
 #include "monitor/EventHook.h"
 #include "monitor/WindowDecision.h"
@@ -120,10 +120,30 @@ private:
     // are hidden at once, the rest waits for the end of the batch: one walk for owned
     // pop-ups, pictures, counts, one registry and one file write, one notification.
     struct Batch;
-    void BeginBatch(Batch& batch);
+    void BeginBatch(Batch& batch, bool scanThread);
     void EndBatch(Batch& batch);
-    // The per-window routine; true when the window was hidden.
-    bool HandleWindow(HWND hwnd, Batch& batch);
+    // What looking at one window came to.
+    enum class Seen {
+        Gone,       // dead, or its program cannot be resolved
+        NeverOurs,  // recording is off and no record can be this window's at any size
+        NotShown,   // hidden or minimised
+        Looked,     // looked at, not hidden
+        Hidden,
+    };
+    Seen LookAt(HWND hwnd, Batch& batch);
+    // The per-window routine after the identity; true when the window was hidden.
+    bool HandleIdentified(HWND hwnd, const ScanCache::Window& known, DWORD style, Batch& batch);
+    // Path-and-class texts of the records, rebuilt when the set of identities changes (scan
+    // thread only).
+    struct RecordFilter {
+        std::vector<uint64_t> hashes;
+        std::vector<std::wstring> texts;  // sorted
+        bool everything = false;          // some record cannot be filtered: every window may match
+        unsigned generation = 0;
+    };
+    RecordFilter filter_;
+    bool MayMatch(ScanCache::Window& known);
+    void RefreshFilter(const std::vector<uint64_t>& known);
     bool Block(HWND hwnd, BlockRecord& snapshot, bool counted, Batch& batch);
     void CountBlocks(Batch& batch);
     void Record(const WindowDecision& decision, BlockRecord& snapshot, HWND hwnd, Batch& batch);
@@ -177,6 +197,7 @@ private:
         int step;
     };
     std::vector<Watched> watched_;  // scan thread only
+    std::vector<CEventHook::Noted> fresh_;  // scan thread only, kept to spare an allocation per burst
     Batch* batch_ = nullptr;        // the open batch of the scan thread
     std::mutex tipLock_;
     std::wstring tipText_;

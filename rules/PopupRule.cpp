@@ -108,6 +108,63 @@ void ResetNewProgramCache() {
     announced.tags.clear();
 }
 
+namespace {
+
+// Two uninstall entries of one program: when the other one does not lead to a second
+// existing folder, this is the only installation and needs no suffix.
+bool OtherLeadsNowhereElse(const SoftwareEntry& other, json_t* uninstReg, const std::wstring& location,
+                           const std::wstring& unresolvedLocation) {
+    std::wstring otherLocation;
+    if (!ResolveInstallLocation(other, uninstReg, otherLocation) || otherLocation.empty() ||
+        otherLocation == location || otherLocation == unresolvedLocation)
+        return true;
+    return !ResolveWildcardPath(otherLocation) || otherLocation == location;
+}
+
+// One rule per well-formed pop-up of a program found at `lookup`. `wildcard` stays set for
+// the program's later installations once a '*' has been seen.
+void AppendPopupRules(json_t* popups, const std::wstring& lookup, const SoftwareEntry& match, bool single,
+                      const std::wstring& nameReg, bool& wildcard, std::vector<PopupRule>& rules) {
+    const size_t popupCount = json_is_array(popups) ? json_array_size(popups) : 0;
+    for (size_t p = 0; p < popupCount; ++p) {
+        json_t* popup = json_array_get(popups, p);
+        if (!popup) break;
+        const char* displayName = nullptr;
+        const char* file = nullptr;
+        const char* className = nullptr;
+        const char* pos = nullptr;
+        json_int_t width = 0;
+        json_int_t height = 0;
+        // Read whole and checked: a size of 2^32 + 300 is no size, not 300.
+        if (!json_is_object(popup) ||
+            json_unpack(popup, "{s:s, s:s, s:s, s:s, s:I, s:I}", "display_name", &displayName, "file", &file,
+                        "class", &className, "pos", &pos, "width", &width, "height", &height) != 0 ||
+            !FitsInt32(width) || !FitsInt32(height))
+            continue;
+        PopupRule rule;
+        // The pop-up's own part upper case, so that a '*' in it matches names in any
+        // case; the folder as its source writes it, which the file system finds
+        // quickly (Wine has to match an upper-cased path folder by folder). The
+        // record's path is upper case as a whole, also where a '*' stood for a
+        // folder, whose name the walk brings back as stored.
+        rule.filePath = lookup + ToUpper(Utf8ToWide(file));
+        if (!wildcard && rule.filePath.find(L'*') != std::wstring::npos) wildcard = true;
+        if (!ResolveWildcardPath(rule.filePath)) continue;
+        rule.filePath = ToUpper(rule.filePath);
+        rule.displayName = Utf8ToWide(displayName);
+        if (!single) rule.displayName += match.fromWow6432Node ? kSuffix32Bit : kSuffix64Bit;
+        rule.className = Utf8ToWide(className);
+        rule.width = static_cast<int32_t>(width);
+        rule.height = static_cast<int32_t>(height);
+        rule.isNew = IsNewProgram(nameReg) ? 1 : 0;
+        rule.hasWildcard = wildcard ? 1 : 0;
+        rule.position = PositionFromName(pos);
+        rules.push_back(std::move(rule));
+    }
+}
+
+}  // namespace
+
 int LoadPopupRulesFrom(json_t* inRule, CAutoCheck* owner, std::vector<PopupRule>& rules) {
     rules.clear();
     if (!json_is_array(inRule)) return 0;
@@ -154,53 +211,9 @@ int LoadPopupRulesFrom(json_t* inRule, CAutoCheck* owner, std::vector<PopupRule>
             if (matches.size() == 1) {
                 single = true;
             } else if (matches.size() == 2) {
-                // Two uninstall entries of one program: when the other one does not lead to a
-                // second existing folder, this is the only installation and needs no suffix.
-                std::wstring other;
-                if (!ResolveInstallLocation(*matches[m == 0 ? 1 : 0], uninstReg, other) || other.empty() ||
-                    other == location || other == unresolvedLocation) {
-                    single = true;
-                } else if (!ResolveWildcardPath(other) || other == location) {
-                    single = true;
-                }
+                single = OtherLeadsNowhereElse(*matches[m == 0 ? 1 : 0], uninstReg, location, unresolvedLocation);
             }
-
-            const size_t popupCount = json_is_array(popups) ? json_array_size(popups) : 0;
-            for (size_t p = 0; p < popupCount; ++p) {
-                json_t* popup = json_array_get(popups, p);
-                if (!popup) break;
-                const char* displayName = nullptr;
-                const char* file = nullptr;
-                const char* className = nullptr;
-                const char* pos = nullptr;
-                json_int_t width = 0;
-                json_int_t height = 0;
-                // Read whole and checked: a size of 2^32 + 300 is no size, not 300.
-                if (!json_is_object(popup) ||
-                    json_unpack(popup, "{s:s, s:s, s:s, s:s, s:I, s:I}", "display_name", &displayName, "file", &file,
-                                "class", &className, "pos", &pos, "width", &width, "height", &height) != 0 ||
-                    !FitsInt32(width) || !FitsInt32(height))
-                    continue;
-                PopupRule rule;
-                // The pop-up's own part upper case, so that a '*' in it matches names in any
-                // case; the folder as its source writes it, which the file system finds
-                // quickly (Wine has to match an upper-cased path folder by folder). The
-                // record's path is upper case as a whole, also where a '*' stood for a
-                // folder, whose name the walk brings back as stored.
-                rule.filePath = lookup + ToUpper(Utf8ToWide(file));
-                if (!wildcard && rule.filePath.find(L'*') != std::wstring::npos) wildcard = true;
-                if (!ResolveWildcardPath(rule.filePath)) continue;
-                rule.filePath = ToUpper(rule.filePath);
-                rule.displayName = Utf8ToWide(displayName);
-                if (!single) rule.displayName += matches[m]->fromWow6432Node ? kSuffix32Bit : kSuffix64Bit;
-                rule.className = Utf8ToWide(className);
-                rule.width = static_cast<int32_t>(width);
-                rule.height = static_cast<int32_t>(height);
-                rule.isNew = IsNewProgram(nameReg) ? 1 : 0;
-                rule.hasWildcard = wildcard ? 1 : 0;
-                rule.position = PositionFromName(pos);
-                rules.push_back(std::move(rule));
-            }
+            AppendPopupRules(popups, lookup, *matches[m], single, nameReg, wildcard, rules);
         }
     }
     return 1;

@@ -84,6 +84,48 @@ void Print(const char* what, size_t steps, const Stats& s) {
     std::printf("%-44s %5zu steps  median %6.2f ms  p95 %6.2f ms  max %6.2f ms\n", what, steps, s.median, s.p95, s.max);
 }
 
+HWND CreateHostWindow() {
+    WNDCLASSEXW wc = {sizeof(wc)};
+    wc.lpfnWndProc = HostProc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    wc.lpszClassName = L"WinhushControlsBench";
+    ::RegisterClassExW(&wc);
+    return ::CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, L"bench", WS_POPUP, 20, 20, kWidth, kHeight,
+                             nullptr, nullptr, wc.hInstance, nullptr);
+}
+
+// Lines, random jumps and pages, each with a full repaint; returns the largest row pool seen.
+template <class Paint>
+int MeasureScrolling(CVListUI* list, const Paint& paint) {
+    auto timeSteps = [&](int steps, auto&& step) {
+        std::vector<double> ms;
+        for (int i = 0; i < steps; ++i) {
+            auto t0 = std::chrono::steady_clock::now();
+            step(i);
+            paint();
+            ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+        }
+        return ms;
+    };
+    int largestPool = list->GetCount();
+    auto lines = timeSteps(2000, [&](int) {
+        list->LineDown();
+        largestPool = std::max(largestPool, list->GetCount());
+    });
+    Print("wheel line down + repaint", lines.size(), Summarise(lines));
+    std::mt19937 random(7);
+    int range = list->GetScrollRange().cy;
+    auto jumps = timeSteps(500, [&](int) {
+        list->SetScrollPos({0, static_cast<int>(random() % (range + 1))});
+        largestPool = std::max(largestPool, list->GetCount());
+    });
+    Print("jump to a random position + repaint", jumps.size(), Summarise(jumps));
+    auto pages = timeSteps(500, [&](int i) { i % 2 ? list->PageUp() : list->PageDown(); });
+    Print("page down/up + repaint", pages.size(), Summarise(pages));
+    return largestPool;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -91,14 +133,7 @@ int wmain(int argc, wchar_t** argv) {
     if (items <= 0) items = 100000;
     CPaintManagerUI::SetInstance(::GetModuleHandleW(nullptr));
 
-    WNDCLASSEXW wc = {sizeof(wc)};
-    wc.lpfnWndProc = HostProc;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = L"WinhushControlsBench";
-    ::RegisterClassExW(&wc);
-    HWND hwnd = ::CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, L"bench", WS_POPUP, 20, 20, kWidth, kHeight,
-                                  nullptr, nullptr, wc.hInstance, nullptr);
+    HWND hwnd = CreateHostWindow();
     double memoryAtStart = PrivateMegabytes();
     {
         CPaintManagerUI pm;
@@ -142,31 +177,7 @@ int wmain(int argc, wchar_t** argv) {
         double firstMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
         std::printf("items %d, rows in the pool %d, first count and paint %.1f ms\n", items, list->GetCount(), firstMs);
 
-        auto timeSteps = [&](int steps, auto&& step) {
-            std::vector<double> ms;
-            for (int i = 0; i < steps; ++i) {
-                auto t0 = std::chrono::steady_clock::now();
-                step(i);
-                paint();
-                ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
-            }
-            return ms;
-        };
-        int largestPool = list->GetCount();
-        auto lines = timeSteps(2000, [&](int) {
-            list->LineDown();
-            largestPool = std::max(largestPool, list->GetCount());
-        });
-        Print("wheel line down + repaint", lines.size(), Summarise(lines));
-        std::mt19937 random(7);
-        int range = list->GetScrollRange().cy;
-        auto jumps = timeSteps(500, [&](int) {
-            list->SetScrollPos({0, static_cast<int>(random() % (range + 1))});
-            largestPool = std::max(largestPool, list->GetCount());
-        });
-        Print("jump to a random position + repaint", jumps.size(), Summarise(jumps));
-        auto pages = timeSteps(500, [&](int i) { i % 2 ? list->PageUp() : list->PageDown(); });
-        Print("page down/up + repaint", pages.size(), Summarise(pages));
+        const int largestPool = MeasureScrolling(list, paint);
         list->EndDown();
         paint();
         std::printf("at the end: top index %d, rows %d, largest pool %d, rows filled in all %lld\n",

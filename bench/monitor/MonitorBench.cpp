@@ -12,8 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "BenchTiming.h"
 #include "TestSupport.h"
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "monitor/BlockRecord.h"
 #include "monitor/WndInfo.h"
 #include "monitor/WndMgr.h"
@@ -26,7 +27,8 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+using t::MedianMs;
+using t::Ms;
 
 class Helper {
 public:
@@ -76,18 +78,6 @@ BOOL CALLBACK NaiveCallback(HWND hwnd, LPARAM count) {
         ::CloseHandle(process);
     }
     return TRUE;
-}
-
-template <typename F>
-double MedianMs(int runs, F&& f) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        auto start = Clock::now();
-        f();
-        times.push_back(Ms(Clock::now() - start));
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
 }
 
 uint64_t ProcessCpu100ns() {
@@ -160,19 +150,112 @@ LRESULT CALLBACK ReceiverProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     return ::DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-// Shown to hidden for a blocked pop-up that a program opens anew each time (window events
-// report creations, under Wine nothing else), polling only against the event path, and a
-// burst of 500 at once.
-void MeasureEvents(Helper* helpers, const StartupConfig& config, const std::wstring& dataDir) {
-    int present = 0;
-    ::EnumWindows(BareCallback, reinterpret_cast<LPARAM>(&present));
-    HWND model = helpers[0].Open("class=BenchEvent w=300 h=200 corner=rb show=hide");
+BlockRecord BlockDecisionFor(HWND hwnd) {
     BlockRecord decision;
-    Snapshot(decision.window, model);
+    Snapshot(decision.window, hwnd);
     decision.window.hwnds.clear();
     decision.hash = WindowKeyHash(decision.window);
     decision.name = FileNameOf(decision.window.path);
     decision.status = kStatusBlock;
+    return decision;
+}
+
+std::vector<HWND> ParseHandles(const std::string& reply) {
+    std::vector<HWND> handles;
+    for (size_t at = reply.find("0x"); at != std::string::npos; at = reply.find("0x", at + 2))
+        handles.push_back(reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::stoull(reply.substr(at), nullptr, 16))));
+    return handles;
+}
+
+bool AllHidden(const std::vector<HWND>& windows, std::chrono::milliseconds limit) {
+    return t::WaitUntil([&] {
+        return std::none_of(windows.begin(), windows.end(), [](HWND h) { return ::IsWindowVisible(h) != 0; });
+    }, limit, 1ms);
+}
+
+void DestroyAll(Helper& helper, const std::vector<HWND>& windows) {
+    std::string list;
+    for (HWND h : windows) list += " " + HandleText(h);
+    helper.Command("destroymany" + list);
+}
+
+// Shown to hidden for a blocked pop-up that a program opens anew each time (window events
+// report creations, under Wine nothing else): one monitor, polling only or with events.
+void MeasureOpenLatency(Helper& helper, CWndMgr& monitor, bool events, int present) {
+    // Polling only: the same passes every 500 ms, driven from here, with no hook set.
+    std::atomic<bool> stopPolling{false};
+    std::thread poller;
+    if (events) {
+        monitor.StartScanThread();
+    } else {
+        poller = std::thread([&] {
+            while (!stopPolling) {
+                monitor.ScanOnce();
+                for (int i = 0; i < 50 && !stopPolling; ++i) ::Sleep(10);
+            }
+        });
+    }
+    std::vector<double> latencies;
+    for (int i = 0; i < 100; ++i) {
+        ::Sleep(static_cast<DWORD>(37 * i % 500));
+        auto asked = Clock::now();
+        HWND popup = helper.Open("class=BenchEvent w=300 h=200 corner=rb show=noactivate");
+        if (!t::WaitUntil([&] { return !::IsWindowVisible(popup); }, 20s, 1ms)) {
+            std::printf("error: blocked window stayed visible\n");
+            break;
+        }
+        latencies.push_back(Ms(Clock::now() - asked));
+        helper.Command("destroy " + HandleText(popup));
+    }
+    stopPolling = true;
+    if (poller.joinable()) poller.join();
+    std::sort(latencies.begin(), latencies.end());
+    if (!latencies.empty())
+        std::printf("opened-to-hidden, %s, 100 new blocked pop-ups among %d windows: median %.0f ms, 95th "
+                    "percentile %.0f ms, max %.0f ms (includes the helper's reply, ~1-3 ms)\n",
+                    events ? "event path + scan" : "scan only      ", present, latencies[latencies.size() / 2],
+                    latencies[latencies.size() * 95 / 100], latencies.back());
+}
+
+// 500 at once, opened by the helper in one command, against an in-process monitor whose
+// notifications go to a stand-in main window.
+void MeasureBurst(Helper& helper, CWndMgr& monitor) {
+    WNDCLASSEXW wc = {sizeof(wc)};
+    wc.lpfnWndProc = ReceiverProc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"BenchReceiver";
+    ::RegisterClassExW(&wc);
+    HWND receiver =
+        ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    g_notifying = &monitor;
+    monitor.SetNotifyWindow(receiver);
+    t::PumpFor(200ms);
+    g_tipMessages = 0;
+    auto start = Clock::now();
+    std::string reply = helper.Command("openmany 500 class=BenchEvent w=300 h=200 corner=rb show=noactivate");
+    double opened = Ms(Clock::now() - start);
+    std::vector<HWND> popups = ParseHandles(reply);
+    bool all = popups.size() == 500 && AllHidden(popups, 60s);
+    double hidden = Ms(Clock::now() - start);
+    std::printf("500 blocked pop-ups opened at once (the helper took %.0f ms to open them): %s hidden %.0f ms "
+                "after the first was opened, %.0f ms after the last\n",
+                opened, all ? "all" : "NOT all", hidden, hidden - opened);
+    auto exitAsked = Clock::now();
+    g_exitAnswered = false;
+    ::PostMessageW(receiver, kExitCommand, 0, 0);
+    bool answered = t::WaitUntil([] { return g_exitAnswered; }, 60s, 1ms);
+    std::printf("  stand-in main window: exit command posted after them %s in %.0f ms; %d block messages\n",
+                answered ? "answered" : "NOT answered", Ms(Clock::now() - exitAsked), g_tipMessages);
+    ::DestroyWindow(receiver);
+    DestroyAll(helper, popups);
+}
+
+// Polling only against the event path in one run, then the burst with the event path.
+void MeasureEvents(Helper* helpers, const StartupConfig& config, const std::wstring& dataDir) {
+    int present = 0;
+    ::EnumWindows(BareCallback, reinterpret_cast<LPARAM>(&present));
+    HWND model = helpers[0].Open("class=BenchEvent w=300 h=200 corner=rb show=hide");
+    BlockRecord decision = BlockDecisionFor(model);
     helpers[0].Command("destroy " + HandleText(model));
     for (bool events : {false, true}) {
         CWndMgr monitor;
@@ -180,177 +263,158 @@ void MeasureEvents(Helper* helpers, const StartupConfig& config, const std::wstr
         monitor.InitWithDataDirectory(dataDir, true);
         monitor.StoreRecord(decision);
         monitor.enabled = 1;
-        // Polling only: the same passes every 500 ms, driven from here, with no hook set.
-        std::atomic<bool> stopPolling{false};
-        std::thread poller;
-        if (events) {
-            monitor.StartScanThread();
-        } else {
-            poller = std::thread([&] {
-                while (!stopPolling) {
-                    monitor.ScanOnce();
-                    for (int i = 0; i < 50 && !stopPolling; ++i) ::Sleep(10);
-                }
-            });
-        }
-        std::vector<double> latencies;
-        for (int i = 0; i < 100; ++i) {
-            ::Sleep(static_cast<DWORD>(37 * i % 500));
-            auto asked = Clock::now();
-            HWND popup = helpers[0].Open("class=BenchEvent w=300 h=200 corner=rb show=noactivate");
-            if (!t::WaitUntil([&] { return !::IsWindowVisible(popup); }, 20s, 1ms)) {
-                std::printf("error: blocked window stayed visible\n");
-                break;
-            }
-            latencies.push_back(Ms(Clock::now() - asked));
-            helpers[0].Command("destroy " + HandleText(popup));
-        }
-        std::sort(latencies.begin(), latencies.end());
-        if (!latencies.empty())
-            std::printf("opened-to-hidden, %s, 100 new blocked pop-ups among %d windows: median %.0f ms, 95th "
-                        "percentile %.0f ms, max %.0f ms (includes the helper's reply, ~1-3 ms)\n",
-                        events ? "event path + scan" : "scan only      ", present, latencies[latencies.size() / 2],
-                        latencies[latencies.size() * 95 / 100], latencies.back());
-        if (events) {
-            // 500 at once: the helper opens them in one go (one command); all hidden, then the
-            // exit command of a main window that receives the block notifications.
-            WNDCLASSEXW wc = {sizeof(wc)};
-            wc.lpfnWndProc = ReceiverProc;
-            wc.hInstance = ::GetModuleHandleW(nullptr);
-            wc.lpszClassName = L"BenchReceiver";
-            ::RegisterClassExW(&wc);
-            HWND receiver = ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                              wc.hInstance, nullptr);
-            g_notifying = &monitor;
-            monitor.SetNotifyWindow(receiver);
-            t::PumpFor(200ms);
-            g_tipMessages = 0;
-            auto start = Clock::now();
-            std::string reply = helpers[1].Command("openmany 500 class=BenchEvent w=300 h=200 corner=rb show=noactivate");
-            double opened = Ms(Clock::now() - start);
-            std::vector<HWND> popups;
-            for (size_t at = reply.find("0x"); at != std::string::npos; at = reply.find("0x", at + 2))
-                popups.push_back(reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::stoull(reply.substr(at), nullptr, 16))));
-            bool all = popups.size() == 500 && t::WaitUntil([&] {
-                return std::none_of(popups.begin(), popups.end(), [](HWND h) { return ::IsWindowVisible(h) != 0; });
-            }, 60s, 1ms);
-            double hidden = Ms(Clock::now() - start);
-            std::printf("500 blocked pop-ups opened at once (the helper took %.0f ms to open them): %s hidden %.0f ms "
-                        "after the first was opened, %.0f ms after the last\n",
-                        opened, all ? "all" : "NOT all", hidden, hidden - opened);
-            auto exitAsked = Clock::now();
-            g_exitAnswered = false;
-            ::PostMessageW(receiver, kExitCommand, 0, 0);
-            bool answered = t::WaitUntil([] { return g_exitAnswered; }, 60s, 1ms);
-            std::printf("exit command posted after them: %s in %.0f ms; %d block messages reached the receiver\n",
-                        answered ? "answered" : "NOT answered", Ms(Clock::now() - exitAsked), g_tipMessages);
-            ::DestroyWindow(receiver);
-            std::string list;
-            for (HWND h : popups) list += " " + HandleText(h);
-            helpers[1].Command("destroymany" + list);
-        }
-        stopPolling = true;
-        if (poller.joinable()) poller.join();
+        MeasureOpenLatency(helpers[0], monitor, events, present);
+        if (events) MeasureBurst(helpers[1], monitor);
         monitor.Stop();
     }
 }
-}  // namespace
 
-int wmain() {
-    t::ScopedTempDir dir;
-    std::wstring dataDir = dir / L"data\\";
-    ::CreateDirectoryW(dataDir.c_str(), nullptr);
-    std::wstring helperExe = dir / L"BenchPop.exe";
-    if (!::CopyFileW((t::ToolsDir() + L"winhelper.exe").c_str(), helperExe.c_str(), FALSE)) {
-        std::printf("error: no helper program in WINHUSH_TOOLS\n");
-        return 1;
+// CPU of this process while the helper creates and destroys windows of a class no record
+// knows as fast as asked, with the monitor's event path running and, as the baseline of the
+// same run, without any monitor.
+void MeasureChurn(Helper& helper, const StartupConfig& config, const std::wstring& dataDir) {
+    for (bool withMonitor : {false, true}) {
+        CWndMgr monitor;
+        monitor.SetConfig(&config);
+        monitor.InitWithDataDirectory(dataDir, true);
+        monitor.enabled = 1;
+        if (withMonitor) monitor.StartScanThread();
+        ::Sleep(600);
+        int churned = 0;
+        uint64_t cpuBefore = ProcessCpu100ns();
+        auto wallBefore = Clock::now();
+        // 1,000 a second: 20 windows every 20 ms, each destroyed 20 ms later.
+        std::vector<HWND> previous;
+        while (Ms(Clock::now() - wallBefore) < 5000) {
+            auto round = Clock::now();
+            std::vector<HWND> fresh =
+                ParseHandles(helper.Command("openmany 20 class=BenchChurn w=300 h=200 corner=lt show=noactivate"));
+            if (!previous.empty()) DestroyAll(helper, previous);
+            churned += static_cast<int>(fresh.size());
+            previous = std::move(fresh);
+            double left = 20 - Ms(Clock::now() - round);
+            if (left > 0) ::Sleep(static_cast<DWORD>(left));
+        }
+        double cpuMs = (ProcessCpu100ns() - cpuBefore) / 10000.0;
+        double wallMs = Ms(Clock::now() - wallBefore);
+        DestroyAll(helper, previous);
+        std::printf("window churn, %s: %.0f windows created and destroyed a second; this process %.1f%% of one core "
+                    "(%.0f ms CPU in %.0f ms)\n",
+                    withMonitor ? "event path + scan running" : "no monitor (baseline)   ", churned * 1000.0 / wallMs,
+                    100.0 * cpuMs / wallMs, cpuMs, wallMs);
+        monitor.Stop();
     }
-    for (const DriveDevice& d : QueryDriveDevices()) std::printf("drive %lc: %ls\n", d.letter, d.device.c_str());
+}
 
-    StartupConfig config;
-    FillStartupBasics(config);
-    config.suiteProgramDir = L"C:\\NO SUITE HERE\\BIN\\";
-    CWndMgr monitor;
-    monitor.SetConfig(&config);
+constexpr wchar_t kSuiteKey[] = L"SOFTWARE\\Zelvane\\Trevisk";
+constexpr wchar_t kSuiteAppKey[] = L"SOFTWARE\\Zelvane\\Trevisk\\app";
+constexpr wchar_t kSettingsKey[] = L"SOFTWARE\\Zelvane\\Winhush";
+
+// The program itself: Winhush.exe with a data folder whose record blocks the helper's
+// pop-ups, 500 of them at once, then its exit as the confirmed exit command sends it (a
+// WM_CLOSE posted to the main window), timed to the end of the process.
+void MeasureProgramExit(Helper& helper, const t::ScopedTempDir& dir) {
+    const std::wstring dataRoot = dir / L"program\\", dataDir = dataRoot + L"Winhush\\", suite = dir / L"suite\\";
+    for (const std::wstring& d : {dataRoot, dataDir, suite}) ::CreateDirectoryW(d.c_str(), nullptr);
+    t::RegSetString(HKEY_LOCAL_MACHINE, kSuiteAppKey, L"DataPath", dataRoot);
+    t::RegSetString(HKEY_LOCAL_MACHINE, kSuiteKey, L"InstallPath", suite);
+    for (const wchar_t* off : {L"ScanSoftware", L"AutoCheck", L"HideTray", L"IconTip", L"BlockCount"})
+        t::RegSetDword(HKEY_LOCAL_MACHINE, kSettingsKey, off, 0);
+    t::RegSetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"Block", 1);
+    HWND model = helper.Open("class=BenchProgram w=300 h=200 corner=rb show=hide");
+    std::vector<BlockRecord> decisions = {BlockDecisionFor(model)};
+    helper.Command("destroy " + HandleText(model));
+    SaveRecordFile(dataDir + L"WndMgrInfo.log", decisions, false);
+    t::ChildProcess program = t::ChildProcess::Start(t::DistDir() + L"Winhush.exe", L"-hide");
+    HWND main = program.valid() ? t::WaitForWindow(L"ZVWINHUSHWND", program.pid(), 15s) : nullptr;
+    if (!main) {
+        std::printf("error: Winhush.exe did not start\n");
+    } else {
+        ::Sleep(1500);
+        auto start = Clock::now();
+        std::vector<HWND> popups =
+            ParseHandles(helper.Command("openmany 500 class=BenchProgram w=300 h=200 corner=rb show=noactivate"));
+        double opened = Ms(Clock::now() - start);
+        bool all = popups.size() == 500 && AllHidden(popups, 60s);
+        double hidden = Ms(Clock::now() - start);
+        auto asked = Clock::now();
+        DWORD_PTR ignored = 0;
+        bool answers = ::SendMessageTimeoutW(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 60000, &ignored) != 0;
+        double answerMs = Ms(Clock::now() - asked);
+        asked = Clock::now();
+        ::PostMessageW(main, WM_CLOSE, 0, 0);
+        bool ended = program.WaitExit(60s).has_value();
+        std::printf("Winhush.exe, 500 blocked pop-ups at once: %s hidden %.0f ms after the last was opened; then its "
+                    "main window answered in %.0f ms%s, exit posted: process %s after %.0f ms\n",
+                    all ? "all" : "NOT all", hidden - opened, answerMs, answers ? "" : " (NOT answered)",
+                    ended ? "ended" : "NOT ended", Ms(Clock::now() - asked));
+        DestroyAll(helper, popups);
+    }
+    if (program.valid() && !program.WaitExit(0ms)) program.Kill();
+    t::RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kSuiteKey);
+    t::RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kSettingsKey);
+}
+
+void MeasurePass(CWndMgr& monitor, int target) {
+    int bareCount = 0, naiveCount = 0;
+    double bare = MedianMs(9, [&] { ::EnumWindows(BareCallback, reinterpret_cast<LPARAM>(&bareCount)); });
+    double naive = MedianMs(9, [&] { ::EnumWindows(NaiveCallback, reinterpret_cast<LPARAM>(&naiveCount)); });
+    double scan = MedianMs(9, [&] { monitor.ScanOnce(); });
+    std::printf("scan pass, %4d helper windows (%d top-level in all): monitor %.1f ms, bare EnumWindows %.1f ms, "
+                "naive script %.1f ms; monitor/bare %.1fx, monitor/naive %.2fx\n",
+                target, bareCount / 9, scan, bare, naive, scan / bare, scan / naive);
+}
+
+// Where a pass's time goes, call by call, over the same windows.
+void ProfileCalls() {
+    std::vector<HWND> all;
+    ::EnumWindows([](HWND h, LPARAM p) { reinterpret_cast<std::vector<HWND>*>(p)->push_back(h); return TRUE; },
+                  reinterpret_cast<LPARAM>(&all));
+    auto each = [&](const char* name, auto&& f) {
+        auto start = Clock::now();
+        for (HWND h : all) f(h);
+        std::printf("  %-28s %7.1f ms\n", name, Ms(Clock::now() - start));
+    };
+    each("IsIconic+IsWindowVisible", [](HWND h) { ::IsIconic(h); ::IsWindowVisible(h); });
+    each("IsWindow", [](HWND h) { ::IsWindow(h); });
+    each("GetWindowLongW", [](HWND h) { ::GetWindowLongW(h, GWL_STYLE); });
+    each("GetWindowTextW", [](HWND h) { wchar_t b[260]; ::GetWindowTextW(h, b, 260); });
+    each("GetClassNameW", [](HWND h) { wchar_t b[260]; ::GetClassNameW(h, b, 260); });
+    each("GetWindowRect", [](HWND h) { RECT r; ::GetWindowRect(h, &r); });
+    each("MonitorFromWindow+Info", [](HWND h) {
+        MONITORINFO mi = {sizeof(mi)};
+        ::GetMonitorInfoW(::MonitorFromWindow(h, MONITOR_DEFAULTTONEAREST), &mi);
+    });
+    each("GetWindowThreadProcessId", [](HWND h) { DWORD pid; ::GetWindowThreadProcessId(h, &pid); });
+    ScanCache cache;
+    cache.BeginPass();
+    each("cached Snapshot", [&](HWND h) { WndInfo w; Snapshot(w, h, &cache); });
+    cache.EndPass();
+    each("uncached Snapshot", [&](HWND h) { WndInfo w; Snapshot(w, h); });
+    cache.BeginPass();
+    each("identity, first time", [&](HWND h) { cache.Identify(h); });
+    each("identity, remembered", [&](HWND h) { cache.Identify(h); });
+    cache.EndPass();
+}
+
+void MeasureIdleCpu(CWndMgr& monitor, const std::wstring& dataDir) {
+    monitor.enabled = 1;
+    monitor.StartScanThread();
+    ::Sleep(600);
+    uint64_t cpuBefore = ProcessCpu100ns();
+    auto wallBefore = Clock::now();
+    ::Sleep(5000);
+    double cpuMs = (ProcessCpu100ns() - cpuBefore) / 10000.0;
+    double wallMs = Ms(Clock::now() - wallBefore);
+    std::printf("scan thread CPU at 200 idle windows: %.1f%% of one core (%.0f ms CPU in %.0f ms; wineserver "
+                "time not included)\n",
+                100.0 * cpuMs / wallMs, cpuMs, wallMs);
+    monitor.Stop();
+    monitor.stopRequested = 0;
     monitor.InitWithDataDirectory(dataDir, true);
+}
 
-    Helper helpers[2];
-    for (Helper& h : helpers) {
-        if (!h.Start(helperExe)) {
-            std::printf("error: helper did not start\n");
-            return 1;
-        }
-    }
-
-    int opened = 0;
-    for (int target : {50, 200, 1000}) {
-        while (opened < target) {
-            int x = 10 + (opened * 37) % 900, y = 10 + (opened * 53) % 500;
-            helpers[opened % 2].Open("class=BenchWnd" + std::to_string(opened % 7) + " x=" + std::to_string(x) +
-                                     " y=" + std::to_string(y) + " w=160 h=90 show=noactivate");
-            ++opened;
-        }
-        t::PumpFor(300ms);
-        int bareCount = 0, naiveCount = 0;
-        double bare = MedianMs(9, [&] { ::EnumWindows(BareCallback, reinterpret_cast<LPARAM>(&bareCount)); });
-        double naive = MedianMs(9, [&] { ::EnumWindows(NaiveCallback, reinterpret_cast<LPARAM>(&naiveCount)); });
-        double scan = MedianMs(9, [&] { monitor.ScanOnce(); });
-        std::printf("scan pass, %4d helper windows (%d top-level in all): monitor %.1f ms, bare EnumWindows %.1f ms, "
-                    "naive script %.1f ms; monitor/bare %.1fx, monitor/naive %.2fx\n",
-                    target, bareCount / 9, scan, bare, naive, scan / bare, scan / naive);
-        if (target == 1000 || target == 50) {
-            // Where a pass's time goes, call by call, over the same windows.
-            std::vector<HWND> all;
-            ::EnumWindows([](HWND h, LPARAM p) { reinterpret_cast<std::vector<HWND>*>(p)->push_back(h); return TRUE; },
-                          reinterpret_cast<LPARAM>(&all));
-            auto each = [&](const char* name, auto&& f) {
-                auto start = Clock::now();
-                for (HWND h : all) f(h);
-                std::printf("  %-28s %7.1f ms\n", name, Ms(Clock::now() - start));
-            };
-            each("IsIconic+IsWindowVisible", [](HWND h) { ::IsIconic(h); ::IsWindowVisible(h); });
-            each("IsWindow", [](HWND h) { ::IsWindow(h); });
-            each("GetWindowLongW", [](HWND h) { ::GetWindowLongW(h, GWL_STYLE); });
-            each("GetWindowTextW", [](HWND h) { wchar_t b[260]; ::GetWindowTextW(h, b, 260); });
-            each("GetClassNameW", [](HWND h) { wchar_t b[260]; ::GetClassNameW(h, b, 260); });
-            each("GetWindowRect", [](HWND h) { RECT r; ::GetWindowRect(h, &r); });
-            each("MonitorFromWindow+Info", [](HWND h) {
-                MONITORINFO mi = {sizeof(mi)};
-                ::GetMonitorInfoW(::MonitorFromWindow(h, MONITOR_DEFAULTTONEAREST), &mi);
-            });
-            each("MonitorFromWindow", [](HWND h) { ::MonitorFromWindow(h, MONITOR_DEFAULTTONEAREST); });
-            HMONITOR primary = ::MonitorFromWindow(nullptr, MONITOR_DEFAULTTOPRIMARY);
-            each("GetMonitorInfoW", [&](HWND) { MONITORINFO mi = {sizeof(mi)}; ::GetMonitorInfoW(primary, &mi); });
-            each("GetWindowThreadProcessId", [](HWND h) { DWORD pid; ::GetWindowThreadProcessId(h, &pid); });
-            HANDLE mutex = ::CreateMutexW(nullptr, FALSE, nullptr);
-            each("mutex wait+release", [&](HWND) { ::WaitForSingleObject(mutex, INFINITE); ::ReleaseMutex(mutex); });
-            ::CloseHandle(mutex);
-            ScanCache cache;
-            cache.BeginPass();
-            each("cached Snapshot", [&](HWND h) { WndInfo w; Snapshot(w, h, &cache); });
-            cache.EndPass();
-            each("uncached Snapshot", [&](HWND h) { WndInfo w; Snapshot(w, h); });
-        }
-        if (target == 50) MeasureLatency(helpers, monitor, dataDir);
-        if (target == 200) MeasureEvents(helpers, config, dataDir);
-        if (target == 200) {
-            monitor.enabled = 1;
-            monitor.StartScanThread();
-            ::Sleep(600);
-            uint64_t cpuBefore = ProcessCpu100ns();
-            auto wallBefore = Clock::now();
-            ::Sleep(5000);
-            double cpuMs = (ProcessCpu100ns() - cpuBefore) / 10000.0;
-            double wallMs = Ms(Clock::now() - wallBefore);
-            std::printf("scan thread CPU at 200 idle windows: %.1f%% of one core (%.0f ms CPU in %.0f ms; wineserver "
-                        "time not included)\n",
-                        100.0 * cpuMs / wallMs, cpuMs, wallMs);
-            monitor.Stop();
-            monitor.stopRequested = 0;
-            monitor.InitWithDataDirectory(dataDir, true);
-        }
-    }
-
+void MeasureRecordFiles(const t::ScopedTempDir& dir, const std::wstring& dataDir) {
     for (size_t count : {1000u, 10000u}) {
         std::vector<BlockRecord> records(count);
         for (size_t i = 0; i < count; ++i) {
@@ -380,6 +444,53 @@ int wmain() {
         std::printf("record file, %5zu records (%lld bytes): save %.1f ms (of which JSON text %.1f ms), load %.1f ms\n",
                     count, static_cast<long long>(size.QuadPart), save, serialize, load);
     }
+}
+
+}  // namespace
+
+int wmain() {
+    t::ScopedTempDir dir;
+    std::wstring dataDir = dir / L"data\\";
+    ::CreateDirectoryW(dataDir.c_str(), nullptr);
+    std::wstring helperExe = dir / L"BenchPop.exe";
+    if (!::CopyFileW((t::ToolsDir() + L"winhelper.exe").c_str(), helperExe.c_str(), FALSE)) {
+        std::printf("error: no helper program in WINHUSH_TOOLS\n");
+        return 1;
+    }
+    StartupConfig config;
+    FillStartupBasics(config);
+    config.suiteProgramDir = L"C:\\NO SUITE HERE\\BIN\\";
+    CWndMgr monitor;
+    monitor.SetConfig(&config);
+    monitor.InitWithDataDirectory(dataDir, true);
+
+    Helper helpers[2];
+    for (Helper& h : helpers) {
+        if (!h.Start(helperExe)) {
+            std::printf("error: helper did not start\n");
+            return 1;
+        }
+    }
+    int opened = 0;
+    for (int target : {50, 200, 1000}) {
+        while (opened < target) {
+            int x = 10 + (opened * 37) % 900, y = 10 + (opened * 53) % 500;
+            helpers[opened % 2].Open("class=BenchWnd" + std::to_string(opened % 7) + " x=" + std::to_string(x) +
+                                     " y=" + std::to_string(y) + " w=160 h=90 show=noactivate");
+            ++opened;
+        }
+        t::PumpFor(300ms);
+        MeasurePass(monitor, target);
+        if (target == 1000 || target == 50) ProfileCalls();
+        if (target == 50) MeasureLatency(helpers, monitor, dataDir);
+        if (target == 200) {
+            MeasureEvents(helpers, config, dataDir);
+            MeasureIdleCpu(monitor, dataDir);
+            MeasureChurn(helpers[1], config, dataDir);
+            MeasureProgramExit(helpers[1], dir);
+        }
+    }
+    MeasureRecordFiles(dir, dataDir);
     for (Helper& h : helpers) h.Command("quit");
     return 0;
 }

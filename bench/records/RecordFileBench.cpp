@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchTiming.h"
 #include "TestSupport.h"
 #include "base/Strings.h"
 #include "monitor/BlockRecord.h"
@@ -22,19 +23,8 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-template <typename F>
-double MedianMs(int runs, F&& f) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        auto start = Clock::now();
-        f();
-        times.push_back(Ms(Clock::now() - start));
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
+using t::MedianMs;
+using t::Ms;
 
 std::vector<BlockRecord> MakeRecords(size_t count, const std::wstring& dataDir) {
     std::vector<BlockRecord> records(count);

@@ -60,23 +60,9 @@ void Print(const char* what, const Stats& s) {
     std::printf("%-52s min %8.1f ms  median %8.1f ms  max %8.1f ms\n", what, s.min, s.median, s.max);
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv) {
-    const int rounds = argc > 1 ? std::max(1, _wtoi(argv[1])) : 5;
-    t::ScopedTempDir temp;
-    const std::optional<std::wstring> oldDataPath = t::RegGetString(HKEY_LOCAL_MACHINE, kSuiteAppKey, L"DataPath");
-    DWORD oldInstType = 0;
-    const std::optional<std::wstring> oldInst =
-        t::RegGetString(HKEY_LOCAL_MACHINE, kSettingsKey, L"InstSoftware", &oldInstType);
-    ::CreateDirectoryW((temp / L"db").c_str(), nullptr);
-    ::CreateDirectoryW((temp / L"Programs").c_str(), nullptr);
-    t::RegSetString(HKEY_LOCAL_MACHINE, kSuiteAppKey, L"DataPath", temp.path());
-
-    // Installed programs: the even ones are described by the database, the odd ones are not.
+// Installed programs under `prefix` with their pop-up files; returns their uninstall keys.
+std::vector<std::wstring> InstallPrograms(const t::ScopedTempDir& temp, const std::wstring& prefix) {
     std::vector<std::wstring> created;
-    std::string programs;
-    const std::wstring prefix = FormatW(L"WinhushBench%lu_", ::GetCurrentProcessId());
     for (int i = 0; i < kInstalled; ++i) {
         const std::wstring name = prefix + FormatW(L"%03d", i);
         const std::wstring key = std::wstring(kNativeUninstallPath) + L"\\" + name;
@@ -88,6 +74,13 @@ int wmain(int argc, wchar_t** argv) {
         t::RegSetString(HKEY_LOCAL_MACHINE, key, L"InstallLocation", folder);
         created.push_back(key);
     }
+    return created;
+}
+
+// The rule section: the even installed programs are described by it, the odd ones are not,
+// and the rest of its programs are not installed.
+std::string BuildRuleSection(const t::ScopedTempDir& temp, const std::wstring& prefix) {
+    std::string programs;
     for (int p = 0; p < kPrograms; ++p) {
         std::string nameReg;
         std::string location = R"("location": "InstallLocation")";
@@ -110,7 +103,25 @@ int wmain(int argc, wchar_t** argv) {
         programs += std::string(p ? ",\n" : "") + R"({"name": "Program )" + std::to_string(p) +
                     R"(", "uninst_reg": {"name_reg": ")" + nameReg + R"(", )" + location + R"(}, "popup": [)" + popups + "]}";
     }
-    const std::string section = R"({"in_rule": [)" + programs + R"(], "white_list": {"system_class": [], "common_class": []}})";
+    return R"({"in_rule": [)" + programs + R"(], "white_list": {"system_class": [], "common_class": []}})";
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const int rounds = argc > 1 ? std::max(1, _wtoi(argv[1])) : 5;
+    t::ScopedTempDir temp;
+    const std::optional<std::wstring> oldDataPath = t::RegGetString(HKEY_LOCAL_MACHINE, kSuiteAppKey, L"DataPath");
+    DWORD oldInstType = 0;
+    const std::optional<std::wstring> oldInst =
+        t::RegGetString(HKEY_LOCAL_MACHINE, kSettingsKey, L"InstSoftware", &oldInstType);
+    ::CreateDirectoryW((temp / L"db").c_str(), nullptr);
+    ::CreateDirectoryW((temp / L"Programs").c_str(), nullptr);
+    t::RegSetString(HKEY_LOCAL_MACHINE, kSuiteAppKey, L"DataPath", temp.path());
+
+    const std::wstring prefix = FormatW(L"WinhushBench%lu_", ::GetCurrentProcessId());
+    const std::vector<std::wstring> created = InstallPrograms(temp, prefix);
+    const std::string section = BuildRuleSection(temp, prefix);
     const std::string plain = R"({"winhsh": )" + section + "}";
     const std::wstring databasePath = temp / L"db\\winhsh.db";
     t::WriteFileBytes(databasePath, plain);

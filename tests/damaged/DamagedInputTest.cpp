@@ -93,6 +93,24 @@ std::set<uint64_t> HashesExcept(const std::vector<BlockRecord>& records, int ski
     return hashes;
 }
 
+// The text with the value of the first `key` member from `from` on (a string, an object or a
+// plain value) replaced by `value`.
+std::string WithMemberValue(std::string text, size_t from, const char* key, const char* value) {
+    size_t at = text.find(key, from) + std::strlen(key);
+    size_t end = at;
+    if (text[at] == '"') {
+        end = at + 1;
+        while (text[end] != '"' || text[end - 1] == '\\') ++end;
+        ++end;
+    } else if (text[at] == '{') {
+        end = text.find('}', at) + 1;
+    } else {
+        while (text[end] != ',' && text[end] != '}') ++end;
+    }
+    text.replace(at, end - at, value);
+    return text;
+}
+
 TEST(DamagedRecordFiles, EveryIntactRecordComesBack) {
     ScopedTempDir dir;
     const std::vector<BlockRecord> records = GoodRecords();
@@ -146,19 +164,7 @@ TEST(DamagedRecordFiles, EveryIntactRecordComesBack) {
     for (const char* key : keys) {
         for (const char* value : values) {
             int victim = static_cast<int>(random() % kRecords);
-            std::string damaged = text;
-            size_t at = damaged.find(key, spans[victim].first) + std::strlen(key);
-            size_t end = at;
-            if (damaged[at] == '"') {
-                end = at + 1;
-                while (damaged[end] != '"' || damaged[end - 1] == '\\') ++end;
-                ++end;
-            } else if (damaged[at] == '{') {
-                end = damaged.find('}', at) + 1;
-            } else {
-                while (damaged[end] != ',' && damaged[end] != '}') ++end;
-            }
-            damaged.replace(at, end - at, value);
+            std::string damaged = WithMemberValue(text, spans[victim].first, key, value);
             Check(dir, damaged, HashesExcept(records, victim), mistyped, "mistyped");
         }
     }

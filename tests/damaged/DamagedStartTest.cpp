@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "ProgramTestSupport.h"
 #include "TestSupport.h"
 #include "base/Strings.h"
 #include "monitor/BlockRecord.h"
@@ -20,9 +21,9 @@ using namespace std::chrono_literals;
 namespace winhush::monitor {
 namespace {
 
-constexpr wchar_t kSuiteKey[] = L"SOFTWARE\\Zelvane\\Trevisk";
-constexpr wchar_t kSuiteAppKey[] = L"SOFTWARE\\Zelvane\\Trevisk\\app";
-constexpr wchar_t kMainClass[] = L"ZVWINHUSHWND";
+using t::kMainWindowClass;
+using t::kSuiteAppKey;
+using t::kSuiteKey;
 
 std::string Record(uint64_t hash, const std::string& caption = "广告 窗口") {
     return R"({"wndInfo": {"path": "C:\\程序 文件\\POP.EXE", "caption": ")" + caption +
@@ -35,9 +36,9 @@ std::string Record(uint64_t hash, const std::string& caption = "广告 窗口") 
 class DamagedStart : public ::testing::Test {
 protected:
     void SetUp() override {
-        exe_ = t::DistDir() + L"Winhush.exe";
+        exe_ = t::WinhushProcess::Exe();
         ASSERT_TRUE(t::FileExists(exe_));
-        ASSERT_TRUE(t::WaitUntil([] { return t::TopLevelWindowsOf(0, kMainClass).empty(); }, 10s));
+        ASSERT_TRUE(t::NoWinhushRunning());
         previousData_ = t::RegGetString(HKEY_LOCAL_MACHINE, kSuiteAppKey, L"DataPath");
         previousInstall_ = t::RegGetString(HKEY_LOCAL_MACHINE, kSuiteKey, L"InstallPath");
         data_ = root_ / L"数据 目录 (测试)\\";
@@ -62,7 +63,7 @@ protected:
     bool RunOnce(std::string& problem) {
         t::ChildProcess child = t::ChildProcess::Start(exe_, L"-hide");
         if (!child.valid()) return problem = "not started", false;
-        HWND main = t::WaitForWindow(kMainClass, child.pid(), 30s);
+        HWND main = t::WaitForWindow(kMainWindowClass, child.pid(), 30s);
         if (!main) return problem = "no main window", false;
         t::PumpFor(1500ms);
         if (!child.Running()) return problem = "ended by itself", false;

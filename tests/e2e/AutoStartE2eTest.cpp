@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "ProgramTestSupport.h"
+#include "TaskTestSupport.h"
 #include "TestSupport.h"
 #include "base/ComPtr.h"
 
@@ -16,29 +18,13 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr wchar_t kMainClass[] = L"ZVWINHUSHWND";
-constexpr wchar_t kSettingsKey[] = L"SOFTWARE\\Zelvane\\Winhush";
-constexpr wchar_t kTaskName[] = L"Zelvane Winhush";
-constexpr wchar_t kVersionKey[] = L"Software\\Wine\\AppDefaults\\Winhush.exe";
+using t::DeleteTask;
+using t::FindTask;
+using t::kSettingsKey;
+using t::kTaskName;
+constexpr const wchar_t* kVersionKey = t::kWineVersionKey;
 
-class ComEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))); }
-    void TearDown() override { ::CoUninitialize(); }
-};
-[[maybe_unused]] auto* const kCom = ::testing::AddGlobalTestEnvironment(new ComEnvironment);
-
-ComPtr<ITaskScheduler> Scheduler() {
-    ComPtr<ITaskScheduler> scheduler;
-    ::CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskScheduler, scheduler.put_void());
-    return scheduler;
-}
-
-ComPtr<ITask> FindTask() {
-    ComPtr<ITask> task;
-    if (auto scheduler = Scheduler()) scheduler->Activate(kTaskName, IID_ITask, task.put_unknown());
-    return task;
-}
+[[maybe_unused]] auto* const kCom = ::testing::AddGlobalTestEnvironment(new t::ComApartment);
 
 std::wstring TaskText(HRESULT (STDMETHODCALLTYPE ITask::*getter)(LPWSTR*)) {
     ComPtr<ITask> task = FindTask();
@@ -49,13 +35,9 @@ std::wstring TaskText(HRESULT (STDMETHODCALLTYPE ITask::*getter)(LPWSTR*)) {
     return out;
 }
 
-void DeleteTask() {
-    if (auto scheduler = Scheduler()) scheduler->Delete(kTaskName);
-}
-
 // A task of our name for another copy of the program, made through the Task Scheduler.
 void CreateTask(const wchar_t* application) {
-    ComPtr<ITaskScheduler> scheduler = Scheduler();
+    ComPtr<ITaskScheduler> scheduler = t::TaskScheduler();
     ASSERT_TRUE(scheduler);
     ComPtr<ITask> task;
     ASSERT_EQ(scheduler->NewWorkItem(kTaskName, CLSID_CTask, IID_ITask, task.put_unknown()), S_OK);
@@ -68,16 +50,15 @@ void CreateTask(const wchar_t* application) {
 class AutoStartE2e : public ::testing::Test {
 protected:
     void SetUp() override {
-        exe_ = t::DistDir() + L"Winhush.exe";
+        exe_ = t::WinhushProcess::Exe();
         ASSERT_TRUE(t::FileExists(exe_));
-        ASSERT_TRUE(t::WaitUntil([] { return t::TopLevelWindowsOf(0, kMainClass).empty(); }, 10s));
+        ASSERT_TRUE(t::NoWinhushRunning());
         ASSERT_TRUE(t::RegSetString(HKEY_CURRENT_USER, kVersionKey, L"Version", L"winxp64"));
-        t::RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kSettingsKey);
-        ASSERT_TRUE(t::RegSetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"ScanSoftware", 0));
+        ASSERT_TRUE(t::ResetSettings({{L"ScanSoftware", 0}}));
         DeleteTask();
     }
     void TearDown() override {
-        Stop();
+        child_.Close();
         DeleteTask();
         t::RegDeleteTreeAt(HKEY_CURRENT_USER, kVersionKey);
         t::RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kSettingsKey);
@@ -86,19 +67,13 @@ protected:
     // One start of the program, through to its main window (start-up has synchronised the
     // task by then), and its end.
     void RunOnce() {
-        child_ = t::ChildProcess::Start(exe_, L"-hide");
-        ASSERT_TRUE(child_.valid());
-        ASSERT_NE(t::WaitForWindow(kMainClass, child_.pid(), 20s), nullptr);
-        Stop();
-    }
-    void Stop() {
-        if (!child_.Running()) return;
-        for (HWND hwnd : t::TopLevelWindowsOf(child_.pid(), kMainClass)) ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
-        if (!child_.WaitExit(10s)) child_.Kill();
+        ASSERT_TRUE(child_.Start(L"-hide"));
+        ASSERT_NE(child_.WaitMainWindow(20s), nullptr);
+        child_.Close();
     }
 
     std::wstring exe_;
-    t::ChildProcess child_;
+    t::WinhushProcess child_;
 };
 
 TEST_F(AutoStartE2e, AMissingAutoRunCreatesTheTaskAtStart) {

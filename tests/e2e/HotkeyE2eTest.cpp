@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "ProgramTestSupport.h"
 #include "TestSupport.h"
 
 namespace t = winhush::test;
@@ -12,54 +13,30 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr wchar_t kMainClass[] = L"ZVWINHUSHWND";
-constexpr wchar_t kSettingsKey[] = L"SOFTWARE\\Zelvane\\Winhush";
-
-// An enabled, visible window owned by the main window: a modal dialog of it (the shadow
-// frame and the lock overlay it also owns are disabled).
-HWND OpenDialogOf(HWND mainWindow, DWORD pid) {
-    for (HWND hwnd : t::TopLevelWindowsOf(pid)) {
-        if (::GetWindow(hwnd, GW_OWNER) == mainWindow && ::IsWindowVisible(hwnd) && ::IsWindowEnabled(hwnd))
-            return hwnd;
-    }
-    return nullptr;
-}
+using t::kSettingsKey;
 
 class HotkeyE2e : public ::testing::Test {
 protected:
     void SetUp() override {
-        exe_ = t::DistDir() + L"Winhush.exe";
-        ASSERT_TRUE(t::FileExists(exe_));
-        ASSERT_TRUE(t::WaitUntil([] { return t::TopLevelWindowsOf(0, kMainClass).empty(); }, 10s));
-        t::RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kSettingsKey);
+        ASSERT_TRUE(t::FileExists(t::WinhushProcess::Exe()));
+        ASSERT_TRUE(t::NoWinhushRunning());
         // Not the first run: the loading phase and its rule list would open by themselves.
-        ASSERT_TRUE(t::RegSetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"ScanSoftware", 0));
+        ASSERT_TRUE(t::ResetSettings({{L"ScanSoftware", 0}}));
         // Another program's window has the keyboard, as when the user works elsewhere.
-        helper_ = t::ChildProcess::Start(t::ToolsDir() + L"winhelper.exe", L"", true);
-        ASSERT_TRUE(helper_.valid());
-        ASSERT_TRUE(helper_.WriteLine("open class=HotkeyE2eFocus caption=Focus x=700 y=100 w=300 h=200 style=overlapped"));
-        auto reply = helper_.ReadLine(10s);
-        ASSERT_TRUE(reply && reply->rfind("ok ", 0) == 0) << (reply ? *reply : "no reply");
-        focus_ = reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::stoull(reply->substr(3), nullptr, 0)));
+        ASSERT_TRUE(helper_.Start(t::ToolsDir() + L"winhelper.exe"));
+        focus_ = helper_.Open("class=HotkeyE2eFocus caption=Focus x=700 y=100 w=300 h=200 style=overlapped");
+        ASSERT_NE(focus_, nullptr);
     }
     void TearDown() override {
-        if (winhush_.Running()) {
-            for (HWND hwnd : t::TopLevelWindowsOf(winhush_.pid(), kMainClass)) ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
-            if (!winhush_.WaitExit(10s)) winhush_.Kill();
-        }
-        if (helper_.Running()) {
-            helper_.WriteLine("quit");
-            if (!helper_.WaitExit(5s)) helper_.Kill();
-        }
+        winhush_.Close();
+        helper_.Quit();
         t::RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kSettingsKey);
     }
 
     // Starts hidden and waits until the hotkeys are in place (the main window exists).
     HWND StartHidden() {
-        winhush_ = t::ChildProcess::Start(exe_, L"-hide");
-        if (!winhush_.valid()) return nullptr;
-        HWND window = t::WaitForWindow(kMainClass, winhush_.pid(), 20s);
-        t::PumpFor(300ms);
+        HWND window = winhush_.StartAndWait(L"-hide", 20s);
+        if (window) t::PumpFor(300ms);
         return window;
     }
 
@@ -70,9 +47,8 @@ protected:
         ASSERT_TRUE(t::RunXdotool(L"key " + keys));
     }
 
-    std::wstring exe_;
-    t::ChildProcess winhush_;
-    t::ChildProcess helper_;
+    t::WinhushProcess winhush_;
+    t::HelperProcess helper_;
     HWND focus_ = nullptr;
 };
 
@@ -102,16 +78,17 @@ TEST_F(HotkeyE2e, WithNoSettingsAltShiftAShowsTheHiddenMainWindow) {
         << "Alt+Shift+A did not show the main window";
 }
 
-// Needs the window picker in the program (its dialog is what the hotkey opens): enable it
-// once the picker is part of the program.
-TEST_F(HotkeyE2e, DISABLED_WithNoSettingsAltShiftAOpensThePicker) {
+// The picker is the dialog the hotkey opens, modal over the main window.
+TEST_F(HotkeyE2e, WithNoSettingsAltShiftAOpensThePicker) {
     HWND window = StartHidden();
     ASSERT_NE(window, nullptr);
     Press(L"alt+shift+a");
     HWND picker = nullptr;
-    EXPECT_TRUE(t::WaitUntil([&] { return (picker = OpenDialogOf(window, winhush_.pid())) != nullptr; }, 5s))
+    EXPECT_TRUE(t::WaitUntil([&] { return (picker = t::EnabledOwnedWindow(window, winhush_.pid())) != nullptr; }, 5s))
         << "no dialog of the main window opened";
-    EXPECT_FALSE(::IsWindowEnabled(window)) << "the picker runs modally over the main window";
+    // The modal loop shows the dialog before it disables its owner: wait for the second.
+    EXPECT_TRUE(t::WaitUntil([&] { return !::IsWindowEnabled(window); }, 2s))
+        << "the picker runs modally over the main window";
     if (picker) ::PostMessageW(picker, WM_CLOSE, 0, 0);
     EXPECT_TRUE(t::WaitUntil([&] { return ::IsWindowEnabled(window) != FALSE; }, 5s));
 }

@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "ProgramTestSupport.h"
+#include "RecordTestSupport.h"
 #include "TestSupport.h"
 #include "monitor/BlockRecord.h"
-#include "monitor/WndInfo.h"
 
 namespace t = winhush::test;
 using namespace std::chrono_literals;
@@ -20,9 +21,8 @@ using namespace std::chrono_literals;
 namespace winhush::monitor {
 namespace {
 
-constexpr wchar_t kSuiteKey[] = L"SOFTWARE\\Zelvane\\Trevisk";
-constexpr wchar_t kSuiteAppKey[] = L"SOFTWARE\\Zelvane\\Trevisk\\app";
-constexpr wchar_t kSettingsKey[] = L"SOFTWARE\\Zelvane\\Winhush";
+using t::kSettingsKey;
+
 BOOL CALLBACK CollectTooltips(HWND hwnd, LPARAM lParam) {
     wchar_t className[64] = L"";
     ::GetClassNameW(hwnd, className, 64);
@@ -66,76 +66,43 @@ std::optional<std::wstring> TrayTooltipContaining(const std::wstring& needle) {
 class MainWindowE2e : public ::testing::Test {
 protected:
     void SetUp() override {
-        dataRoot_ = root_ / L"data\\";
-        dataDir_ = dataRoot_ + L"Winhush\\";
-        suiteRoot_ = root_ / L"suite\\";
-        ASSERT_TRUE(::CreateDirectoryW(dataRoot_.c_str(), nullptr));
-        ASSERT_TRUE(::CreateDirectoryW(dataDir_.c_str(), nullptr));
-        ASSERT_TRUE(::CreateDirectoryW(suiteRoot_.c_str(), nullptr));
+        ASSERT_TRUE(suite_.Create(root_.path()));
         helperExe_ = root_ / L"PopHelper.exe";
-        std::wstring source = t::ToolsDir() + L"winhelper.exe";
-        ASSERT_TRUE(::CopyFileW(source.c_str(), helperExe_.c_str(), FALSE));
-        ASSERT_TRUE(t::RegSetString(HKEY_LOCAL_MACHINE, kSuiteAppKey, L"DataPath", dataRoot_));
-        ASSERT_TRUE(t::RegSetString(HKEY_LOCAL_MACHINE, kSuiteKey, L"InstallPath", suiteRoot_));
+        ASSERT_TRUE(::CopyFileW((t::ToolsDir() + L"winhelper.exe").c_str(), helperExe_.c_str(), FALSE));
         // Not the first run (no loading phase), no automatic-check tip, no balloon: the
         // window goes straight to its list.
-        for (auto [name, value] : {std::pair{L"ScanSoftware", 0},
-                                   {L"AutoCheck", 0},
-                                   {L"Block", 1},
-                                   {L"HideTray", 0},
-                                   {L"IconTip", 0},
-                                   {L"BlockCount", 7}}) {
-            ASSERT_TRUE(t::RegSetDword(HKEY_LOCAL_MACHINE, kSettingsKey, name, static_cast<DWORD>(value)));
-        }
-        logPath_ = dataDir_ + L"WndMgrInfo.log";
+        ASSERT_TRUE(t::SetQuietSettings(7));
+        logPath_ = suite_.logPath();
     }
     void TearDown() override {
-        if (winhush_.valid()) {
-            for (HWND main : t::TopLevelWindowsOf(winhush_.pid(), L"ZVWINHUSHWND"))
-                ::PostMessageW(main, WM_CLOSE, 0, 0);
-            if (!winhush_.WaitExit(10s)) winhush_.Kill();
-        }
-        if (helper_.valid()) {
-            helper_.WriteLine("quit");
-            if (!helper_.WaitExit(5s)) helper_.Kill();
-        }
-        t::RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kSuiteKey);
-        t::RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kSettingsKey);
+        winhush_.Close();
+        helper_.Quit();
+        suite_.Remove();
     }
 
     HWND OpenHelperWindow(const std::string& arguments) {
-        if (!helper_.valid()) {
-            helper_ = t::ChildProcess::Start(helperExe_, L"", true);
-            if (!helper_.valid() || !helper_.WriteLine("ping") || helper_.ReadLine(10s) != "ok") return nullptr;
-        }
-        if (!helper_.WriteLine("open " + arguments)) return nullptr;
-        std::optional<std::string> reply = helper_.ReadLine(10s);
-        if (!reply || reply->rfind("ok 0x", 0) != 0) return nullptr;
-        return reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::stoull(reply->substr(3), nullptr, 16)));
+        if (!helper_.valid() && !helper_.Start(helperExe_)) return nullptr;
+        return helper_.Open(arguments);
     }
 
     static BlockRecord DecisionFor(HWND hwnd, const std::wstring& name, int status, uint32_t blockCnt,
                                    int64_t timeBlock) {
-        BlockRecord r;
-        EXPECT_TRUE(Snapshot(r.window, hwnd));
-        r.window.hwnds.clear();
-        r.window.pid = 0;
-        r.hash = WindowKeyHash(r.window);
+        BlockRecord r = t::DecisionFor(hwnd, status);
         r.name = name;
-        r.status = status;
         r.blockCnt = blockCnt;
         r.timeBlock = timeBlock;
-        r.addType = kAddedByPicker;
         return r;
     }
 
     t::ScopedTempDir root_;
-    std::wstring dataRoot_, dataDir_, suiteRoot_, helperExe_, logPath_;
-    t::ChildProcess helper_, winhush_;
+    t::SuiteInstall suite_;
+    std::wstring helperExe_, logPath_;
+    t::HelperProcess helper_;
+    t::WinhushProcess winhush_;
 };
 
 TEST_F(MainWindowE2e, BlockedWindowIsListedWithItsCountAndTheTrayTooltipCarriesTheBlock) {
-    ASSERT_TRUE(t::WaitUntil([] { return t::TopLevelWindowsOf(0, L"ZVWINHUSHWND").empty(); }, 10s));
+    ASSERT_TRUE(t::NoWinhushRunning());
     // The pop-up to block, and two windows whose records only sit in the list.
     HWND popup = OpenHelperWindow("class=AdPopup caption=Ad w=300 h=200 corner=rb");
     HWND letThrough = OpenHelperWindow("class=AdAllowed w=260 h=180 corner=lt");
@@ -151,9 +118,8 @@ TEST_F(MainWindowE2e, BlockedWindowIsListedWithItsCountAndTheTrayTooltipCarriesT
     };
     ASSERT_TRUE(SaveRecordFile(logPath_, records, false));
 
-    winhush_ = t::ChildProcess::Start(t::DistDir() + L"Winhush.exe", L"");
-    ASSERT_TRUE(winhush_.valid());
-    HWND main = t::WaitForWindow(L"ZVWINHUSHWND", winhush_.pid(), 10s);
+    ASSERT_TRUE(winhush_.Start());
+    HWND main = winhush_.WaitMainWindow(10s);
     ASSERT_NE(main, nullptr);
     ASSERT_TRUE(t::WaitUntil([&] { return !::IsWindowVisible(popup); }, 5s)) << "the pop-up was not blocked";
     ASSERT_TRUE(t::WaitUntil(
@@ -165,8 +131,7 @@ TEST_F(MainWindowE2e, BlockedWindowIsListedWithItsCountAndTheTrayTooltipCarriesT
     std::vector<BlockRecord> stored;
     bool counted = t::WaitUntil(
         [&] {
-            stored.clear();
-            LoadRecordFile(logPath_, stored);
+            stored = t::StoredRecords(logPath_);
             return stored.size() == 3 && stored[1].blockCnt == 42;
         },
         5s);

@@ -11,8 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "ProgramTestSupport.h"
+#include "RecordTestSupport.h"
 #include "TestSupport.h"
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "monitor/BlockRecord.h"
 #include "monitor/Screenshot.h"
 #include "monitor/WndInfo.h"
@@ -24,38 +26,9 @@ using namespace std::chrono_literals;
 namespace winhush::monitor {
 namespace {
 
-constexpr wchar_t kSuiteKey[] = L"SOFTWARE\\Zelvane\\Trevisk";
-constexpr wchar_t kSuiteAppKey[] = L"SOFTWARE\\Zelvane\\Trevisk\\app";
-constexpr wchar_t kSettingsKey[] = L"SOFTWARE\\Zelvane\\Winhush";
-
-// One helper process that opens windows on request.
-class Helper {
-public:
-    bool Start(const std::wstring& exe) {
-        process_ = t::ChildProcess::Start(exe, L"", true);
-        if (!process_.valid() || !process_.WriteLine("ping")) return false;
-        return process_.ReadLine(10s) == std::optional<std::string>("ok");
-    }
-    HWND Open(const std::string& arguments) {
-        std::optional<std::string> reply = Command("open " + arguments);
-        if (!reply || reply->rfind("ok 0x", 0) != 0) return nullptr;
-        return reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::stoull(reply->substr(3), nullptr, 16)));
-    }
-    std::optional<std::string> Command(const std::string& line) {
-        if (!process_.WriteLine(line)) return std::nullopt;
-        return process_.ReadLine(10s);
-    }
-    DWORD pid() const { return process_.pid(); }
-
-private:
-    t::ChildProcess process_;
-};
-
-std::string HandleText(HWND hwnd) {
-    char text[32];
-    std::snprintf(text, sizeof(text), "0x%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(hwnd)));
-    return text;
-}
+using t::HandleText;
+using t::kSettingsKey;
+using Helper = t::HelperProcess;
 
 bool Moved(HWND hwnd, const RECT& before) {
     RECT now;
@@ -66,12 +39,10 @@ bool Moved(HWND hwnd, const RECT& before) {
 class MonitorE2e : public ::testing::Test {
 protected:
     void SetUp() override {
-        dataRoot_ = root_ / L"data\\";
-        suiteRoot_ = root_ / L"suite\\";
-        dataDir_ = dataRoot_ + L"Winhush\\";
-        ASSERT_TRUE(::CreateDirectoryW(dataRoot_.c_str(), nullptr));
-        ASSERT_TRUE(::CreateDirectoryW(dataDir_.c_str(), nullptr));
-        ASSERT_TRUE(::CreateDirectoryW(suiteRoot_.c_str(), nullptr));
+        ASSERT_TRUE(suite_.Create(root_.path()));
+        dataRoot_ = suite_.dataRoot();
+        suiteRoot_ = suite_.suiteRoot();
+        dataDir_ = suite_.dataDir();
         ASSERT_TRUE(::CreateDirectoryW((suiteRoot_ + L"bin\\").c_str(), nullptr));
         // The helper runs from drive C: under a name of our own, as an installed program would.
         helperExe_ = root_ / L"PopHelper.exe";
@@ -79,20 +50,14 @@ protected:
         std::wstring source = t::ToolsDir() + L"winhelper.exe";
         ASSERT_TRUE(::CopyFileW(source.c_str(), helperExe_.c_str(), FALSE)) << "no helper at " << t::ToolsDir().size();
         ASSERT_TRUE(::CopyFileW(source.c_str(), suiteHelperExe_.c_str(), FALSE));
-        ASSERT_TRUE(t::RegSetString(HKEY_LOCAL_MACHINE, kSuiteAppKey, L"DataPath", dataRoot_));
-        ASSERT_TRUE(t::RegSetString(HKEY_LOCAL_MACHINE, kSuiteKey, L"InstallPath", suiteRoot_));
-        logPath_ = dataDir_ + L"WndMgrInfo.log";
+        logPath_ = suite_.logPath();
     }
     void TearDown() override {
-        t::RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kSuiteKey);
+        t::RegDeleteTreeAt(HKEY_LOCAL_MACHINE, t::kSuiteKey);
         t::RegDeleteValueAt(HKEY_LOCAL_MACHINE, kSettingsKey, L"BlockCount");
     }
 
-    std::vector<BlockRecord> StoredRecords() {
-        std::vector<BlockRecord> records;
-        LoadRecordFile(logPath_, records);
-        return records;
-    }
+    std::vector<BlockRecord> StoredRecords() { return t::StoredRecords(logPath_); }
     std::string Dump() {
         std::string text;
         for (BlockRecord& r : StoredRecords()) {
@@ -106,26 +71,17 @@ protected:
         return text;
     }
     std::optional<BlockRecord> StoredRecordOfClass(const std::wstring& className) {
-        for (BlockRecord& r : StoredRecords()) {
-            if (r.window.className == className) return r;
-        }
-        return std::nullopt;
+        return t::StoredRecordOfClass(logPath_, className);
     }
     // A status 1 record for a live window, as the rule list or the picker would store it.
     BlockRecord BlockDecisionFor(HWND hwnd, uint32_t blockCnt = 0) {
-        BlockRecord r;
-        EXPECT_TRUE(Snapshot(r.window, hwnd));
-        r.window.hwnds.clear();
-        r.window.pid = 0;
-        r.hash = WindowKeyHash(r.window);
-        r.name = FileNameOf(r.window.path);
-        r.status = kStatusBlock;
+        BlockRecord r = t::DecisionFor(hwnd, kStatusBlock);
         r.blockCnt = blockCnt;
-        r.addType = kAddedByPicker;
         return r;
     }
 
     t::ScopedTempDir root_;  // first: destroyed after the helpers have ended
+    t::SuiteInstall suite_;
     std::wstring dataRoot_, suiteRoot_, dataDir_, helperExe_, suiteHelperExe_, logPath_;
     Helper helper_, suiteHelper_;
 };
@@ -142,8 +98,25 @@ std::optional<COLORREF> JpegPixel(const std::wstring& path, int x, int y) {
     return RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF);
 }
 
+// The picture of a counted block: named after the program, the class hash and the size, a
+// JPEG of what the window showed.
+void ExpectPictureOf(const BlockRecord& record, const std::wstring& dataDir) {
+    const std::wstring& className = record.window.className;
+    uint64_t classHash = MurmurHash64B(className.data(), className.size() * 2, kWindowHashSeed);
+    std::wstring expectedPicture = dataDir + L"POPHELPER" + std::to_wstring(classHash).substr(0, 10) + L"300200.jpg";
+    EXPECT_EQ(record.imagePath, expectedPicture);
+    std::string jpeg = t::ReadFileBytes(expectedPicture).value_or("");
+    ASSERT_GT(jpeg.size(), 3u);
+    EXPECT_EQ(jpeg.substr(0, 3), "\xFF\xD8\xFF");
+    // The helper paints its windows red: a black or white picture would be the wrong one.
+    std::optional<COLORREF> pixel = JpegPixel(expectedPicture, 20, 100);
+    ASSERT_TRUE(pixel.has_value());
+    EXPECT_GT(GetRValue(*pixel), 170);
+    EXPECT_LT(GetGValue(*pixel), 120);
+}
+
 TEST_F(MonitorE2e, RunningProgramHidesBlockedWindowsCountsAndPhotographsThem) {
-    ASSERT_TRUE(t::WaitUntil([] { return t::TopLevelWindowsOf(0, L"ZVWINHUSHWND").empty(); }, 10s));
+    ASSERT_TRUE(t::NoWinhushRunning());
     ASSERT_TRUE(helper_.Start(helperExe_));
     HWND popup = helper_.Open("class=AdPopup caption=Ad w=300 h=200 corner=rb");
     HWND maximised = helper_.Open("class=AdMax w=400 h=300 show=max");
@@ -166,10 +139,9 @@ TEST_F(MonitorE2e, RunningProgramHidesBlockedWindowsCountsAndPhotographsThem) {
     ASSERT_TRUE(SaveRecordFile(logPath_, decisions, false));
     ASSERT_TRUE(t::RegSetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"BlockCount", 5));
 
-    t::ChildProcess winhush = t::ChildProcess::Start(t::DistDir() + L"Winhush.exe", L"-hide");
-    ASSERT_TRUE(winhush.valid());
+    t::WinhushProcess winhush;
     // The scan starts with the main window.
-    ASSERT_NE(t::WaitForWindow(L"ZVWINHUSHWND", winhush.pid(), 10s), nullptr);
+    ASSERT_NE(winhush.StartAndWait(L"-hide", 10s), nullptr);
     auto started = std::chrono::steady_clock::now();
     ASSERT_TRUE(t::WaitUntil([&] { return !::IsWindowVisible(popup); }, 5s)) << "the blocked pop-up stayed visible";
     auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
@@ -206,18 +178,7 @@ TEST_F(MonitorE2e, RunningProgramHidesBlockedWindowsCountsAndPhotographsThem) {
     EXPECT_EQ(maxRecord->blockCnt, 3u);
     EXPECT_TRUE(maxRecord->imagePath.empty()) << "an uncounted block takes no picture";
 
-    const std::wstring& className = popupRecord->window.className;
-    uint64_t classHash = MurmurHash64B(className.data(), className.size() * 2, kWindowHashSeed);
-    std::wstring expectedPicture = dataDir_ + L"POPHELPER" + std::to_wstring(classHash).substr(0, 10) + L"300200.jpg";
-    EXPECT_EQ(popupRecord->imagePath, expectedPicture);
-    std::string jpeg = t::ReadFileBytes(expectedPicture).value_or("");
-    ASSERT_GT(jpeg.size(), 3u);
-    EXPECT_EQ(jpeg.substr(0, 3), "\xFF\xD8\xFF");
-    // The helper paints its windows red: a black or white picture would be the wrong one.
-    std::optional<COLORREF> pixel = JpegPixel(expectedPicture, 20, 100);
-    ASSERT_TRUE(pixel.has_value());
-    EXPECT_GT(GetRValue(*pixel), 170);
-    EXPECT_LT(GetGValue(*pixel), 120);
+    ExpectPictureOf(*popupRecord, dataDir_);
 
     // The program shows the window again: blocked again on the next pass, off screen, so not counted.
     ASSERT_EQ(helper_.Command("show " + HandleText(popup) + " noactivate"), std::optional<std::string>("ok"));
@@ -225,8 +186,7 @@ TEST_F(MonitorE2e, RunningProgramHidesBlockedWindowsCountsAndPhotographsThem) {
     t::PumpFor(600ms);
     EXPECT_EQ(t::RegGetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"BlockCount"), std::optional<DWORD>(7));
 
-    for (HWND main : t::TopLevelWindowsOf(winhush.pid(), L"ZVWINHUSHWND")) ::PostMessageW(main, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(winhush.WaitExit(10s).has_value()) << "Winhush.exe did not end";
+    EXPECT_GE(winhush.Close(10s), 0) << "Winhush.exe did not end";
     EXPECT_EQ(StoredRecords().size(), 3u);
 }
 
@@ -369,6 +329,43 @@ TEST_F(InProcessMonitor, ResizingOneOfTwoSameWindowsDoesNotPullTheRecordBackAndF
     std::vector<uint64_t> expected = {std::min(oldHash, newHash), std::max(oldHash, newHash)};
     EXPECT_EQ(hashes, expected) << "the resized window keeps the record, the other one is recorded anew";
     EXPECT_EQ(keptCount, 2);
+}
+
+// The scan remembers what never changes about a window and passes over windows that no
+// record can be; a decision stored later, or a window that takes a decided size later, must
+// still be caught by the next pass.
+TEST_F(InProcessMonitor, WindowsPassedOverAsNoRecordsAreBlockedOnceADecisionOrTheirSizeMatches) {
+    ASSERT_TRUE(helper_.Start(helperExe_));
+    HWND late = helper_.Open("class=AdLate w=300 h=200 corner=rb");
+    HWND grows = helper_.Open("class=AdGrows w=260 h=180 corner=lt");
+    HWND twin = helper_.Open("class=AdGrow w=260 h=180 corner=lb");  // its class begins the other's
+    ASSERT_TRUE(late && grows && twin);
+    BlockRecord lateDecision = BlockDecisionFor(late);
+    BlockRecord grown = BlockDecisionFor(grows);
+    grown.window.rect.right = grown.window.rect.left + 320;
+    grown.window.rect.bottom = grown.window.rect.top + 220;
+    grown.hash = WindowKeyHash(grown.window);
+    monitor_.ScanOnce();
+    monitor_.ScanOnce();
+    ASSERT_TRUE(::IsWindowVisible(late) && ::IsWindowVisible(grows) && ::IsWindowVisible(twin));
+
+    ASSERT_TRUE(monitor_.StoreRecord(lateDecision));
+    ASSERT_TRUE(monitor_.StoreRecord(grown));
+    monitor_.ScanOnce();
+    EXPECT_TRUE(t::WaitUntil([&] { return !::IsWindowVisible(late); }, 2s)) << "a decision stored later was missed";
+    monitor_.ScanOnce();
+    EXPECT_TRUE(::IsWindowVisible(grows)) << "blocked at a size no decision names";
+
+    RECT rect;
+    ASSERT_TRUE(::GetWindowRect(grows, &rect));
+    ASSERT_EQ(helper_.Command("move " + HandleText(grows) + " " + std::to_string(rect.left) + " " +
+                              std::to_string(rect.top) + " 320 220"),
+              std::optional<std::string>("ok"));
+    ASSERT_EQ(helper_.Command("move " + HandleText(twin) + " 0 300 " + std::to_string(320 + 1) + " 220"),
+              std::optional<std::string>("ok"));
+    monitor_.ScanOnce();
+    EXPECT_TRUE(t::WaitUntil([&] { return !::IsWindowVisible(grows); }, 2s)) << "resized to a decided size, not hidden";
+    EXPECT_TRUE(::IsWindowVisible(twin)) << Dump();
 }
 
 TEST_F(InProcessMonitor, CountedBlockPostsTheTooltipText) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "ProgramTestSupport.h"
+#include "RecordTestSupport.h"
 #include "TestSupport.h"
 #include "monitor/BlockRecord.h"
 #include "monitor/WndInfo.h"
@@ -19,9 +21,7 @@ using namespace std::chrono_literals;
 namespace winhush::monitor {
 namespace {
 
-constexpr wchar_t kSuiteKey[] = L"SOFTWARE\\Zelvane\\Trevisk";
-constexpr wchar_t kSuiteAppKey[] = L"SOFTWARE\\Zelvane\\Trevisk\\app";
-constexpr wchar_t kSettingsKey[] = L"SOFTWARE\\Zelvane\\Winhush";
+using t::kSettingsKey;
 constexpr wchar_t kPickerTitle[] = L"手动定位窗口";
 constexpr wchar_t kConfirmTitle[] = L"添加拦截";
 constexpr WORD kOpenLocate = 2;
@@ -35,18 +35,9 @@ constexpr POINT kConfirmOk{372, 400};
 constexpr POINT kConfirmCancel{276, 400};
 constexpr POINT kSystemTipCancel{236, 160};
 
-COLORREF ScreenPixel(POINT at) {
-    HDC dc = ::GetDC(nullptr);
-    COLORREF colour = ::GetPixel(dc, at.x, at.y);
-    ::ReleaseDC(nullptr, dc);
-    return colour;
-}
+using t::ScreenPixel;
 
-bool Near(COLORREF a, COLORREF b) {
-    auto d = [](int x, int y) { return x > y ? x - y : y - x; };
-    return a != CLR_INVALID && d(GetRValue(a), GetRValue(b)) <= 8 && d(GetGValue(a), GetGValue(b)) <= 8 &&
-           d(GetBValue(a), GetBValue(b)) <= 8;
-}
+bool Near(COLORREF a, COLORREF b) { return t::NearColour(a, b, 8); }
 
 // On screen where the user can see it (the picker leaves the screen while a drag lasts).
 bool OnScreen(HWND window) {
@@ -106,27 +97,15 @@ HWND WaitForOwned(HWND owner, const wchar_t* title, std::chrono::milliseconds li
 class PickerE2e : public ::testing::Test {
 protected:
     void SetUp() override {
-        dataRoot_ = root_ / L"data\\";
-        dataDir_ = dataRoot_ + L"Winhush\\";
-        suiteRoot_ = root_ / L"suite\\";
-        ASSERT_TRUE(::CreateDirectoryW(dataRoot_.c_str(), nullptr));
-        ASSERT_TRUE(::CreateDirectoryW(dataDir_.c_str(), nullptr));
-        ASSERT_TRUE(::CreateDirectoryW(suiteRoot_.c_str(), nullptr));
+        ASSERT_TRUE(suite_.Create(root_.path()));
+        dataRoot_ = suite_.dataRoot();
+        dataDir_ = suite_.dataDir();
+        suiteRoot_ = suite_.suiteRoot();
         ASSERT_TRUE(::CreateDirectoryW((suiteRoot_ + L"bin\\").c_str(), nullptr));
         helperExe_ = root_ / L"PopHelper.exe";
-        std::wstring source = t::ToolsDir() + L"winhelper.exe";
-        ASSERT_TRUE(::CopyFileW(source.c_str(), helperExe_.c_str(), FALSE));
-        ASSERT_TRUE(t::RegSetString(HKEY_LOCAL_MACHINE, kSuiteAppKey, L"DataPath", dataRoot_));
-        ASSERT_TRUE(t::RegSetString(HKEY_LOCAL_MACHINE, kSuiteKey, L"InstallPath", suiteRoot_));
-        for (auto [name, value] : {std::pair{L"ScanSoftware", 0},
-                                   {L"AutoCheck", 0},
-                                   {L"Block", 1},
-                                   {L"HideTray", 0},
-                                   {L"IconTip", 0},
-                                   {L"BlockCount", 5}}) {
-            ASSERT_TRUE(t::RegSetDword(HKEY_LOCAL_MACHINE, kSettingsKey, name, static_cast<DWORD>(value)));
-        }
-        logPath_ = dataDir_ + L"WndMgrInfo.log";
+        ASSERT_TRUE(::CopyFileW((t::ToolsDir() + L"winhelper.exe").c_str(), helperExe_.c_str(), FALSE));
+        ASSERT_TRUE(t::SetQuietSettings(5));
+        logPath_ = suite_.logPath();
         // The suite's rule database names the classes of the system's own windows.
         ASSERT_TRUE(::CreateDirectoryW((dataRoot_ + L"db\\").c_str(), nullptr));
         ASSERT_TRUE(t::WriteFileBytes(dataRoot_ + L"db\\winhsh.db",
@@ -137,46 +116,28 @@ protected:
     void TearDown() override {
         // A drag left running would keep the pointer captured for the next test.
         t::RunXdotool(L"mouseup 1");
-        if (winhush_.valid()) {
-            for (HWND main : t::TopLevelWindowsOf(winhush_.pid(), L"ZVWINHUSHWND"))
-                ::PostMessageW(main, WM_CLOSE, 0, 0);
-            if (!winhush_.WaitExit(10s)) winhush_.Kill();
-        }
-        for (t::ChildProcess* helper : {&helper_, &suiteHelper_}) {
-            if (!helper->valid()) continue;
-            helper->WriteLine("quit");
-            if (!helper->WaitExit(5s)) helper->Kill();
-        }
-        t::RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kSuiteKey);
-        t::RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kSettingsKey);
+        winhush_.Close();
+        helper_.Quit();
+        suiteHelper_.Quit();
+        suite_.Remove();
     }
 
-    static std::optional<std::string> Ask(t::ChildProcess& helper, const std::wstring& exe, const std::string& line) {
-        if (!helper.valid()) {
-            helper = t::ChildProcess::Start(exe, L"", true);
-            if (!helper.valid() || !helper.WriteLine("ping") || helper.ReadLine(10s) != "ok") return std::nullopt;
-        }
-        if (!helper.WriteLine(line)) return std::nullopt;
-        return helper.ReadLine(10s);
+    static std::optional<std::string> Ask(t::HelperProcess& helper, const std::wstring& exe, const std::string& line) {
+        if (!helper.valid() && !helper.Start(exe)) return std::nullopt;
+        return helper.Command(line);
     }
-    HWND Open(const std::string& arguments, t::ChildProcess* helper = nullptr, const std::wstring& exe = L"") {
-        t::ChildProcess& h = helper ? *helper : helper_;
-        std::optional<std::string> reply = Ask(h, exe.empty() ? helperExe_ : exe, "open " + arguments);
-        if (!reply || reply->rfind("ok 0x", 0) != 0) return nullptr;
-        HWND hwnd = reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::stoull(reply->substr(3), nullptr, 16)));
-        t::PumpFor(200ms);  // painted
+    HWND Open(const std::string& arguments, t::HelperProcess* helper = nullptr, const std::wstring& exe = L"") {
+        t::HelperProcess& h = helper ? *helper : helper_;
+        if (!h.valid() && !h.Start(exe.empty() ? helperExe_ : exe)) return nullptr;
+        HWND hwnd = h.Open(arguments);
+        if (hwnd) t::PumpFor(200ms);  // painted
         return hwnd;
     }
-    static std::string Hex(HWND hwnd) {
-        char text[32];
-        std::snprintf(text, sizeof(text), "0x%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(hwnd)));
-        return text;
-    }
+    static std::string Hex(HWND hwnd) { return t::HandleText(hwnd); }
 
     void StartWinhush() {
-        winhush_ = t::ChildProcess::Start(t::DistDir() + L"Winhush.exe", L"");
-        ASSERT_TRUE(winhush_.valid());
-        main_ = t::WaitForWindow(L"ZVWINHUSHWND", winhush_.pid(), 10s);
+        ASSERT_TRUE(winhush_.Start());
+        main_ = winhush_.WaitMainWindow(10s);
         ASSERT_NE(main_, nullptr);
         ASSERT_TRUE(t::WaitUntil([&] { return ::IsWindowVisible(main_) != FALSE; }, 10s));
     }
@@ -205,11 +166,7 @@ protected:
         t::PumpFor(250ms);
         t::RunXdotool(L"click 1");
     }
-    std::vector<BlockRecord> Records() {
-        std::vector<BlockRecord> records;
-        LoadRecordFile(logPath_, records);
-        return records;
-    }
+    std::vector<BlockRecord> Records() { return t::StoredRecords(logPath_); }
     static uint64_t HashOf(HWND hwnd) {
         WndInfo info;
         EXPECT_TRUE(Snapshot(info, hwnd));
@@ -234,8 +191,10 @@ protected:
     }
 
     t::ScopedTempDir root_;
+    t::SuiteInstall suite_;
     std::wstring dataRoot_, dataDir_, suiteRoot_, helperExe_, logPath_;
-    t::ChildProcess helper_, suiteHelper_, winhush_;
+    t::HelperProcess helper_, suiteHelper_;
+    t::WinhushProcess winhush_;
     HWND main_ = nullptr;
 };
 

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "ProgramTestSupport.h"
+#include "RecordTestSupport.h"
 #include "TestSupport.h"
 #include "monitor/BlockRecord.h"
 
@@ -19,9 +21,7 @@ using namespace std::chrono_literals;
 namespace winhush::monitor {
 namespace {
 
-constexpr wchar_t kSuiteKey[] = L"SOFTWARE\\Zelvane\\Trevisk";
-constexpr wchar_t kSuiteAppKey[] = L"SOFTWARE\\Zelvane\\Trevisk\\app";
-constexpr wchar_t kSettingsKey[] = L"SOFTWARE\\Zelvane\\Winhush";
+using t::kSettingsKey;
 constexpr wchar_t kUninstallKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\LumenReaderDemo";
 constexpr wchar_t kRuleListTitle[] = L"Zelvane-规则列表";
 constexpr wchar_t kDemoPopupClass[] = L"WinhushDemoAd";
@@ -37,35 +37,20 @@ std::optional<std::wstring> SourceFile(const wchar_t* relative) {
     return t::HostPathToWindows(std::wstring(WINHUSH_SOURCE_DIR_W)) + L"\\" + relative;
 }
 
-bool NearAccent(COLORREF c) {
-    auto close = [](int a, int b) { return a - b < 24 && b - a < 24; };
-    return close(GetRValue(c), 0x2B) && close(GetGValue(c), 0x8F) && close(GetBValue(c), 0xD9);
-}
+bool NearAccent(COLORREF c) { return t::NearColour(c, RGB(0x2B, 0x8F, 0xD9), 23); }
 
-COLORREF ScreenPixel(POINT at) {
-    HDC screen = ::GetDC(nullptr);
-    COLORREF c = ::GetPixel(screen, at.x, at.y);
-    ::ReleaseDC(nullptr, screen);
-    return c;
-}
+using t::ScreenPixel;
 
-std::vector<BlockRecord> StoredRecords(const std::wstring& path) {
-    std::vector<BlockRecord> records;
-    if (t::FileExists(path)) LoadRecordFile(path, records);
-    return records;
-}
+using t::StoredRecords;
 
 class RuleListE2e : public ::testing::Test {
 protected:
     void SetUp() override {
-        dataRoot_ = root_ / L"data\\";
-        suiteRoot_ = root_ / L"suite\\";
-        appDir_ = root_ / L"Lumen Reader";
-        for (const std::wstring& dir : {dataRoot_, dataRoot_ + L"db", suiteRoot_, appDir_})
-            ASSERT_TRUE(::CreateDirectoryW(dir.c_str(), nullptr));
         // The suite's installation and its data folder with the demo rule database.
-        ASSERT_TRUE(t::RegSetString(HKEY_LOCAL_MACHINE, kSuiteAppKey, L"DataPath", dataRoot_));
-        ASSERT_TRUE(t::RegSetString(HKEY_LOCAL_MACHINE, kSuiteKey, L"InstallPath", suiteRoot_));
+        ASSERT_TRUE(suite_.Create(root_.path(), false));
+        dataRoot_ = suite_.dataRoot();
+        appDir_ = root_ / L"Lumen Reader";
+        for (const std::wstring& dir : {dataRoot_ + L"db", appDir_}) ASSERT_TRUE(::CreateDirectoryW(dir.c_str(), nullptr));
         std::optional<std::string> database = t::ReadFileBytes(*SourceFile(L"resources\\demo\\winhsh.json"));
         ASSERT_TRUE(database.has_value());
         ASSERT_TRUE(t::WriteFileBytes(dataRoot_ + L"db\\winhsh.db", *database));
@@ -80,33 +65,30 @@ protected:
             ASSERT_TRUE(t::RegSetString(HKEY_LOCAL_MACHINE, kUninstallKey, name, value));
         // A new user: no settings at all, no record file.
         t::RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kSettingsKey);
-        logPath_ = dataRoot_ + L"Winhush\\WndMgrInfo.log";
+        logPath_ = suite_.logPath();
     }
     void TearDown() override {
-        if (winhush_.valid()) {
-            for (HWND main : t::TopLevelWindowsOf(winhush_.pid(), L"ZVWINHUSHWND")) ::PostMessageW(main, WM_CLOSE, 0, 0);
-            if (!winhush_.WaitExit(10s)) winhush_.Kill();
-        }
+        winhush_.Close();
         if (demo_.valid()) demo_.Kill();
         t::RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kUninstallKey);
-        t::RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kSuiteKey);
-        t::RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kSettingsKey);
+        suite_.Remove();
     }
 
     t::ScopedTempDir root_;
-    std::wstring dataRoot_, suiteRoot_, appDir_, demoExe_, logPath_;
-    t::ChildProcess winhush_, demo_;
+    t::SuiteInstall suite_;
+    std::wstring dataRoot_, appDir_, demoExe_, logPath_;
+    t::WinhushProcess winhush_;
+    t::ChildProcess demo_;
 };
 
 TEST_F(RuleListE2e, FirstRunOffersTheDemoPopupAndAppendBlocksItFromThenOn) {
-    ASSERT_TRUE(t::WaitUntil([] { return t::TopLevelWindowsOf(0, L"ZVWINHUSHWND").empty(); }, 10s));
+    ASSERT_TRUE(t::NoWinhushRunning());
     demo_ = t::ChildProcess::Start(demoExe_, L"--interval 3");
     ASSERT_TRUE(demo_.valid());
     ASSERT_NE(t::WaitForWindow(kDemoPopupClass, demo_.pid(), 10s), nullptr) << "the demo program opened no pop-up";
 
-    winhush_ = t::ChildProcess::Start(t::DistDir() + L"Winhush.exe", L"");
-    ASSERT_TRUE(winhush_.valid());
-    HWND main = t::WaitForWindow(L"ZVWINHUSHWND", winhush_.pid(), 10s);
+    ASSERT_TRUE(winhush_.Start());
+    HWND main = winhush_.WaitMainWindow(10s);
     ASSERT_NE(main, nullptr);
     // The loading phase lasts at least 2.84 s, then the rule list opens over the main window.
     HWND dialog = nullptr;

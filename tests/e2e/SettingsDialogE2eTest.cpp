@@ -7,20 +7,19 @@
 
 #include <string>
 
+#include "ProgramTestSupport.h"
+#include "TaskTestSupport.h"
 #include "TestSupport.h"
-#include "base/ComPtr.h"
 #include "base/Strings.h"
 
 namespace t = winhush::test;
-using winhush::ComPtr;
 using namespace std::chrono_literals;
 
 namespace {
 
-constexpr wchar_t kMainClass[] = L"ZVWINHUSHWND";
-constexpr wchar_t kSettingsKey[] = L"SOFTWARE\\Zelvane\\Winhush";
-constexpr wchar_t kVersionKey[] = L"Software\\Wine\\AppDefaults\\Winhush.exe";
-constexpr wchar_t kTaskName[] = L"Zelvane Winhush";
+using t::DeleteTask;
+using t::kSettingsKey;
+constexpr const wchar_t* kVersionKey = t::kWineVersionKey;
 constexpr WORD kOpenSettings = 5;
 
 // Places in "dlg_setting.xml" (client coordinates at 96 DPI): the check box of
@@ -28,53 +27,27 @@ constexpr WORD kOpenSettings = 5;
 constexpr POINT kAutoStartBox{33, 100};
 constexpr POINT kMainHotkeyLabel{226, 312};
 
-class ComEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))); }
-    void TearDown() override { ::CoUninitialize(); }
-};
-[[maybe_unused]] auto* const kCom = ::testing::AddGlobalTestEnvironment(new ComEnvironment);
+[[maybe_unused]] auto* const kCom = ::testing::AddGlobalTestEnvironment(new t::ComApartment);
 
-bool TaskPresent() {
-    ComPtr<ITaskScheduler> scheduler;
-    if (FAILED(::CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskScheduler,
-                                  scheduler.put_void())))
-        return false;
-    ComPtr<ITask> task;
-    return SUCCEEDED(scheduler->Activate(kTaskName, IID_ITask, task.put_unknown()));
-}
-
-void DeleteTask() {
-    ComPtr<ITaskScheduler> scheduler;
-    if (SUCCEEDED(::CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskScheduler,
-                                     scheduler.put_void())))
-        scheduler->Delete(kTaskName);
-}
+bool TaskPresent() { return static_cast<bool>(t::FindTask()); }
 
 class SettingsDialogE2e : public ::testing::Test {
 protected:
     void SetUp() override {
-        exe_ = t::DistDir() + L"Winhush.exe";
-        ASSERT_TRUE(t::FileExists(exe_));
-        ASSERT_TRUE(t::WaitUntil([] { return t::TopLevelWindowsOf(0, kMainClass).empty(); }, 10s));
-        t::RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kSettingsKey);
-        ASSERT_TRUE(t::RegSetDword(HKEY_LOCAL_MACHINE, kSettingsKey, L"ScanSoftware", 0));
+        ASSERT_TRUE(t::FileExists(t::WinhushProcess::Exe()));
+        ASSERT_TRUE(t::NoWinhushRunning());
+        ASSERT_TRUE(t::ResetSettings({{L"ScanSoftware", 0}}));
         DeleteTask();
     }
     void TearDown() override {
-        if (winhush_.Running()) {
-            for (HWND hwnd : t::TopLevelWindowsOf(winhush_.pid(), kMainClass)) ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
-            if (!winhush_.WaitExit(10s)) winhush_.Kill();
-        }
+        winhush_.Close();
         DeleteTask();
         t::RegDeleteTreeAt(HKEY_CURRENT_USER, kVersionKey);
         t::RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kSettingsKey);
     }
 
     void StartHidden() {
-        winhush_ = t::ChildProcess::Start(exe_, L"-hide");
-        ASSERT_TRUE(winhush_.valid());
-        main_ = t::WaitForWindow(kMainClass, winhush_.pid(), 20s);
+        main_ = winhush_.StartAndWait(L"-hide", 20s);
         ASSERT_NE(main_, nullptr);
         t::PumpFor(300ms);
     }
@@ -82,15 +55,7 @@ protected:
     // The settings dialog, opened as the main menu's entry opens it.
     void OpenSettings() {
         ASSERT_TRUE(::PostMessageW(main_, WM_COMMAND, MAKEWPARAM(kOpenSettings, 0), reinterpret_cast<LPARAM>(main_)));
-        ASSERT_TRUE(t::WaitUntil(
-            [&] {
-                for (HWND hwnd : t::TopLevelWindowsOf(winhush_.pid())) {
-                    if (::GetWindow(hwnd, GW_OWNER) == main_ && ::IsWindowVisible(hwnd) && ::IsWindowEnabled(hwnd))
-                        dialog_ = hwnd;
-                }
-                return dialog_ != nullptr;
-            },
-            5s))
+        ASSERT_TRUE(t::WaitUntil([&] { return (dialog_ = t::EnabledOwnedWindow(main_, winhush_.pid())) != nullptr; }, 5s))
             << "no settings dialog opened";
         t::PumpFor(300ms);
     }
@@ -111,8 +76,7 @@ protected:
         return t::RegGetString(HKEY_LOCAL_MACHINE, kSettingsKey, L"MainStortcut").value_or(L"<none>");
     }
 
-    std::wstring exe_;
-    t::ChildProcess winhush_;
+    t::WinhushProcess winhush_;
     HWND main_ = nullptr;
     HWND dialog_ = nullptr;
 };

@@ -14,8 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "ProgramTestSupport.h"
+#include "RecordTestSupport.h"
 #include "TestSupport.h"
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "monitor/BlockRecord.h"
 #include "monitor/Screenshot.h"
 #include "monitor/WndInfo.h"
@@ -28,47 +30,10 @@ using Clock = std::chrono::steady_clock;
 namespace winhush::monitor {
 namespace {
 
-constexpr wchar_t kSuiteKey[] = L"SOFTWARE\\Zelvane\\Trevisk";
-constexpr wchar_t kSettingsKey[] = L"SOFTWARE\\Zelvane\\Winhush";
-
-long long MsSince(Clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
-std::string HandleText(HWND hwnd) {
-    char text[32];
-    std::snprintf(text, sizeof(text), "0x%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(hwnd)));
-    return text;
-}
-
-class Helper {
-public:
-    ~Helper() { Quit(); }
-    bool Start(const std::wstring& exe) {
-        process_ = t::ChildProcess::Start(exe, L"", true);
-        if (!process_.valid() || !process_.WriteLine("ping")) return false;
-        return process_.ReadLine(10s) == std::optional<std::string>("ok");
-    }
-    HWND Open(const std::string& arguments) {
-        std::optional<std::string> reply = Command("open " + arguments);
-        if (!reply || reply->rfind("ok 0x", 0) != 0) return nullptr;
-        return reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::stoull(reply->substr(3), nullptr, 16)));
-    }
-    std::optional<std::string> Command(const std::string& line) {
-        if (!process_.WriteLine(line)) return std::nullopt;
-        return process_.ReadLine(10s);
-    }
-    void Quit() {
-        if (!process_.valid()) return;
-        // A thread asleep in its window procedure does not keep the process from ending.
-        process_.WriteLine("quit");
-        if (!process_.WaitExit(5s)) process_.Kill();
-        process_ = {};
-    }
-
-private:
-    t::ChildProcess process_;
-};
+using t::HandleText;
+using t::kSettingsKey;
+using t::MsSince;
+using Helper = t::HelperProcess;
 
 class MonitorFaults : public ::testing::Test {
 protected:
@@ -89,29 +54,9 @@ protected:
         t::RegDeleteValueAt(HKEY_LOCAL_MACHINE, kSettingsKey, L"BlockCount");
     }
 
-    BlockRecord DecisionFor(HWND hwnd, int status = kStatusBlock) {
-        BlockRecord r;
-        EXPECT_TRUE(Snapshot(r.window, hwnd));
-        r.window.hwnds.clear();
-        r.window.pid = 0;
-        r.hash = WindowKeyHash(r.window);
-        r.name = FileNameOf(r.window.path);
-        r.status = status;
-        r.addType = kAddedByPicker;
-        return r;
-    }
-    std::optional<BlockRecord> Stored(uint64_t hash) {
-        std::vector<BlockRecord> records;
-        LoadRecordFile(logPath_, records);
-        for (BlockRecord& r : records)
-            if (r.hash == hash) return r;
-        return std::nullopt;
-    }
-    std::vector<BlockRecord> StoredAll() {
-        std::vector<BlockRecord> records;
-        LoadRecordFile(logPath_, records);
-        return records;
-    }
+    static BlockRecord DecisionFor(HWND hwnd, int status = kStatusBlock) { return t::DecisionFor(hwnd, status); }
+    std::optional<BlockRecord> Stored(uint64_t hash) { return t::StoredRecordWithHash(logPath_, hash); }
+    std::vector<BlockRecord> StoredAll() { return t::StoredRecords(logPath_); }
 
     t::ScopedTempDir root_;
     std::wstring dataDir_, helperExe_, logPath_;

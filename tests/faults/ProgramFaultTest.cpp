@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "ProgramTestSupport.h"
+#include "RecordTestSupport.h"
 #include "TestSupport.h"
 #include "monitor/BlockRecord.h"
-#include "monitor/WndInfo.h"
 
 namespace t = winhush::test;
 using namespace std::chrono_literals;
@@ -21,102 +22,47 @@ using Clock = std::chrono::steady_clock;
 namespace winhush::monitor {
 namespace {
 
-constexpr wchar_t kSuiteKey[] = L"SOFTWARE\\Zelvane\\Trevisk";
-constexpr wchar_t kSuiteAppKey[] = L"SOFTWARE\\Zelvane\\Trevisk\\app";
-constexpr wchar_t kSettingsKey[] = L"SOFTWARE\\Zelvane\\Winhush";
+using t::HandleText;
+using t::kSettingsKey;
 constexpr WORD kToggleBlockCommand = 1;
 
-long long MsSince(Clock::time_point start) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
-}
-
-std::string HandleText(HWND hwnd) {
-    char text[32];
-    std::snprintf(text, sizeof(text), "0x%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(hwnd)));
-    return text;
-}
+using t::MsSince;
 
 class ProgramFaults : public ::testing::Test {
 protected:
     void SetUp() override {
-        dataRoot_ = root_ / L"data\\";
-        dataDir_ = dataRoot_ + L"Winhush\\";
-        suiteRoot_ = root_ / L"suite\\";
-        for (const std::wstring& dir : {dataRoot_, dataDir_, suiteRoot_})
-            ASSERT_TRUE(::CreateDirectoryW(dir.c_str(), nullptr));
+        ASSERT_TRUE(suite_.Create(root_.path()));
         helperExe_ = root_ / L"PopHelper.exe";
         ASSERT_TRUE(::CopyFileW((t::ToolsDir() + L"winhelper.exe").c_str(), helperExe_.c_str(), FALSE));
-        ASSERT_TRUE(t::RegSetString(HKEY_LOCAL_MACHINE, kSuiteAppKey, L"DataPath", dataRoot_));
-        ASSERT_TRUE(t::RegSetString(HKEY_LOCAL_MACHINE, kSuiteKey, L"InstallPath", suiteRoot_));
-        for (auto [name, value] : {std::pair{L"ScanSoftware", 0},
-                                   {L"AutoCheck", 0},
-                                   {L"Block", 1},
-                                   {L"HideTray", 0},
-                                   {L"IconTip", 0},
-                                   {L"BlockCount", 0},
-                                   // A killed process leaves its global hotkey atoms behind in
-                                   // the session; later tests of the hotkeys must not meet them.
-                                   {L"IsLocateStortcut", 0},
-                                   {L"IsMainStortcut", 0}}) {
-            ASSERT_TRUE(t::RegSetDword(HKEY_LOCAL_MACHINE, kSettingsKey, name, static_cast<DWORD>(value)));
-        }
-        logPath_ = dataDir_ + L"WndMgrInfo.log";
-        ASSERT_TRUE(t::WaitUntil([] { return t::TopLevelWindowsOf(0, L"ZVWINHUSHWND").empty(); }, 10s));
+        ASSERT_TRUE(t::SetQuietSettings(0));
+        // A killed process leaves its global hotkey atoms behind in the session; later tests
+        // of the hotkeys must not meet them.
+        ASSERT_TRUE(t::SetSettings({{L"IsLocateStortcut", 0}, {L"IsMainStortcut", 0}}));
+        logPath_ = suite_.logPath();
+        ASSERT_TRUE(t::NoWinhushRunning());
     }
     void TearDown() override {
         StopWinhush();
-        if (helper_.valid()) {
-            helper_.WriteLine("quit");
-            if (!helper_.WaitExit(5s)) helper_.Kill();
-        }
-        t::RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kSuiteKey);
-        t::RegDeleteTreeAt(HKEY_LOCAL_MACHINE, kSettingsKey);
+        helper_.Quit();
+        suite_.Remove();
     }
 
-    bool StartHelper() {
-        helper_ = t::ChildProcess::Start(helperExe_, L"", true);
-        return helper_.valid() && helper_.WriteLine("ping") &&
-               helper_.ReadLine(10s) == std::optional<std::string>("ok");
-    }
-    std::optional<std::string> Command(const std::string& line) {
-        if (!helper_.WriteLine(line)) return std::nullopt;
-        return helper_.ReadLine(10s);
-    }
-    HWND Open(const std::string& arguments) {
-        std::optional<std::string> reply = Command("open " + arguments);
-        if (!reply || reply->rfind("ok 0x", 0) != 0) return nullptr;
-        return reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::stoull(reply->substr(3), nullptr, 16)));
-    }
-    static BlockRecord DecisionFor(HWND hwnd) {
-        BlockRecord r;
-        EXPECT_TRUE(Snapshot(r.window, hwnd));
-        r.window.hwnds.clear();
-        r.window.pid = 0;
-        r.hash = WindowKeyHash(r.window);
-        r.name = FileNameOf(r.window.path);
-        r.status = kStatusBlock;
-        r.addType = kAddedByPicker;
-        return r;
-    }
+    bool StartHelper() { return helper_.Start(helperExe_); }
+    std::optional<std::string> Command(const std::string& line) { return helper_.Command(line); }
+    HWND Open(const std::string& arguments) { return helper_.Open(arguments); }
+    static BlockRecord DecisionFor(HWND hwnd) { return t::DecisionFor(hwnd, kStatusBlock); }
     HWND StartWinhush() {
-        winhush_ = t::ChildProcess::Start(t::DistDir() + L"Winhush.exe", L"-hide");
-        if (!winhush_.valid()) return nullptr;
-        return t::WaitForWindow(L"ZVWINHUSHWND", winhush_.pid(), 15s);
+        if (!winhush_.Start(L"-hide")) return nullptr;
+        return winhush_.WaitMainWindow(15s);
     }
     // Closes the program as its exit command does; the time it took, or -1 when it had to be killed.
-    long long StopWinhush() {
-        if (!winhush_.valid()) return 0;
-        auto start = Clock::now();
-        for (HWND main : t::TopLevelWindowsOf(winhush_.pid(), L"ZVWINHUSHWND")) ::PostMessageW(main, WM_CLOSE, 0, 0);
-        long long took = winhush_.WaitExit(10s) ? MsSince(start) : -1;
-        if (took < 0) winhush_.Kill();
-        winhush_ = {};
-        return took;
-    }
+    long long StopWinhush() { return winhush_.Close(10s); }
 
     t::ScopedTempDir root_;
-    std::wstring dataRoot_, dataDir_, suiteRoot_, helperExe_, logPath_;
-    t::ChildProcess helper_, winhush_;
+    t::SuiteInstall suite_;
+    std::wstring helperExe_, logPath_;
+    t::HelperProcess helper_;
+    t::WinhushProcess winhush_;
 };
 
 TEST_F(ProgramFaults, AHungProgramOnScreenDelaysNoOtherBlockAndNotTheExit) {
@@ -186,9 +132,9 @@ TEST_F(ProgramFaults, KilledDuringABurstOfCountedBlocksTheRecordFileStaysWhole) 
     while (runs < 40 && MsSince(started) < 150000) {
         ASSERT_NE(StartWinhush(), nullptr) << "run " << runs;
         t::PumpFor(std::chrono::milliseconds(killAfter(random)));
-        winhush_.Kill();
-        ASSERT_TRUE(winhush_.WaitExit(10s).has_value());
-        winhush_ = {};
+        winhush_.process().Kill();
+        ASSERT_TRUE(winhush_.process().WaitExit(10s).has_value());
+        winhush_.process() = {};
         ++runs;
 
         std::vector<BlockRecord> stored;

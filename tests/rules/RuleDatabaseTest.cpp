@@ -7,7 +7,7 @@
 #include <random>
 
 #include "RulesTestSupport.h"
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "base/Strings.h"
 #include "rules/RuleContainer.h"
 #include "rules/RuleDatabase.h"
@@ -153,17 +153,15 @@ TEST_F(RuleDatabase, OneUnusableEntrySpoilsTheWholeContainer) {
     ExpectNoSections("entry name that is not UTF-8");
 }
 
-TEST_F(RuleDatabase, DamagedContainersYieldNothing) {
-    const std::string good = Container({{"winhsh", kProgramSection}});
-    ASSERT_TRUE(data.WriteDatabase(good));
-    ASSERT_NE(Section(kSectionInRule), "(null)");
+struct Damage {
+    const char* what;
+    std::string bytes;
+};
+
+// Damaged copies of the one-entry container `good`, each named by what is wrong with it.
+std::vector<Damage> DamagedContainers(const std::string& good) {
     const size_t record = 16;
     const size_t total = good.size() - record;
-
-    struct Damage {
-        const char* what;
-        std::string bytes;
-    };
     std::vector<Damage> cases;
     {
         std::string b = good;
@@ -231,6 +229,14 @@ TEST_F(RuleDatabase, DamagedContainersYieldNothing) {
         cases.push_back({"random bytes", b});
         cases.push_back({"random bytes after the magic", "WHRC" + b});
     }
+    return cases;
+}
+
+TEST_F(RuleDatabase, DamagedContainersYieldNothing) {
+    const std::string good = Container({{"winhsh", kProgramSection}});
+    ASSERT_TRUE(data.WriteDatabase(good));
+    ASSERT_NE(Section(kSectionInRule), "(null)");
+    const std::vector<Damage> cases = DamagedContainers(good);
     for (const auto& c : cases) {
         ASSERT_TRUE(data.WriteDatabase(c.bytes));
         ExpectNoSections(c.what);

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <thread>
 #include <utility>
 
@@ -353,6 +354,20 @@ HWND WaitForWindow(const std::wstring& className, DWORD pid, std::chrono::millis
         },
         limit, 20ms);
     return found;
+}
+
+COLORREF ScreenPixel(POINT screen) {
+    HDC dc = ::GetDC(nullptr);
+    COLORREF colour = ::GetPixel(dc, screen.x, screen.y);
+    ::ReleaseDC(nullptr, dc);
+    return colour;
+}
+
+bool NearColour(COLORREF actual, COLORREF expected, int tolerance) {
+    if (actual == CLR_INVALID) return false;
+    return std::abs(GetRValue(actual) - GetRValue(expected)) <= tolerance &&
+           std::abs(GetGValue(actual) - GetGValue(expected)) <= tolerance &&
+           std::abs(GetBValue(actual) - GetBValue(expected)) <= tolerance;
 }
 
 }  // namespace winhush::test

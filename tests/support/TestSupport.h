@@ -20,6 +20,11 @@ using namespace std::chrono_literals;
 bool WaitUntil(const std::function<bool()>& predicate, std::chrono::milliseconds limit,
                std::chrono::milliseconds interval = 10ms);
 
+// Milliseconds from `start` to now.
+inline long long MsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+}
+
 // Pumps this thread's messages for about the given time.
 void PumpFor(std::chrono::milliseconds duration);
 
@@ -106,5 +111,11 @@ bool RunXdotool(const std::wstring& arguments);
 // process), waiting up to the limit for it to appear.
 HWND WaitForWindow(const std::wstring& className, DWORD pid, std::chrono::milliseconds limit);
 std::vector<HWND> TopLevelWindowsOf(DWORD pid, const std::wstring& className = L"");
+
+// The colour of a screen pixel (through the screen DC, which Wine fills correctly for
+// visible, uncovered windows).
+COLORREF ScreenPixel(POINT screen);
+// True when each channel differs by at most `tolerance` (JPEG is lossy, edges are smoothed).
+bool NearColour(COLORREF actual, COLORREF expected, int tolerance = 16);
 
 }  // namespace winhush::test

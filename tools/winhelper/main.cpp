@@ -245,6 +245,40 @@ void CALLBACK Pulse(HWND, UINT, UINT_PTR, DWORD) {
     }
 }
 
+// The commands that name one of the helper's windows (already checked to exist).
+std::string ExecuteOnWindow(const std::string& verb, HWND hwnd, std::istringstream& args) {
+    if (verb == "move") {
+        int x, y, w, h;
+        if (!(args >> x >> y >> w >> h)) return "error move needs x y w h";
+        return ::MoveWindow(hwnd, x, y, w, h, TRUE) ? "ok" : "error MoveWindow failed";
+    }
+    if (verb == "show") {
+        std::string how;
+        args >> how;
+        ::ShowWindow(hwnd, ShowCommand(how));
+        return "ok";
+    }
+    if (verb == "close") {
+        ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
+        return "ok";
+    }
+    if (verb == "destroy") return ::DestroyWindow(hwnd) ? "ok" : "error DestroyWindow failed";
+    if (verb == "hang") {
+        int ms = 0;
+        if (!(args >> ms) || ms < 0) return "error hang needs milliseconds";
+        // Posted, so the caller does not wait: the window's own thread sleeps in its handler.
+        return ::PostMessageW(hwnd, kHangMessage, static_cast<WPARAM>(ms), 0) ? "ok" : "error PostMessage failed";
+    }
+    if (verb == "rect") {
+        RECT rc;
+        ::GetWindowRect(hwnd, &rc);
+        return "ok " + std::to_string(rc.left) + " " + std::to_string(rc.top) + " " +
+               std::to_string(rc.right - rc.left) + " " + std::to_string(rc.bottom - rc.top) + " " +
+               (::IsWindowVisible(hwnd) ? "1" : "0");
+    }
+    return "error unknown command " + verb;
+}
+
 std::string Execute(const std::string& line) {
     std::istringstream stream(line);
     std::string verb;
@@ -299,36 +333,7 @@ std::string Execute(const std::string& line) {
     args >> handleText;
     HWND hwnd = ParseHandle(handleText);
     if (!::IsWindow(hwnd)) return "error no such window";
-    if (verb == "move") {
-        int x, y, w, h;
-        if (!(args >> x >> y >> w >> h)) return "error move needs x y w h";
-        return ::MoveWindow(hwnd, x, y, w, h, TRUE) ? "ok" : "error MoveWindow failed";
-    }
-    if (verb == "show") {
-        std::string how;
-        args >> how;
-        ::ShowWindow(hwnd, ShowCommand(how));
-        return "ok";
-    }
-    if (verb == "close") {
-        ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
-        return "ok";
-    }
-    if (verb == "destroy") return ::DestroyWindow(hwnd) ? "ok" : "error DestroyWindow failed";
-    if (verb == "hang") {
-        int ms = 0;
-        if (!(args >> ms) || ms < 0) return "error hang needs milliseconds";
-        // Posted, so the caller does not wait: the window's own thread sleeps in its handler.
-        return ::PostMessageW(hwnd, kHangMessage, static_cast<WPARAM>(ms), 0) ? "ok" : "error PostMessage failed";
-    }
-    if (verb == "rect") {
-        RECT rc;
-        ::GetWindowRect(hwnd, &rc);
-        return "ok " + std::to_string(rc.left) + " " + std::to_string(rc.top) + " " +
-               std::to_string(rc.right - rc.left) + " " + std::to_string(rc.bottom - rc.top) + " " +
-               (::IsWindowVisible(hwnd) ? "1" : "0");
-    }
-    return "error unknown command " + verb;
+    return ExecuteOnWindow(verb, hwnd, args);
 }
 
 // stdin is read on its own thread so the UI thread keeps pumping; each line is executed on

@@ -351,6 +351,7 @@ CVListUI::CVListUI() {
     listInfo.uTextStyle = DT_VCENTER;
     header = new CListHeaderUI;
     body = new CVListBodyUI(this);
+    scrollBody_ = body;
     CVerticalLayoutUI::AddAt(header, 0);
     CVerticalLayoutUI::AddAt(body, 1);
 }
@@ -521,12 +522,7 @@ bool CVListUI::Add(CControlUI* pControl) {
 
 bool CVListUI::AddAt(CControlUI* pControl, int index) {
     if (!pControl) return false;
-    if (pControl->GetInterface(L"ListHeader")) {
-        if (pControl == header) return false;
-        CVerticalLayoutUI::Remove(header);
-        header = static_cast<CListHeaderUI*>(pControl);
-        return CVerticalLayoutUI::AddAt(pControl, 0);
-    }
+    if (pControl->GetInterface(L"ListHeader")) return ReplaceHeader(header, pControl);
     if (pControl->GetInterface(L"ListHeaderItem")) {
         if (!header->IsVisible() && !headerConfigured_) header->SetVisible(true);
         return header->AddAt(pControl, std::clamp(index, 0, header->GetCount()));
@@ -549,16 +545,7 @@ void CVListUI::RemoveAll() {
 
 void CVListUI::SetPos(RECT rc, bool needInvalidate) {
     CVerticalLayoutUI::SetPos(rc, needInvalidate);
-    int column = 0;
-    int shift = body->GetScrollPos().cx;
-    for (int i = 0; i < header->GetCount() && column < UILIST_MAX_COLUMNS; ++i) {
-        CControlUI* item = header->GetItemAt(i);
-        if (!item->IsVisible() || item->IsFloat()) continue;
-        RECT pos = item->GetPos();
-        ::OffsetRect(&pos, -shift, 0);
-        listInfo.rcColumn[column++] = pos;
-    }
-    listInfo.nColumns = column;
+    ReadColumns(header, listInfo);
 }
 
 void CVListUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
@@ -567,42 +554,17 @@ void CVListUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
     if (n == L"header") {
         headerConfigured_ = true;
         header->SetVisible(wcscmp(value, L"false") != 0);
-    } else if (n == L"headerbkimage") {
-        header->SetBkImage(value);
     } else if (n == L"containeritemxml") {
         SetItemXml(value);
-    } else if (n == L"vscrollbar" || n == L"vscrollbarstyle") {
-        verticalBarConfigured_ = true;
-        body->SetAttribute(name, value);
-    } else if (n == L"hscrollbar" || n == L"hscrollbarstyle") {
-        body->SetAttribute(name, value);
-    } else if (SetListInfoAttribute(listInfo, n, value)) {
-        Invalidate();
     } else {
-        CVerticalLayoutUI::SetAttribute(name, value);
+        if (n == L"vscrollbar" || n == L"vscrollbarstyle") verticalBarConfigured_ = true;
+        if (!SetFrameAttribute(header, listInfo, name, value)) CVerticalLayoutUI::SetAttribute(name, value);
     }
 }
 
-SIZE CVListUI::GetScrollPos() const { return body->GetScrollPos(); }
-SIZE CVListUI::GetScrollRange() const { return body->GetScrollRange(); }
-void CVListUI::SetScrollPos(SIZE szPos) { body->SetScrollPos(szPos); }
-void CVListUI::LineUp() { body->LineUp(); }
-void CVListUI::LineDown() { body->LineDown(); }
-void CVListUI::PageUp() { body->PageUp(); }
-void CVListUI::PageDown() { body->PageDown(); }
-void CVListUI::HomeUp() { body->HomeUp(); }
-void CVListUI::EndDown() { body->EndDown(); }
-void CVListUI::LineLeft() { body->LineLeft(); }
-void CVListUI::LineRight() { body->LineRight(); }
-void CVListUI::PageLeft() { body->PageLeft(); }
-void CVListUI::PageRight() { body->PageRight(); }
-void CVListUI::HomeLeft() { body->HomeLeft(); }
-void CVListUI::EndRight() { body->EndRight(); }
 void CVListUI::EnableScrollBar(bool enableVertical, bool enableHorizontal) {
     verticalBarConfigured_ = true;
-    body->EnableScrollBar(enableVertical, enableHorizontal);
+    CListFrameUI::EnableScrollBar(enableVertical, enableHorizontal);
 }
-CScrollBarUI* CVListUI::GetVerticalScrollBar() const { return body->GetVerticalScrollBar(); }
-CScrollBarUI* CVListUI::GetHorizontalScrollBar() const { return body->GetHorizontalScrollBar(); }
 
 }  // namespace winhush::ui

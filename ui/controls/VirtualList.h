@@ -89,7 +89,7 @@ private:
     int itemCount = 0;
 };
 
-class CVListUI : public dui::CVerticalLayoutUI, public dui::IListOwnerUI {
+class CVListUI : public dui::CListFrameUI, public dui::IListOwnerUI {
 public:
     CVListUI();
 
@@ -141,24 +141,8 @@ public:
     void SetPos(RECT rc, bool needInvalidate = true) override;
     void SetAttribute(LPCTSTR name, LPCTSTR value) override;
 
-    SIZE GetScrollPos() const override;
-    SIZE GetScrollRange() const override;
-    void SetScrollPos(SIZE szPos) override;
-    void LineUp() override;
-    void LineDown() override;
-    void PageUp() override;
-    void PageDown() override;
-    void HomeUp() override;
-    void EndDown() override;
-    void LineLeft() override;
-    void LineRight() override;
-    void PageLeft() override;
-    void PageRight() override;
-    void HomeLeft() override;
-    void EndRight() override;
+    // Also marks the bar as chosen by the layout, so that DoInit leaves it alone.
     void EnableScrollBar(bool enableVertical = true, bool enableHorizontal = false) override;
-    dui::CScrollBarUI* GetVerticalScrollBar() const override;
-    dui::CScrollBarUI* GetHorizontalScrollBar() const override;
 
 private:
     dui::CListHeaderUI* header = nullptr;

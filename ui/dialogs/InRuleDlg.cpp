@@ -4,15 +4,15 @@
 #include <ctime>
 #include <string>
 
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "monitor/WndInfo.h"
 #include "monitor/WndMgr.h"
 #include "ui/controls/ControlFactory.h"
 #include "ui/dui/UIFileIcon.h"
 #include "ui/dui/UILabel.h"
 #include "ui/dui/UIList.h"
-#include "ui/main/Commands.h"
-#include "ui/main/MainDlg.h"
+#include "ui/framework/MainCommands.h"
+#include "ui/dialogs/RowTexts.h"
 
 namespace winhush::ui {
 

@@ -10,7 +10,7 @@
 #include "ui/dui/UIContainer.h"
 #include "ui/dui/UIFileIcon.h"
 #include "ui/dui/UILabel.h"
-#include "ui/main/MainDlg.h"
+#include "ui/dialogs/RowTexts.h"
 
 namespace winhush::ui {
 

@@ -124,6 +124,7 @@ void DrawRowBk(HDC hDC, CControlUI* row, const RECT& rc, TListInfoUI* info, bool
 CListUI::CListUI() {
     header_ = new CListHeaderUI;
     list_ = new CListBodyUI(this);
+    scrollBody_ = list_;
     CVerticalLayoutUI::AddAt(header_, 0);
     CVerticalLayoutUI::AddAt(list_, 1);
 }
@@ -172,14 +173,7 @@ bool CListUI::Add(CControlUI* pControl) { return AddAt(pControl, GetCount()); }
 
 bool CListUI::AddAt(CControlUI* pControl, int index) {
     if (!pControl) return false;
-    if (pControl->GetInterface(L"ListHeader")) {
-        if (header_ != pControl) {
-            CVerticalLayoutUI::Remove(header_);
-            header_ = static_cast<CListHeaderUI*>(pControl);
-            return CVerticalLayoutUI::AddAt(pControl, 0);
-        }
-        return false;
-    }
+    if (pControl->GetInterface(L"ListHeader")) return ReplaceHeader(header_, pControl);
     if (pControl->GetInterface(L"ListHeaderItem")) return header_->Add(pControl);
     if (!list_->AddAt(pControl, index)) return false;
     if (auto* item = static_cast<IListItemUI*>(pControl->GetInterface(L"ListItem"))) item->SetOwner(this);
@@ -277,16 +271,7 @@ CControlUI* CListUI::AddContainerItem(IDialogBuilderCallback* callback) {
 void CListUI::SetPos(RECT rc, bool needInvalidate) {
     CVerticalLayoutUI::SetPos(rc, needInvalidate);
     if (!header_) return;
-    listInfo_.nColumns = std::min(header_->GetCount(), UILIST_MAX_COLUMNS);
-    int column = 0;
-    for (int i = 0; i < header_->GetCount() && column < UILIST_MAX_COLUMNS; ++i) {
-        CControlUI* item = header_->GetItemAt(i);
-        if (!item->IsVisible() || item->IsFloat()) continue;
-        RECT pos = item->GetPos();
-        ::OffsetRect(&pos, -list_->GetScrollPos().cx, 0);
-        listInfo_.rcColumn[column++] = pos;
-    }
-    listInfo_.nColumns = column;
+    ReadColumns(header_, listInfo_);
     if (!header_->IsVisible()) {
         for (int i = 0; i < listInfo_.nColumns; ++i) {
             listInfo_.rcColumn[i].top = rc.top;
@@ -363,41 +348,71 @@ void CListUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
     std::wstring n = name;
     if (n == L"header") {
         header_->SetVisible(wcscmp(value, L"hidden") != 0 && wcscmp(value, L"false") != 0);
-    } else if (n == L"headerbkimage") {
-        header_->SetBkImage(value);
     } else if (n == L"scrollselect") {
         SetScrollSelect(detail::ParseBool(value));
     } else if (n == L"containeritemxml") {
         SetContainerItemXML(value);
-    } else if (n == L"vscrollbar" || n == L"hscrollbar" || n == L"vscrollbarstyle" || n == L"hscrollbarstyle") {
-        list_->SetAttribute(name, value);
-    } else if (SetListInfoAttribute(listInfo_, n, value)) {
-        Invalidate();
-    } else {
+    } else if (!SetFrameAttribute(header_, listInfo_, name, value)) {
         CVerticalLayoutUI::SetAttribute(name, value);
     }
 }
 
-SIZE CListUI::GetScrollPos() const { return list_->GetScrollPos(); }
-SIZE CListUI::GetScrollRange() const { return list_->GetScrollRange(); }
-void CListUI::SetScrollPos(SIZE szPos) { list_->SetScrollPos(szPos); }
-void CListUI::LineUp() { list_->LineUp(); }
-void CListUI::LineDown() { list_->LineDown(); }
-void CListUI::PageUp() { list_->PageUp(); }
-void CListUI::PageDown() { list_->PageDown(); }
-void CListUI::HomeUp() { list_->HomeUp(); }
-void CListUI::EndDown() { list_->EndDown(); }
-void CListUI::LineLeft() { list_->LineLeft(); }
-void CListUI::LineRight() { list_->LineRight(); }
-void CListUI::PageLeft() { list_->PageLeft(); }
-void CListUI::PageRight() { list_->PageRight(); }
-void CListUI::HomeLeft() { list_->HomeLeft(); }
-void CListUI::EndRight() { list_->EndRight(); }
-void CListUI::EnableScrollBar(bool enableVertical, bool enableHorizontal) {
-    list_->EnableScrollBar(enableVertical, enableHorizontal);
+// ---- CListFrameUI --------------------------------------------------------------------
+
+SIZE CListFrameUI::GetScrollPos() const { return scrollBody_->GetScrollPos(); }
+SIZE CListFrameUI::GetScrollRange() const { return scrollBody_->GetScrollRange(); }
+void CListFrameUI::SetScrollPos(SIZE szPos) { scrollBody_->SetScrollPos(szPos); }
+void CListFrameUI::LineUp() { scrollBody_->LineUp(); }
+void CListFrameUI::LineDown() { scrollBody_->LineDown(); }
+void CListFrameUI::PageUp() { scrollBody_->PageUp(); }
+void CListFrameUI::PageDown() { scrollBody_->PageDown(); }
+void CListFrameUI::HomeUp() { scrollBody_->HomeUp(); }
+void CListFrameUI::EndDown() { scrollBody_->EndDown(); }
+void CListFrameUI::LineLeft() { scrollBody_->LineLeft(); }
+void CListFrameUI::LineRight() { scrollBody_->LineRight(); }
+void CListFrameUI::PageLeft() { scrollBody_->PageLeft(); }
+void CListFrameUI::PageRight() { scrollBody_->PageRight(); }
+void CListFrameUI::HomeLeft() { scrollBody_->HomeLeft(); }
+void CListFrameUI::EndRight() { scrollBody_->EndRight(); }
+void CListFrameUI::EnableScrollBar(bool enableVertical, bool enableHorizontal) {
+    scrollBody_->EnableScrollBar(enableVertical, enableHorizontal);
 }
-CScrollBarUI* CListUI::GetVerticalScrollBar() const { return list_->GetVerticalScrollBar(); }
-CScrollBarUI* CListUI::GetHorizontalScrollBar() const { return list_->GetHorizontalScrollBar(); }
+CScrollBarUI* CListFrameUI::GetVerticalScrollBar() const { return scrollBody_->GetVerticalScrollBar(); }
+CScrollBarUI* CListFrameUI::GetHorizontalScrollBar() const { return scrollBody_->GetHorizontalScrollBar(); }
+
+bool CListFrameUI::SetFrameAttribute(CListHeaderUI* header, TListInfoUI& info, LPCTSTR name, LPCTSTR value) {
+    std::wstring n = name;
+    if (n == L"headerbkimage") {
+        header->SetBkImage(value);
+    } else if (n == L"vscrollbar" || n == L"hscrollbar" || n == L"vscrollbarstyle" || n == L"hscrollbarstyle") {
+        scrollBody_->SetAttribute(name, value);
+    } else if (SetListInfoAttribute(info, n, value)) {
+        Invalidate();
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void CListFrameUI::ReadColumns(CListHeaderUI* header, TListInfoUI& info) const {
+    int column = 0;
+    int shift = scrollBody_->GetScrollPos().cx;
+    for (int i = 0; i < header->GetCount() && column < UILIST_MAX_COLUMNS; ++i) {
+        CControlUI* item = header->GetItemAt(i);
+        if (!item->IsVisible() || item->IsFloat()) continue;
+        RECT pos = item->GetPos();
+        ::OffsetRect(&pos, -shift, 0);
+        info.rcColumn[column++] = pos;
+    }
+    info.nColumns = column;
+}
+
+bool CListFrameUI::ReplaceHeader(CListHeaderUI*& header, CControlUI* replacement) {
+    if (replacement == header) return false;
+    CVerticalLayoutUI::Remove(header);
+    header = static_cast<CListHeaderUI*>(replacement);
+    return CVerticalLayoutUI::AddAt(replacement, 0);
+}
 
 // ---- CListBodyUI ---------------------------------------------------------------------
 
@@ -581,126 +596,154 @@ void CListHeaderItemUI::PaintBorder(HDC hDC) {
     }
 }
 
-// ---- CListElementUI ------------------------------------------------------------------
+// ---- rows ------------------------------------------------------------------------------
 
-LPCTSTR CListElementUI::GetClass() const { return L"ListElementUI"; }
-UINT CListElementUI::GetControlFlags() const { return UIFLAG_WANTRETURN; }
-LPVOID CListElementUI::GetInterface(LPCTSTR name) {
-    if (name && wcscmp(name, L"ListItem") == 0) return static_cast<IListItemUI*>(this);
-    if (name && wcscmp(name, L"ListElement") == 0) return static_cast<CListElementUI*>(this);
-    return CControlUI::GetInterface(name);
+template <class TBase>
+UINT CListItemBaseUI<TBase>::GetControlFlags() const {
+    return UIFLAG_WANTRETURN;
 }
-void CListElementUI::SetEnabled(bool enable) {
-    CControlUI::SetEnabled(enable);
+template <class TBase>
+LPVOID CListItemBaseUI<TBase>::GetInterface(LPCTSTR name) {
+    if (name && wcscmp(name, L"ListItem") == 0) return static_cast<IListItemUI*>(this);
+    return TBase::GetInterface(name);
+}
+template <class TBase>
+void CListItemBaseUI<TBase>::SetEnabled(bool enable) {
+    TBase::SetEnabled(enable);
     if (!enable) buttonState_ = 0;
 }
-int CListElementUI::GetIndex() const { return index_; }
-void CListElementUI::SetIndex(int index) { index_ = index; }
-IListOwnerUI* CListElementUI::GetOwner() { return owner_; }
-void CListElementUI::SetOwner(CControlUI* pOwner) {
+template <class TBase>
+int CListItemBaseUI<TBase>::GetIndex() const {
+    return index_;
+}
+template <class TBase>
+void CListItemBaseUI<TBase>::SetIndex(int index) {
+    index_ = index;
+}
+template <class TBase>
+IListOwnerUI* CListItemBaseUI<TBase>::GetOwner() {
+    return owner_;
+}
+template <class TBase>
+void CListItemBaseUI<TBase>::SetOwner(CControlUI* pOwner) {
     owner_ = pOwner ? static_cast<IListOwnerUI*>(pOwner->GetInterface(L"IListOwner")) : nullptr;
 }
-void CListElementUI::SetVisible(bool visible) {
-    if (visible_ == visible) return;
-    CControlUI::SetVisible(visible);
-    if (!IsVisible() && selected_) {
+template <class TBase>
+void CListItemBaseUI<TBase>::SetVisible(bool visible) {
+    if (this->visible_ == visible) return;
+    TBase::SetVisible(visible);
+    if (!this->IsVisible() && selected_) {
         selected_ = false;
         if (owner_) owner_->SelectItem(-1);
     }
 }
-bool CListElementUI::IsSelected() const { return selected_; }
-bool CListElementUI::Select(bool select, bool triggerEvent) {
-    if (!IsEnabled()) return false;
+template <class TBase>
+bool CListItemBaseUI<TBase>::IsSelected() const {
+    return selected_;
+}
+template <class TBase>
+bool CListItemBaseUI<TBase>::Select(bool select, bool triggerEvent) {
+    if (!this->IsEnabled()) return false;
     if (select == selected_) return true;
     selected_ = select;
     if (select && owner_) owner_->SelectItem(index_, false, triggerEvent);
     Invalidate();
     return true;
 }
-bool CListElementUI::IsExpanded() const { return false; }
-bool CListElementUI::Expand(bool) { return false; }
-void CListElementUI::Invalidate() { CControlUI::Invalidate(); }
+template <class TBase>
+bool CListItemBaseUI<TBase>::IsExpanded() const {
+    return false;
+}
+template <class TBase>
+bool CListItemBaseUI<TBase>::Expand(bool) {
+    return false;
+}
+template <class TBase>
+void CListItemBaseUI<TBase>::Invalidate() {
+    TBase::Invalidate();
+}
 
-bool CListElementUI::Activate() {
-    if (!CControlUI::Activate()) return false;
-    if (manager_) manager_->SendNotify(this, DUI_MSGTYPE_ITEMACTIVATE);
+template <class TBase>
+bool CListItemBaseUI<TBase>::Activate() {
+    if (!TBase::Activate()) return false;
+    if (this->manager_) this->manager_->SendNotify(this, DUI_MSGTYPE_ITEMACTIVATE);
     return true;
 }
 
-void CListElementUI::DoEvent(TEventUI& event) {
-    if (!IsMouseEnabled() && IsMouseEvent(event.Type)) {
-        if (owner_) {
-            owner_->DoEvent(event);
-        } else {
-            CControlUI::DoEvent(event);
-        }
+template <class TBase>
+void CListItemBaseUI<TBase>::PassToOwner(TEventUI& event) {
+    if (owner_) {
+        owner_->DoEvent(event);
+    } else {
+        TBase::DoEvent(event);
+    }
+}
+
+template <class TBase>
+void CListItemBaseUI<TBase>::DoEvent(TEventUI& event) {
+    if (!this->IsMouseEnabled() && IsMouseEvent(event.Type)) {
+        PassToOwner(event);
         return;
     }
     switch (event.Type) {
         case UIEVENT_DBLCLICK:
-            if (IsEnabled()) Activate();
+            if (this->IsEnabled()) Activate();
             return;
         case UIEVENT_KEYDOWN:
-            if (IsEnabled() && event.chKey == VK_RETURN) {
+            if (this->IsEnabled() && event.chKey == VK_RETURN) {
                 Activate();
                 return;
             }
             break;
+        case UIEVENT_BUTTONDOWN:
+        case UIEVENT_RBUTTONDOWN:
+            // "itemclick" comes before the selection and its "itemselect".
+            if (this->IsEnabled()) {
+                if (this->manager_) this->manager_->SendNotify(this, DUI_MSGTYPE_ITEMCLICK);
+                Select();
+                Invalidate();
+            }
+            return;
+        case UIEVENT_BUTTONUP:
+        case UIEVENT_MOUSEMOVE:
+            return;
+        case UIEVENT_MOUSEENTER:
+        case UIEVENT_MOUSELEAVE:
+            this->TrackHotState(event, buttonState_);
+            return;
         default:
             break;
     }
-    if (owner_) {
-        owner_->DoEvent(event);
-    } else {
-        CControlUI::DoEvent(event);
-    }
+    PassToOwner(event);
 }
 
-void CListElementUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
+template <class TBase>
+void CListItemBaseUI<TBase>::SetAttribute(LPCTSTR name, LPCTSTR value) {
     if (name && value && wcscmp(name, L"selected") == 0) {
         Select(detail::ParseBool(value));
         return;
     }
-    CControlUI::SetAttribute(name, value);
+    TBase::SetAttribute(name, value);
 }
 
-void CListElementUI::DrawItemBk(HDC hDC, const RECT& rcItem) {
+template <class TBase>
+void CListItemBaseUI<TBase>::DrawItemBk(HDC hDC, const RECT& rcItem) {
     DrawRowBk(hDC, this, rcItem, owner_ ? owner_->GetListInfo() : nullptr, selected_, buttonState_, index_);
 }
 
-// ---- CListLabelElementUI -------------------------------------------------------------
+template class CListItemBaseUI<CControlUI>;
+template class CListItemBaseUI<CContainerUI>;
+
+LPCTSTR CListElementUI::GetClass() const { return L"ListElementUI"; }
+LPVOID CListElementUI::GetInterface(LPCTSTR name) {
+    if (name && wcscmp(name, L"ListElement") == 0) return static_cast<CListElementUI*>(this);
+    return CListItemBaseUI<CControlUI>::GetInterface(name);
+}
 
 LPCTSTR CListLabelElementUI::GetClass() const { return L"ListLabelElementUI"; }
 LPVOID CListLabelElementUI::GetInterface(LPCTSTR name) {
     if (name && wcscmp(name, L"ListLabelElement") == 0) return this;
     return CListElementUI::GetInterface(name);
-}
-
-void CListLabelElementUI::DoEvent(TEventUI& event) {
-    if (!IsMouseEnabled() && IsMouseEvent(event.Type)) {
-        CListElementUI::DoEvent(event);
-        return;
-    }
-    switch (event.Type) {
-        case UIEVENT_BUTTONDOWN:
-        case UIEVENT_RBUTTONDOWN:
-            if (IsEnabled()) {
-                if (manager_) manager_->SendNotify(this, DUI_MSGTYPE_ITEMCLICK);
-                Select();
-                Invalidate();
-            }
-            return;
-        case UIEVENT_MOUSEMOVE:
-        case UIEVENT_BUTTONUP:
-            return;
-        case UIEVENT_MOUSEENTER:
-        case UIEVENT_MOUSELEAVE:
-            TrackHotState(event, buttonState_);
-            return;
-        default:
-            break;
-    }
-    CListElementUI::DoEvent(event);
 }
 
 SIZE CListLabelElementUI::EstimateSize(SIZE szAvailable) {
@@ -738,102 +781,10 @@ void CListLabelElementUI::DrawItemText(HDC hDC, const RECT& rcItem) {
     }
 }
 
-// ---- CListContainerElementUI ---------------------------------------------------------
-
 LPCTSTR CListContainerElementUI::GetClass() const { return L"ListContainerElementUI"; }
-UINT CListContainerElementUI::GetControlFlags() const { return UIFLAG_WANTRETURN; }
 LPVOID CListContainerElementUI::GetInterface(LPCTSTR name) {
-    if (name && wcscmp(name, L"ListItem") == 0) return static_cast<IListItemUI*>(this);
     if (name && wcscmp(name, L"ListContainerElement") == 0) return static_cast<CListContainerElementUI*>(this);
-    return CContainerUI::GetInterface(name);
-}
-int CListContainerElementUI::GetIndex() const { return index_; }
-void CListContainerElementUI::SetIndex(int index) { index_ = index; }
-IListOwnerUI* CListContainerElementUI::GetOwner() { return owner_; }
-void CListContainerElementUI::SetOwner(CControlUI* pOwner) {
-    owner_ = pOwner ? static_cast<IListOwnerUI*>(pOwner->GetInterface(L"IListOwner")) : nullptr;
-}
-void CListContainerElementUI::SetVisible(bool visible) {
-    if (visible_ == visible) return;
-    CContainerUI::SetVisible(visible);
-    if (!IsVisible() && selected_) {
-        selected_ = false;
-        if (owner_) owner_->SelectItem(-1);
-    }
-}
-void CListContainerElementUI::SetEnabled(bool enable) {
-    CContainerUI::SetEnabled(enable);
-    if (!enable) buttonState_ = 0;
-}
-bool CListContainerElementUI::IsSelected() const { return selected_; }
-bool CListContainerElementUI::Select(bool select, bool triggerEvent) {
-    if (!IsEnabled()) return false;
-    if (select == selected_) return true;
-    selected_ = select;
-    if (select && owner_) owner_->SelectItem(index_, false, triggerEvent);
-    Invalidate();
-    return true;
-}
-bool CListContainerElementUI::IsExpanded() const { return false; }
-bool CListContainerElementUI::Expand(bool) { return false; }
-void CListContainerElementUI::Invalidate() { CContainerUI::Invalidate(); }
-
-bool CListContainerElementUI::Activate() {
-    if (!CContainerUI::Activate()) return false;
-    if (manager_) manager_->SendNotify(this, DUI_MSGTYPE_ITEMACTIVATE);
-    return true;
-}
-
-void CListContainerElementUI::DoEvent(TEventUI& event) {
-    if (!IsMouseEnabled() && IsMouseEvent(event.Type)) {
-        if (owner_) {
-            owner_->DoEvent(event);
-        } else {
-            CContainerUI::DoEvent(event);
-        }
-        return;
-    }
-    switch (event.Type) {
-        case UIEVENT_DBLCLICK:
-            if (IsEnabled()) Activate();
-            return;
-        case UIEVENT_KEYDOWN:
-            if (IsEnabled() && event.chKey == VK_RETURN) {
-                Activate();
-                return;
-            }
-            break;
-        case UIEVENT_BUTTONDOWN:
-        case UIEVENT_RBUTTONDOWN:
-            if (IsEnabled()) {
-                if (manager_) manager_->SendNotify(this, DUI_MSGTYPE_ITEMCLICK);
-                Select();
-                Invalidate();
-            }
-            return;
-        case UIEVENT_BUTTONUP:
-        case UIEVENT_MOUSEMOVE:
-            return;
-        case UIEVENT_MOUSEENTER:
-        case UIEVENT_MOUSELEAVE:
-            TrackHotState(event, buttonState_);
-            return;
-        default:
-            break;
-    }
-    if (owner_) {
-        owner_->DoEvent(event);
-    } else {
-        CContainerUI::DoEvent(event);
-    }
-}
-
-void CListContainerElementUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
-    if (name && value && wcscmp(name, L"selected") == 0) {
-        Select(detail::ParseBool(value));
-        return;
-    }
-    CContainerUI::SetAttribute(name, value);
+    return CListItemBaseUI<CContainerUI>::GetInterface(name);
 }
 
 void CListContainerElementUI::DoPaint(HDC hDC, const RECT& rcPaint) {
@@ -845,9 +796,5 @@ void CListContainerElementUI::DoPaint(HDC hDC, const RECT& rcPaint) {
 }
 
 void CListContainerElementUI::DrawItemText(HDC, const RECT&) {}
-
-void CListContainerElementUI::DrawItemBk(HDC hDC, const RECT& rcItem) {
-    DrawRowBk(hDC, this, rcItem, owner_ ? owner_->GetListInfo() : nullptr, selected_, buttonState_, index_);
-}
 
 }  // namespace winhush::dui

@@ -21,6 +21,7 @@
 #include "monitor/BlockRecord.h"
 #include "ui/controls/VirtualList.h"
 #include "ui/dialogs/NotifyTips.h"
+#include "ui/dialogs/RowTexts.h"
 #include "ui/framework/Companions.h"
 #include "ui/framework/DuiWindow.h"
 #include "ui/framework/MessageLoop.h"
@@ -71,10 +72,6 @@ inline constexpr DWORD kCountColourNever = 0xFF91CAF2;
 // The counter: `digits` characters, zero-padded, or the tail of nines and a plus when the
 // value needs more digits than there are.
 std::wstring FormatCounterText(DWORD count, int digits);
-// A row's count: the layout's format with the count, or "999+" from 1000 on.
-std::wstring FormatRowCount(const std::wstring& format, uint32_t blockCnt);
-// The screen corner of a window as the list names it.
-const wchar_t* PositionText(int positionClass);
 
 class CMainDlg : public CDuiFrameWndImpl<CMainDlg>,
                  public CWndWithLace<CMainDlg>,

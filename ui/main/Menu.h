@@ -4,7 +4,7 @@
 // close on any click of an entry (a switch inside a menu is the exception: it can be
 // flipped without closing), on Escape and as soon as the focus goes elsewhere; Up and Down
 // walk the enabled entries and Enter or Space chooses one, as in any Windows menu. They
-// talk to the main window only by posting its commands (ui/main/Commands.h).
+// talk to the main window only by posting its commands (ui/framework/MainCommands.h).
 //
 // Menus are heap objects that free themselves once their window is gone:
 //     (new CMainMenu())->Create(mainWindow, x, y);

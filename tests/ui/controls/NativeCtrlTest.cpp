@@ -3,7 +3,7 @@
 // shows without one (and may decline).
 #include <gtest/gtest.h>
 
-#include "ControlsTestSupport.h"
+#include "ControlHost.h"
 #include "TestSupport.h"
 #include "ui/controls/NativeCtrl.h"
 
@@ -53,7 +53,7 @@ TEST(NativeCtrl, KeepsTheHostedWindowOnItsRectangleAndInStepWithItsVisibility) {
 
     // A new size from the layout moves the window with it.
     native->SetFixedWidth(60);
-    host.Paint();
+    host.Layout();
     placed = ClientRectOf(child, host.hwnd());
     EXPECT_EQ(placed.right - placed.left, 60);
 
@@ -85,7 +85,7 @@ TEST(NativeCtrl, AsksForAWindowWhenShownWithoutOneAndStaysEmptyIfNoneComes) {
     native->SetVisible(true);
     EXPECT_EQ(host.NotesOf(L"nativectrl_init").size(), 1u);
     EXPECT_EQ(native->GetHostedWindow(), nullptr);
-    host.Paint();  // painting an empty host is harmless
+    host.Layout();  // painting an empty host is harmless
 
     // An owner that answers gets its window placed and shown at once.
     HWND child = MakeChild(host.hwnd());

@@ -4,7 +4,7 @@
 // caption colour as the layout writes it.
 #include <gtest/gtest.h>
 
-#include "ControlsTestSupport.h"
+#include "ControlHost.h"
 #include "TestSupport.h"
 #include "ui/controls/SlideOption.h"
 
@@ -13,7 +13,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::Canvas;
-using test::Centre;
+using test::CentreOf;
 using test::ControlHost;
 
 // Five frames, each one solid colour, so a pixel tells which frame is shown.
@@ -109,7 +109,7 @@ TEST_F(SlideOptionTest, IgnoresClicksWhileSlidingAndTakesThemAgainAfterAnimation
     ControlHost host;
     ASSERT_NE(host.Load(Layout(L"ellapse=\"60\"")), nullptr);
     auto* option = host.FindAs<CSlideOption>(L"opt_switch");
-    POINT centre = Centre(option);
+    POINT centre = CentreOf(option);
 
     host.Click(centre);
     EXPECT_TRUE(option->IsSelected()) << "the state flips when the slide starts";
@@ -148,11 +148,11 @@ TEST_F(SlideOptionTest, SwitchesWithoutSlidingWhenThereIsNothingToAnimate) {
                               std::wstring(attributes) + L"/><Control/></VerticalLayout></Window>";
         ASSERT_NE(host.Load(layout), nullptr);
         auto* option = host.FindAs<CSlideOption>(L"opt_switch");
-        host.Click(Centre(option));
+        host.Click(CentreOf(option));
         EXPECT_TRUE(option->IsSelected()) << attributes;
         EXPECT_FALSE(option->IsSwitching()) << attributes;
         EXPECT_TRUE(option->IsMouseEnabled()) << attributes;
-        host.Click(Centre(option));
+        host.Click(CentreOf(option));
         EXPECT_FALSE(option->IsSelected()) << attributes;
     }
 }

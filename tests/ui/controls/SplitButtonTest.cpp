@@ -4,7 +4,7 @@
 // size estimate of the caption.
 #include <gtest/gtest.h>
 
-#include "ControlsTestSupport.h"
+#include "ControlHost.h"
 #include "TestSupport.h"
 #include "ui/controls/SplitButton.h"
 
@@ -12,7 +12,7 @@ namespace winhush::ui {
 namespace {
 
 using namespace std::chrono_literals;
-using test::Centre;
+using test::CentreOf;
 using test::ControlHost;
 
 const wchar_t* const kLayout =
@@ -72,8 +72,8 @@ TEST(SplitButton, NeitherWheelNorArrowKeysRunAnAction) {
     ControlHost host;
     ASSERT_NE(host.Load(kLayout), nullptr);
     auto* button = host.FindAs<CSplitButton>(L"btn_append");
-    host.Wheel(Centre(button), false);
-    host.Wheel(Centre(button), true);
+    host.Wheel(CentreOf(button), false);
+    host.Wheel(CentreOf(button), true);
     button->SetFocus();
     for (UINT key : {VK_DOWN, VK_UP, VK_NEXT, VK_PRIOR, VK_HOME, VK_END}) host.Key(key);
     EXPECT_TRUE(host.NotesOf(L"itemselect").empty());
@@ -83,7 +83,7 @@ TEST(SplitButton, AClickInTheOpenDropListAnnouncesThatItemAndClosesTheList) {
     ControlHost host;
     ASSERT_NE(host.Load(kLayout), nullptr);
     auto* button = host.FindAs<CSplitButton>(L"btn_append");
-    host.Click(Centre(button));
+    host.Click(CentreOf(button));
     ASSERT_TRUE(button->IsDropped());
     HWND drop = winhush::test::WaitForWindow(L"WinhushDuiComboDrop", ::GetCurrentProcessId(), 3s);
     ASSERT_NE(drop, nullptr);
@@ -93,7 +93,7 @@ TEST(SplitButton, AClickInTheOpenDropListAnnouncesThatItemAndClosesTheList) {
     ::GetClientRect(drop, &dropRect);
     EXPECT_GE(dropRect.bottom, 3 * 28) << "the drop list holds every action";
     ASSERT_GT(button->GetItemAt(2)->GetPos().bottom, 0);
-    POINT item = Centre(button->GetItemAt(2));
+    POINT item = CentreOf(button->GetItemAt(2));
     LPARAM at = MAKELPARAM(item.x, item.y);
     ::SendMessageW(drop, WM_MOUSEMOVE, 0, at);
     ::SendMessageW(drop, WM_LBUTTONDOWN, MK_LBUTTON, at);

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <string>
 
-#include "ControlsTestSupport.h"
+#include "ControlHost.h"
 #include "TestSupport.h"
 #include "ui/controls/SlideOption.h"
 #include "ui/controls/VirtualList.h"
@@ -16,7 +16,7 @@ namespace winhush::ui {
 namespace {
 
 using test::Canvas;
-using test::Centre;
+using test::CentreOf;
 using test::ControlHost;
 
 class Source : public IVListCallbackUI {
@@ -42,7 +42,7 @@ std::wstring ListLayout(const std::wstring& attributes, const std::wstring& chil
 
 class VirtualListTest : public ::testing::Test {
 protected:
-    void SetUp() override { test::UseTestLayouts(); }
+    void SetUp() override { test::UseLayoutFolder(WINHUSH_CONTROLS_TEST_LAYOUTS); }
 
     CVListUI* Load(const std::wstring& layout) {
         if (!host_.Load(layout)) return nullptr;
@@ -130,7 +130,7 @@ TEST_F(VirtualListTest, RowsStandForOtherDataIndexesAfterScrollingAndMapBackThro
     EXPECT_EQ(list->GetRowIndexOf(button), 4);
     EXPECT_EQ(list->GetRowIndexOf(list), -1);
 
-    host_.Click(Centre(host_.manager().FindSubControlByName(second, L"lab_name")));
+    host_.Click(CentreOf(host_.manager().FindSubControlByName(second, L"lab_name")));
     auto picks = host_.NotesOf(L"itemselect");
     ASSERT_EQ(picks.size(), 1u);
     EXPECT_EQ(picks[0].wParam, 4u);
@@ -195,7 +195,7 @@ TEST_F(VirtualListTest, ArrowHomeEndAndEnterDoNotSelectWhilePagesAndTheWheelScro
     ASSERT_NE(list, nullptr);
     list->SetItemCount(50);
     ASSERT_TRUE(list->SelectItem(1));
-    host_.notes.clear();
+    host_.notes().Clear();
     list->SetFocus();
     ASSERT_TRUE(list->IsListFocused());
     for (UINT key : {VK_DOWN, VK_UP, VK_HOME, VK_END, VK_RETURN}) {
@@ -209,12 +209,12 @@ TEST_F(VirtualListTest, ArrowHomeEndAndEnterDoNotSelectWhilePagesAndTheWheelScro
     EXPECT_EQ(list->GetScrollPos().cy, 100) << "a page is the visible height";
     host_.Key(VK_PRIOR);
     EXPECT_EQ(list->GetScrollPos().cy, 0);
-    host_.Wheel(Centre(list), false);
+    host_.Wheel(CentreOf(list), false);
     int line = list->GetScrollPos().cy;
     EXPECT_GT(line, 0);
-    host_.Wheel(Centre(list), false);
+    host_.Wheel(CentreOf(list), false);
     EXPECT_EQ(list->GetScrollPos().cy, 2 * line);
-    host_.Wheel(Centre(list), true);
+    host_.Wheel(CentreOf(list), true);
     EXPECT_EQ(list->GetScrollPos().cy, line);
     EXPECT_EQ(list->GetCurSel(), 1);
 }
@@ -263,7 +263,7 @@ TEST_F(VirtualListTest, HeaderItemsBecomeColumnsAboveTheRows) {
                                      L"<ListHeaderItem name=\"col_b\" text=\"B\" width=\"80\" height=\"30\"/>"));
     ASSERT_NE(list, nullptr);
     list->SetItemCount(20);
-    host_.Paint();
+    host_.Layout();
     EXPECT_TRUE(list->GetHeader()->IsVisible());
     EXPECT_EQ(list->GetListInfo()->nColumns, 2);
     EXPECT_EQ(list->GetListInfo()->rcColumn[0].right - list->GetListInfo()->rcColumn[0].left, 120);
@@ -311,7 +311,7 @@ TEST_F(VirtualListTest, GoesIdleOnceItsRowsArePainted) {
     CVListUI* list = Load(ListLayout(L"height=\"100\" containeritemxml=\"vlist_switch_row.xml\""));
     ASSERT_NE(list, nullptr);
     list->SetItemCount(1000);
-    host_.Paint();
+    host_.Layout();
     PumpBounded(std::chrono::milliseconds(200));
     ASSERT_FALSE(source_.filled.empty());
     source_.filled.clear();

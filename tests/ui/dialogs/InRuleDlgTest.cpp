@@ -8,17 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "DialogsTestSupport.h"
-#include "FrameworkTestSupport.h"
+#include "ForegroundWindow.h"
+#include "UiTestSupport.h"
 #include "TestSupport.h"
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "monitor/WndInfo.h"
 #include "monitor/WndMgr.h"
 #include "rules/AutoCheck.h"
 #include "ui/dialogs/InRuleDlg.h"
 #include "ui/dui/UIList.h"
 #include "ui/framework/FramedDialog.h"
-#include "ui/main/Commands.h"
+#include "ui/framework/MainCommands.h"
 
 using namespace winhush::ui;
 using namespace winhush::test;

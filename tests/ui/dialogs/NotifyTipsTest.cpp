@@ -6,11 +6,11 @@
 #include <algorithm>
 #include <string>
 
-#include "DialogsTestSupport.h"
-#include "FrameworkTestSupport.h"
-#include "app/StartupConfig.h"
+#include "ForegroundWindow.h"
+#include "UiTestSupport.h"
+#include "settings/StartupConfig.h"
 #include "ui/dialogs/NotifyTips.h"
-#include "ui/main/Commands.h"
+#include "ui/framework/MainCommands.h"
 
 using namespace winhush::ui;
 using namespace winhush::test;

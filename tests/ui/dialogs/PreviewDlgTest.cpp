@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "DialogsTestSupport.h"
-#include "FrameworkTestSupport.h"
+#include "ForegroundWindow.h"
+#include "UiTestSupport.h"
 #include "ui/dialogs/PreviewDlg.h"
 
 using namespace winhush::ui;

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "DialogsTestSupport.h"
-#include "FrameworkTestSupport.h"
+#include "ForegroundWindow.h"
+#include "UiTestSupport.h"
 #include "TestSupport.h"
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "monitor/WndMgr.h"
 #include "ui/dialogs/PreviewDlg.h"
 #include "ui/dialogs/RecordDlg.h"

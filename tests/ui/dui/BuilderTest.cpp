@@ -2,7 +2,7 @@
 // per-class defaults, includes and unknown tags.
 #include <gtest/gtest.h>
 
-#include "DuiTestSupport.h"
+#include "UiTestSupport.h"
 
 namespace winhush::dui {
 namespace {

@@ -2,13 +2,13 @@
 // file icons, frame animations and stand-alone scrollbars.
 #include <gtest/gtest.h>
 
-#include "DuiTestSupport.h"
+#include "UiTestSupport.h"
 #include "TestSupport.h"
 
 namespace winhush::dui {
 namespace {
 
-using test::Centre;
+using test::CentreOf;
 using test::TestHost;
 
 const wchar_t* const kListLayout =
@@ -41,11 +41,11 @@ TEST(ListControl, AClickSendsItemClickThenItemSelectWithNewAndOldIndexes) {
     TestHost host;
     ASSERT_NE(host.Load(kListLayout), nullptr);
     auto* list = static_cast<CListUI*>(host.Find(L"list_rows"));
-    host.Click(Centre(host.Find(L"row1")));
+    host.Click(CentreOf(host.Find(L"row1")));
     EXPECT_EQ(list->GetCurSel(), 1);
     host.notes().Clear();
-    host.Click(Centre(host.Find(L"row2")));
-    std::vector<test::Recorded> relevant;
+    host.Click(CentreOf(host.Find(L"row2")));
+    std::vector<test::Notification> relevant;
     for (auto& e : host.notes().events) {
         if (e.type == L"itemclick" || e.type == L"itemselect") relevant.push_back(e);
     }
@@ -124,7 +124,7 @@ TEST(ComboControl, OpensADropListAndEscapeRestoresTheSelection) {
     auto* combo = static_cast<CComboUI*>(host.Find(L"combo"));
     combo->SelectItem(0);
     host.notes().Clear();
-    host.Click(Centre(combo));
+    host.Click(CentreOf(combo));
     ASSERT_TRUE(combo->IsDropped());
     EXPECT_EQ(host.notes().Sequence({L"timer", L"setfocus", L"killfocus"}), (std::vector<std::wstring>{L"dropdown:combo"}));
     HWND drop = ::FindWindowW(L"WinhushDuiComboDrop", nullptr);
@@ -154,7 +154,7 @@ TEST(EditControl, FocusOpensANativeEditWhoseTypingReachesTheControl) {
                         L"<Button name=\"btn_other\" height=\"30\"/><Control/></VerticalLayout></Window>"),
               nullptr);
     auto* edit = static_cast<CEditUI*>(host.Find(L"edit_name"));
-    host.Click(Centre(edit));
+    host.Click(CentreOf(edit));
     HWND native = edit->GetNativeWindow();
     ASSERT_NE(native, nullptr);
     EXPECT_EQ(::GetParent(native), host.hwnd());
@@ -172,7 +172,7 @@ TEST(EditControl, FocusOpensANativeEditWhoseTypingReachesTheControl) {
     EXPECT_EQ(host.notes().Sequence().back(), L"return:edit_name");
 
     // Focus elsewhere closes the native window and keeps the text.
-    host.Click(Centre(host.Find(L"btn_other")));
+    host.Click(CentreOf(host.Find(L"btn_other")));
     winhush::test::PumpFor(std::chrono::milliseconds(30));
     EXPECT_EQ(edit->GetNativeWindow(), nullptr);
     EXPECT_FALSE(::IsWindow(native));

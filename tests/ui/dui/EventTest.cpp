@@ -2,13 +2,13 @@
 // window procedure into the paint manager, which routes them to the controls.
 #include <gtest/gtest.h>
 
-#include "DuiTestSupport.h"
+#include "UiTestSupport.h"
 #include "TestSupport.h"
 
 namespace winhush::dui {
 namespace {
 
-using test::Centre;
+using test::CentreOf;
 using test::TestHost;
 
 const wchar_t* const kOptionsLayout =
@@ -46,7 +46,7 @@ TEST(Events, AGroupedOptionSendsClickBeforeSelectChangedAndDeselectsItsPeerSilen
     auto* b = static_cast<COptionUI*>(host.Find(L"opt_b"));
     EXPECT_EQ(host.manager().GetFocus(), a);  // the first paint focuses the first tab stop
     host.notes().Clear();
-    host.Click(Centre(b));
+    host.Click(CentreOf(b));
     EXPECT_EQ(host.notes().Sequence(), (std::vector<std::wstring>{L"killfocus:opt_a", L"setfocus:opt_b", L"click:opt_b",
                                                                   L"selectchanged:opt_b"}));
     EXPECT_TRUE(b->IsSelected());
@@ -54,7 +54,7 @@ TEST(Events, AGroupedOptionSendsClickBeforeSelectChangedAndDeselectsItsPeerSilen
 
     // Clicking the selected member again: a click, no change.
     host.notes().Clear();
-    host.Click(Centre(b));
+    host.Click(CentreOf(b));
     EXPECT_EQ(host.notes().Sequence(), (std::vector<std::wstring>{L"click:opt_b"}));
     EXPECT_TRUE(b->IsSelected());
 }
@@ -63,10 +63,10 @@ TEST(Events, AnOptionWithoutAGroupTogglesAndReportsEveryChange) {
     TestHost host;
     ASSERT_NE(host.Load(kOptionsLayout), nullptr);
     auto* free = static_cast<COptionUI*>(host.Find(L"opt_free"));
-    host.Click(Centre(free));
+    host.Click(CentreOf(free));
     EXPECT_TRUE(free->IsSelected());
     host.notes().Clear();
-    host.Click(Centre(free));
+    host.Click(CentreOf(free));
     EXPECT_FALSE(free->IsSelected());
     EXPECT_EQ(host.notes().Sequence(), (std::vector<std::wstring>{L"click:opt_free", L"selectchanged:opt_free"}));
 }
@@ -74,9 +74,9 @@ TEST(Events, AnOptionWithoutAGroupTogglesAndReportsEveryChange) {
 TEST(Events, MovingTheFocusSendsKillFocusFromTheOldControlThenSetFocusFromTheNew) {
     TestHost host;
     ASSERT_NE(host.Load(kOptionsLayout), nullptr);
-    host.Click(Centre(host.Find(L"btn_one")));
+    host.Click(CentreOf(host.Find(L"btn_one")));
     host.notes().Clear();
-    host.Click(Centre(host.Find(L"btn_two")));
+    host.Click(CentreOf(host.Find(L"btn_two")));
     auto sequence = host.notes().Sequence();
     ASSERT_GE(sequence.size(), 2u);
     EXPECT_EQ(sequence[0], L"killfocus:btn_one");
@@ -90,7 +90,7 @@ TEST(Events, AButtonClicksOnlyWhenReleasedOverItselfAndFollowsTheCapturedMouse) 
     TestHost host;
     ASSERT_NE(host.Load(kOptionsLayout), nullptr);
     auto* button = static_cast<CButtonUI*>(host.Find(L"btn_one"));
-    POINT inside = Centre(button);
+    POINT inside = CentreOf(button);
     POINT outside = {inside.x, inside.y + 100};
 
     host.MouseMove(inside);
@@ -116,7 +116,7 @@ TEST(Events, DraggingOffTheWindowWhileCapturedEndsTheHoverState) {
     TestHost host;
     ASSERT_NE(host.Load(kOptionsLayout), nullptr);
     auto* button = static_cast<CButtonUI*>(host.Find(L"btn_one"));
-    host.MouseDown(Centre(button));
+    host.MouseDown(CentreOf(button));
     host.MouseMove({-50, -50});  // dragged off the window while captured
     host.MouseUp({-50, -50});
     EXPECT_FALSE(button->GetButtonState() & UISTATE_HOT);
@@ -127,9 +127,9 @@ TEST(Events, DisabledControlsAreHitButDoNotReact) {
     TestHost host;
     ASSERT_NE(host.Load(kOptionsLayout), nullptr);
     CControlUI* off = host.Find(L"btn_off");
-    EXPECT_EQ(host.manager().FindControl(Centre(off)), off);
+    EXPECT_EQ(host.manager().FindControl(CentreOf(off)), off);
     host.notes().Clear();
-    host.Click(Centre(off));
+    host.Click(CentreOf(off));
     for (auto& step : host.notes().Sequence()) EXPECT_NE(step, L"click:btn_off");
 }
 
@@ -185,13 +185,96 @@ TEST(Events, TheWheelScrollsTheContainerUnderTheCursor) {
               nullptr);
     auto* list = static_cast<CContainerUI*>(host.Find(L"list"));
     ASSERT_EQ(list->GetScrollRange().cy, 80);
-    POINT screen = Centre(host.Find(L"r0"));
+    POINT screen = CentreOf(host.Find(L"r0"));
     ::ClientToScreen(host.hwnd(), &screen);
     ::SendMessageW(host.hwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), MAKELPARAM(screen.x, screen.y));
     int line = host.manager().GetDefaultFontInfo()->tm.tmHeight + 8;
     EXPECT_EQ(list->GetScrollPos().cy, std::min(line, 80));
     ::SendMessageW(host.hwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(screen.x, screen.y));
     EXPECT_EQ(list->GetScrollPos().cy, 0);
+}
+
+// Content larger than the view both ways: each step must move its own axis only, by its
+// own amount (a text line or 8 px, the view less the other bar), and stop at the ends.
+TEST(Events, ScrollStepsMoveOnlyTheirOwnAxisByTheirOwnAmount) {
+    TestHost host(200, 100);
+    ASSERT_NE(host.Load(L"<Window><VerticalLayout name=\"box\" vscrollbar=\"true\" hscrollbar=\"true\">"
+                        L"<Control width=\"500\" height=\"150\"/><Control width=\"500\" height=\"150\"/>"
+                        L"</VerticalLayout></Window>"),
+              nullptr);
+    auto* box = static_cast<CContainerUI*>(host.Find(L"box"));
+    SIZE range = box->GetScrollRange();
+    ASSERT_GT(range.cx, 200);
+    ASSERT_GT(range.cy, 200);
+    int line = host.manager().GetDefaultFontInfo()->tm.tmHeight + 8;
+    int pageDown = 100 - box->GetHorizontalScrollBar()->GetFixedHeight();
+    int pageRight = 200 - box->GetVerticalScrollBar()->GetFixedWidth();
+    auto at = [&](LONG cx, LONG cy) {
+        SIZE pos = box->GetScrollPos();
+        return pos.cx == cx && pos.cy == cy;
+    };
+    box->LineDown();
+    EXPECT_TRUE(at(0, line));
+    box->LineRight();
+    EXPECT_TRUE(at(8, line));
+    box->PageDown();
+    EXPECT_TRUE(at(8, line + pageDown));
+    box->PageRight();
+    EXPECT_TRUE(at(8 + pageRight, line + pageDown));
+    box->LineUp();
+    EXPECT_TRUE(at(8 + pageRight, pageDown));
+    box->PageLeft();
+    EXPECT_TRUE(at(8, pageDown));
+    box->PageUp();
+    EXPECT_TRUE(at(8, 0));
+    box->LineLeft();
+    box->LineLeft();  // stays at the start
+    box->LineUp();
+    EXPECT_TRUE(at(0, 0));
+    box->EndDown();
+    EXPECT_TRUE(at(0, range.cy));
+    box->EndRight();
+    EXPECT_TRUE(at(range.cx, range.cy));
+    box->PageDown();  // held at the end
+    EXPECT_TRUE(at(range.cx, range.cy));
+    box->HomeUp();
+    EXPECT_TRUE(at(range.cx, 0));
+    box->HomeLeft();
+    EXPECT_TRUE(at(0, 0));
+}
+
+// Keys scroll along the vertical bar when there is one, else along the horizontal bar.
+TEST(Events, ScrollKeysFollowTheVerticalBarElseTheHorizontalOne) {
+    TestHost host(200, 100);
+    ASSERT_NE(host.Load(L"<Window><VerticalLayout>"
+                        L"<HorizontalLayout name=\"row\" height=\"50\" hscrollbar=\"true\">"
+                        L"<Control width=\"500\"/></HorizontalLayout>"
+                        L"<VerticalLayout name=\"col\" vscrollbar=\"true\" hscrollbar=\"true\">"
+                        L"<Control width=\"500\" height=\"300\"/></VerticalLayout>"
+                        L"</VerticalLayout></Window>"),
+              nullptr);
+    auto* row = static_cast<CContainerUI*>(host.Find(L"row"));
+    auto* col = static_cast<CContainerUI*>(host.Find(L"col"));
+    ASSERT_GT(row->GetScrollRange().cx, 0);
+    ASSERT_GT(col->GetScrollRange().cy, 0);
+    auto key = [](CContainerUI* target, WORD vk) {
+        TEventUI event = {};
+        event.Type = UIEVENT_KEYDOWN;
+        event.chKey = vk;
+        target->DoEvent(event);
+    };
+    key(row, VK_DOWN);
+    EXPECT_EQ(row->GetScrollPos().cx, 8);
+    key(row, VK_END);
+    EXPECT_EQ(row->GetScrollPos().cx, row->GetScrollRange().cx);
+    key(row, VK_HOME);
+    EXPECT_EQ(row->GetScrollPos().cx, 0);
+    key(col, VK_NEXT);
+    EXPECT_GT(col->GetScrollPos().cy, 0);
+    EXPECT_EQ(col->GetScrollPos().cx, 0);
+    key(col, VK_END);
+    EXPECT_EQ(col->GetScrollPos().cy, col->GetScrollRange().cy);
+    EXPECT_EQ(col->GetScrollPos().cx, 0);
 }
 
 TEST(Events, AButtonRemovedByItsOwnClickHandlerIsDeletedLater) {
@@ -208,7 +291,7 @@ TEST(Events, AButtonRemovedByItsOwnClickHandlerIsDeletedLater) {
             static_cast<CContainerUI*>(one->GetParent())->Remove(one);
         }
     };
-    host.Click(Centre(one));
+    host.Click(CentreOf(one));
     EXPECT_FALSE(destroyed);  // still alive while its own handler runs
     EXPECT_EQ(host.Find(L"btn_one"), one);
     winhush::test::PumpFor(std::chrono::milliseconds(50));
@@ -221,7 +304,7 @@ TEST(Events, ClosingTheWindowReleasesThePendingTargets) {
     TestHost host;
     ASSERT_NE(host.Load(kOptionsLayout), nullptr);
     auto* button = static_cast<CButtonUI*>(host.Find(L"btn_one"));
-    host.MouseDown(Centre(button));
+    host.MouseDown(CentreOf(button));
     LRESULT result = 0;
     host.manager().MessageHandler(WM_CLOSE, 0, 0, result);
     EXPECT_FALSE(button->GetButtonState() & (UISTATE_PUSHED | UISTATE_CAPTURED | UISTATE_HOT));

@@ -2,7 +2,7 @@
 // manager's size comes from the layout's <Window size>).
 #include <gtest/gtest.h>
 
-#include "DuiTestSupport.h"
+#include "UiTestSupport.h"
 
 namespace winhush::dui {
 namespace {
@@ -136,7 +136,7 @@ TEST_F(Layout, TabLayoutLaysOutOnlyTheSelectedPage) {
     EXPECT_TRUE(tab->SelectItem(1));  // already current: no notification
     EXPECT_TRUE(recorder.events.empty());
     auto tabSelects = [&] {
-        std::vector<test::Recorded> found;
+        std::vector<test::Notification> found;
         for (auto& e : recorder.events) {
             if (e.type == L"tabselect") found.push_back(e);
         }

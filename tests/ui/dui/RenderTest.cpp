@@ -2,7 +2,7 @@
 // its back buffer (PrintWindow is not reliable under Wine).
 #include <gtest/gtest.h>
 
-#include "DuiTestSupport.h"
+#include "UiTestSupport.h"
 #include "TestSupport.h"
 
 namespace winhush::dui {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <minizip/zip.h>
 
-#include "DuiTestSupport.h"
+#include "UiTestSupport.h"
 #include "TestSupport.h"
 #include "base/Strings.h"
 

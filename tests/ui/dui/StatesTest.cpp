@@ -2,14 +2,14 @@
 // follow disabled > pushed > hot > focused > normal; options show their selection.
 #include <gtest/gtest.h>
 
-#include "DuiTestSupport.h"
+#include "UiTestSupport.h"
 #include "TestSupport.h"
 
 namespace winhush::dui {
 namespace {
 
 using test::Canvas;
-using test::Centre;
+using test::CentreOf;
 using test::TestHost;
 
 
@@ -52,11 +52,11 @@ TEST_F(States, ButtonImagesFollowThePriorityOfStates) {
     EXPECT_EQ(ColourOf(host, b), 0x101010u);  // normal
     b->SetFocus();
     EXPECT_EQ(ColourOf(host, b), 0x404040u);  // focused
-    host.MouseMove(Centre(b));
+    host.MouseMove(CentreOf(b));
     EXPECT_EQ(ColourOf(host, b), 0x202020u);  // hot wins over focused
-    host.MouseDown(Centre(b));
+    host.MouseDown(CentreOf(b));
     EXPECT_EQ(ColourOf(host, b), 0x303030u);  // pushed wins over hot
-    host.MouseUp(Centre(b));
+    host.MouseUp(CentreOf(b));
     b->SetEnabled(false);
     EXPECT_EQ(ColourOf(host, b), 0x505050u);  // disabled wins over everything
 }
@@ -70,7 +70,7 @@ TEST_F(States, HoverColourIsUsedWithoutAHoverImageAndSelectedOptionsShowTheirCol
     auto* b = host.Find(L"b");
     auto* o = static_cast<COptionUI*>(host.Find(L"o"));
     EXPECT_EQ(ColourOf(host, b), 0x111111u);
-    host.MouseMove(Centre(b));
+    host.MouseMove(CentreOf(b));
     EXPECT_EQ(ColourOf(host, b), 0x222222u);
     host.MouseMove({390, 290});
     EXPECT_EQ(ColourOf(host, b), 0x111111u);
@@ -90,9 +90,9 @@ TEST_F(States, ListRowsShowHotAndSelectedBackgrounds) {
     auto* r1 = host.Find(L"r1");
     EXPECT_EQ(r0->GetPos().top, 0);  // no header space when hidden
     EXPECT_EQ(ColourOf(host, r0), 0x0A0A0Au);
-    host.MouseMove(Centre(r0));
+    host.MouseMove(CentreOf(r0));
     EXPECT_EQ(ColourOf(host, r0), 0x1B1B1Bu);
-    host.Click(Centre(r1));
+    host.Click(CentreOf(r1));
     EXPECT_EQ(ColourOf(host, r1), 0x2C2C2Cu);
     r1->SetEnabled(false);
     EXPECT_EQ(ColourOf(host, r1), 0xFFFFFFu);  // the disabled background wins
@@ -103,7 +103,7 @@ TEST(Hover, ShowsTheTooltipOfTheControlUnderTheMouse) {
     ASSERT_NE(host.Load(L"<Window><VerticalLayout><Button name=\"b\" height=\"40\" tooltip=\"first&lt;n&gt;second\"/>"
                         L"<Control/></VerticalLayout></Window>"),
               nullptr);
-    POINT pt = Centre(host.Find(L"b"));
+    POINT pt = CentreOf(host.Find(L"b"));
     host.MouseMove(pt);
     ::SendMessageW(host.hwnd(), WM_MOUSEHOVER, 0, MAKELPARAM(pt.x, pt.y));
     HWND tip = host.manager().GetTooltipWindow();
@@ -155,7 +155,7 @@ TEST(ComboKeys, ArrowsAndWheelMoveTheSelectionOfAClosedCombo) {
     EXPECT_EQ(combo->GetCurSel(), 2);  // the disabled item is skipped
     host.Key(VK_HOME);
     EXPECT_EQ(combo->GetCurSel(), 0);
-    POINT screen = Centre(combo);
+    POINT screen = CentreOf(combo);
     ::ClientToScreen(host.hwnd(), &screen);
     ::SendMessageW(host.hwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), MAKELPARAM(screen.x, screen.y));
     EXPECT_EQ(combo->GetCurSel(), 2);

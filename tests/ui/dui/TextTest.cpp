@@ -1,7 +1,7 @@
 // Plain and HTML-style text: colours, measuring, links and their notifications.
 #include <gtest/gtest.h>
 
-#include "DuiTestSupport.h"
+#include "UiTestSupport.h"
 
 namespace winhush::dui {
 namespace {

@@ -2,7 +2,7 @@
 // containers, and clip regions restored after painting.
 #include <gtest/gtest.h>
 
-#include "DuiTestSupport.h"
+#include "UiTestSupport.h"
 
 namespace winhush::dui {
 namespace {

@@ -2,7 +2,7 @@
 // a DPI change, per-window transparency, message filters and delayed notifications.
 #include <gtest/gtest.h>
 
-#include "DuiTestSupport.h"
+#include "UiTestSupport.h"
 #include "TestSupport.h"
 
 namespace winhush::dui {
@@ -102,11 +102,11 @@ TEST(HostWindow, MessageFiltersRunBeforeTheManager) {
     Vetoing filter;
     host.manager().AddMessageFilter(&filter);
     host.notes().Clear();
-    host.Click(test::Centre(host.Find(L"b")));
+    host.Click(test::CentreOf(host.Find(L"b")));
     EXPECT_EQ(filter.seen, 1);
     EXPECT_TRUE(host.notes().Sequence({L"timer", L"setfocus", L"killfocus"}).empty());
     host.manager().RemoveMessageFilter(&filter);
-    host.Click(test::Centre(host.Find(L"b")));
+    host.Click(test::CentreOf(host.Find(L"b")));
     EXPECT_EQ(host.notes().Sequence({L"timer", L"setfocus", L"killfocus"}), (std::vector<std::wstring>{L"click:b"}));
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "FrameworkTestSupport.h"
+#include "UiTestSupport.h"
 #include "ui/framework/Companions.h"
 #include "ui/framework/DuiWindow.h"
 #include "ui/framework/FramedDialog.h"

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <functional>
 
-#include "FrameworkTestSupport.h"
+#include "UiTestSupport.h"
 #include "ui/framework/MessageBoxBase.h"
 
 using namespace winhush::ui;

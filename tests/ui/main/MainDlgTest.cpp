@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "FrameworkTestSupport.h"
+#include "UiTestSupport.h"
 #include "TestSupport.h"
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "monitor/WndMgr.h"
 #include "rules/AutoCheck.h"
 #include "settings/Hotkeys.h"
@@ -24,7 +24,7 @@
 #include "ui/dialogs/PreviewDlg.h"
 #include "ui/dui/UIContainer.h"
 #include "ui/framework/MessageBoxBase.h"
-#include "ui/main/Commands.h"
+#include "ui/framework/MainCommands.h"
 #include "ui/main/MainDlg.h"
 
 using namespace winhush::ui;

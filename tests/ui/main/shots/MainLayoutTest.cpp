@@ -20,7 +20,7 @@ using std::min;
 #include <regex>
 #include <string>
 
-#include "FrameworkTestSupport.h"
+#include "UiTestSupport.h"
 #include "TestSupport.h"
 #include "ui/controls/ControlFactory.h"
 #include "ui/controls/SlideOption.h"

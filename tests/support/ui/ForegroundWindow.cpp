@@ -1,6 +1,4 @@
-#include "DialogsTestSupport.h"
-
-#include <cstdlib>
+#include "ForegroundWindow.h"
 
 #include "TestSupport.h"
 
@@ -40,20 +38,6 @@ LRESULT CALLBACK ForegroundWindow::Proc(HWND hwnd, UINT message, WPARAM wParam, 
     auto* self = reinterpret_cast<ForegroundWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (message == WM_COMMAND && self) self->commands_.push_back(Command{wParam, lParam});
     return ::DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
-COLORREF ScreenPixel(POINT screen) {
-    HDC dc = ::GetDC(nullptr);
-    COLORREF colour = ::GetPixel(dc, screen.x, screen.y);
-    ::ReleaseDC(nullptr, dc);
-    return colour;
-}
-
-bool NearColour(COLORREF actual, COLORREF expected, int tolerance) {
-    if (actual == CLR_INVALID) return false;
-    return std::abs(GetRValue(actual) - GetRValue(expected)) <= tolerance &&
-           std::abs(GetGValue(actual) - GetGValue(expected)) <= tolerance &&
-           std::abs(GetBValue(actual) - GetBValue(expected)) <= tolerance;
 }
 
 }  // namespace winhush::test

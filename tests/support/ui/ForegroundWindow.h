@@ -1,4 +1,4 @@
-// Shared by the dialog tests: a plain window that holds the foreground (so a test can tell
+// A plain window that holds the foreground (so a test can tell
 // whether a pop-up took activation) and records the WM_COMMAND messages it receives.
 #pragma once
 
@@ -31,11 +31,5 @@ private:
     HWND hwnd_ = nullptr;
     std::vector<Command> commands_;
 };
-
-// The colour of a screen pixel (through the screen DC, which Wine fills correctly for
-// visible, uncovered windows).
-COLORREF ScreenPixel(POINT screen);
-// True when each channel differs by at most `tolerance` (JPEG is lossy).
-bool NearColour(COLORREF actual, COLORREF expected, int tolerance = 16);
 
 }  // namespace winhush::test

@@ -1,6 +1,7 @@
-#include "FrameworkTestSupport.h"
-
 #include <gtest/gtest.h>
+
+#include "TestSupport.h"
+#include "UiTestSupport.h"
 
 namespace winhush::test {
 
@@ -34,9 +35,9 @@ void UseProjectUiResources() {
     dui::CPaintManagerUI::SetResourcePath(folder->path().c_str());
 }
 
-POINT CentreOf(dui::CControlUI* control) {
-    const RECT& rc = control->GetPos();
-    return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+void UseLayoutFolder(const std::wstring& hostPath) {
+    std::wstring dir = HostPathToWindows(hostPath);
+    dui::CPaintManagerUI::SetResourcePath(dir.c_str());
 }
 
 void ClickAt(HWND hwnd, POINT client) {

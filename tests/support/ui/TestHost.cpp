@@ -1,11 +1,14 @@
-#include "DuiTestSupport.h"
+#include "UiTestSupport.h"
 
+// objidl.h declares what gdiplus.h uses.
+// clang-format off
 #include <objidl.h>
 #include <gdiplus.h>
+// clang-format on
 
-#include <functional>
+namespace winhush::test {
 
-namespace winhush::dui::test {
+using namespace winhush::dui;
 
 void NotifyRecorder::Notify(TNotifyUI& msg) {
     events.push_back({msg.sType, msg.pSender ? std::wstring(msg.pSender->GetName()) : L"", msg.wParam, msg.lParam});
@@ -21,19 +24,16 @@ std::vector<std::wstring> NotifyRecorder::Sequence(const std::vector<std::wstrin
     return out;
 }
 
-class TestHost::Forwarder : public INotifyUI {
-public:
-    explicit Forwarder(TestHost* host) : host_(host) {}
-    void Notify(TNotifyUI& msg) override {
-        if (host_->onNotify) host_->onNotify(msg);
+std::vector<Notification> NotifyRecorder::Of(const std::wstring& type) const {
+    std::vector<Notification> out;
+    for (const auto& e : events) {
+        if (e.type == type) out.push_back(e);
     }
-
-private:
-    TestHost* host_;
-};
+    return out;
+}
 
 namespace {
-constexpr const wchar_t* kHostClass = L"WinhushDuiTestHost";
+constexpr const wchar_t* kHostClass = L"WinhushUiTestHost";
 
 void RegisterHostClass(WNDPROC proc) {
     static bool done = false;
@@ -48,11 +48,13 @@ void RegisterHostClass(WNDPROC proc) {
     ::RegisterClassExW(&wc);
     done = true;
 }
+
+LPARAM At(POINT pt) { return MAKELPARAM(pt.x, pt.y); }
 }  // namespace
 
 TestHost::TestHost(int width, int height, bool show) {
     RegisterHostClass(WndProc);
-    hwnd_ = ::CreateWindowExW(WS_EX_TOOLWINDOW, kHostClass, L"dui test", WS_POPUP | WS_CLIPCHILDREN, 40, 40, width,
+    hwnd_ = ::CreateWindowExW(WS_EX_TOOLWINDOW, kHostClass, L"ui test", WS_POPUP | WS_CLIPCHILDREN, 40, 40, width,
                               height, nullptr, nullptr, ::GetModuleHandleW(nullptr), this);
     manager_.Init(hwnd_);
     if (show) {
@@ -85,11 +87,7 @@ CControlUI* TestHost::Load(const std::wstring& xml, IDialogBuilderCallback* call
     CControlUI* root = builder.Create(xml.c_str(), nullptr, callback, &manager_, nullptr);
     if (!root) return nullptr;
     manager_.AttachDialog(root);
-    manager_.AddNotifier(&recorder_);
-    static Forwarder* forwarder = nullptr;
-    delete forwarder;
-    forwarder = new Forwarder(this);
-    manager_.AddNotifier(forwarder);
+    manager_.AddNotifier(this);
     Layout();
     return root;
 }
@@ -100,24 +98,39 @@ void TestHost::Layout() {
     manager_.UpdateLayout();
 }
 
-static LPARAM At(POINT pt) { return MAKELPARAM(pt.x, pt.y); }
+void TestHost::Notify(TNotifyUI& msg) {
+    recorder_.Notify(msg);
+    if (onNotify) onNotify(msg);
+}
 
 void TestHost::MouseMove(POINT pt) { ::SendMessageW(hwnd_, WM_MOUSEMOVE, 0, At(pt)); }
+
 void TestHost::MouseDown(POINT pt) {
     MouseMove(pt);
     ::SendMessageW(hwnd_, WM_LBUTTONDOWN, MK_LBUTTON, At(pt));
 }
+
 void TestHost::MouseUp(POINT pt) { ::SendMessageW(hwnd_, WM_LBUTTONUP, 0, At(pt)); }
+
 void TestHost::Click(POINT pt) {
     MouseDown(pt);
     MouseUp(pt);
 }
+
+void TestHost::Wheel(POINT pt, bool up) {
+    MouseMove(pt);
+    POINT screen = pt;
+    ::ClientToScreen(hwnd_, &screen);
+    ::SendMessageW(hwnd_, WM_MOUSEWHEEL, MAKEWPARAM(0, up ? WHEEL_DELTA : -WHEEL_DELTA),
+                   MAKELPARAM(screen.x, screen.y));
+}
+
 void TestHost::Key(UINT vk) {
     ::SendMessageW(hwnd_, WM_KEYDOWN, vk, 0);
     ::SendMessageW(hwnd_, WM_KEYUP, vk, 0);
 }
 
-POINT Centre(CControlUI* control) {
+POINT CentreOf(CControlUI* control) {
     const RECT& rc = control->GetPos();
     return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
 }
@@ -145,7 +158,13 @@ DWORD Canvas::At(int x, int y) const {
     return bits_[y * width_ + x] & 0x00FFFFFF;
 }
 
-bool WritePng(const std::wstring& path, int width, int height, DWORD (*colourAt)(int x, int y)) {
+void Canvas::PaintFrom(CPaintManagerUI& manager) {
+    RECT all = {0, 0, width_, height_};
+    manager.PaintTo(dc_, all);
+    ::GdiFlush();
+}
+
+bool WritePng(const std::wstring& path, int width, int height, const std::function<DWORD(int x, int y)>& colourAt) {
     Gdiplus::GdiplusStartupInput input;
     ULONG_PTR token = 0;
     Gdiplus::GdiplusStartup(&token, &input, nullptr);
@@ -171,4 +190,9 @@ bool WritePng(const std::wstring& path, int width, int height, DWORD (*colourAt)
     return ok;
 }
 
-}  // namespace winhush::dui::test
+bool WriteStrip(const std::wstring& path, int frameWidth, int height, const std::vector<DWORD>& colours) {
+    int width = frameWidth * static_cast<int>(colours.size());
+    return WritePng(path, width, height, [&](int x, int) { return colours[x / frameWidth]; });
+}
+
+}  // namespace winhush::test
