@@ -13,12 +13,14 @@
 #include "settings/Hotkeys.h"
 #include "settings/SettingsStore.h"
 #include "ui/controls/ControlFactory.h"
+#include "ui/dialogs/PositionText.h"
 #include "ui/dialogs/PreviewDlg.h"
 #include "ui/dui/UIContainer.h"
 #include "ui/dui/UIFileIcon.h"
 #include "ui/dui/UILabel.h"
 #include "ui/dui/UIList.h"
 #include "ui/dui/UIRender.h"
+#include "ui/framework/FormatText.h"
 #include "ui/framework/MessageBoxBase.h"
 #include "ui/main/Commands.h"
 #include "ui/main/Menu.h"
@@ -40,53 +42,6 @@ constexpr UINT kReloadMessage = WM_APP + 0x52;
 std::map<MainDialog, DialogRunner>& Runners() {
     static std::map<MainDialog, DialogRunner> runners;
     return runners;
-}
-
-// Puts integers in place of the "%d" (also "%u", "%i", with an optional zero flag and
-// width) conversions of a format text from a layout, in order; "%%" is a percent sign.
-// Anything else is copied as written: layout texts are data and must never make the
-// program read arguments that were not passed.
-std::wstring FormatInts(const std::wstring& format, std::initializer_list<long long> values) {
-    std::wstring out;
-    auto next = values.begin();
-    for (size_t i = 0; i < format.size(); ++i) {
-        wchar_t c = format[i];
-        if (c != L'%' || i + 1 >= format.size()) {
-            out.push_back(c);
-            continue;
-        }
-        if (format[i + 1] == L'%') {
-            out.push_back(L'%');
-            ++i;
-            continue;
-        }
-        size_t j = i + 1;
-        bool zero = false;
-        if (format[j] == L'0') {
-            zero = true;
-            ++j;
-        }
-        int width = 0;
-        while (j < format.size() && format[j] >= L'0' && format[j] <= L'9' && width < 64)
-            width = width * 10 + (format[j++] - L'0');
-        if (j < format.size() && (format[j] == L'd' || format[j] == L'u' || format[j] == L'i') &&
-            next != values.end()) {
-            long long v = *next++;
-            std::wstring digits = std::to_wstring(v < 0 ? -v : v);
-            std::wstring sign = v < 0 ? L"-" : L"";
-            size_t used = sign.size() + digits.size();
-            if (static_cast<size_t>(width) > used) {
-                std::wstring fill(static_cast<size_t>(width) - used, zero ? L'0' : L' ');
-                out += zero ? sign + fill + digits : fill + sign + digits;
-            } else {
-                out += sign + digits;
-            }
-            i = j;
-            continue;
-        }
-        out.push_back(c);
-    }
-    return out;
 }
 
 template <class T>
@@ -143,42 +98,6 @@ void SetDialogRunner(MainDialog dialog, DialogRunner runner) {
         Runners()[dialog] = std::move(runner);
     else
         Runners().erase(dialog);
-}
-
-std::wstring FormatCounterText(DWORD count, int digits) {
-    if (digits <= 0) return L"";
-    // Ten or more digits hold any 32-bit count.
-    bool fits = digits >= 10;
-    if (!fits) {
-        unsigned long long limit = 1;
-        for (int i = 0; i < digits; ++i) limit *= 10;
-        fits = limit > count;
-    }
-    if (fits) return FormatW(FormatW(L"%%0%du", digits).c_str(), static_cast<unsigned>(count));
-    static const std::wstring kTail = std::wstring(36, L'9') + L"+";
-    return kTail.substr(kTail.size() - static_cast<size_t>(digits));
-}
-
-std::wstring FormatRowCount(const std::wstring& format, uint32_t blockCnt) {
-    if (blockCnt >= 1000) return L"999+";
-    return FormatInts(format, {static_cast<long long>(blockCnt)});
-}
-
-const wchar_t* PositionText(int positionClass) {
-    switch (positionClass) {
-        case monitor::kPositionLeftTop:
-            return L"左上弹窗";
-        case monitor::kPositionLeftBottom:
-            return L"左下弹窗";
-        case monitor::kPositionCenter:
-            return L"中央弹窗";
-        case monitor::kPositionRightTop:
-            return L"右上弹窗";
-        case monitor::kPositionRightBottom:
-            return L"右下弹窗";
-        default:
-            return L"位置未知";
-    }
 }
 
 CWndClassInfo& CMainDlg::GetWndClassInfo() {
@@ -481,7 +400,7 @@ void CMainDlg::LoadingStep() {
         int w = ::MulDiv(loadLabel_->GetWidth(), 96, static_cast<int>(dpi));
         int f = loadingFrame_;
         std::wstring image =
-            FormatInts(loadLabel_->GetUserData(), {static_cast<long long>(w) * f, static_cast<long long>(w) * (f + 1)});
+            FormatLayoutText(loadLabel_->GetUserData(), {static_cast<long long>(w) * f, static_cast<long long>(w) * (f + 1)});
         loadLabel_->SetBkImage(image.c_str());
         loadingFrame_ = (f + 1) % kLoadingFrames;
     }
@@ -542,7 +461,7 @@ void CMainDlg::RefreshStatus() {
             int count = 0;
             CControlUI* label = m_pm.FindSubControlByName(recording, L"lab_record_count");
             if (label && monitor.CountRecorded(count))
-                SetTextIfChanged(label, FormatInts(label->GetUserData(), {count}));
+                SetTextIfChanged(label, FormatLayoutText(label->GetUserData(), {count}));
         }
     }
     SetVisibleIfChanged(m_pm.FindControl(L"btn_append"), block);

@@ -67,15 +67,6 @@ inline constexpr wchar_t kMainWindowCaption[] = L"Zelvane-弹窗拦截";
 inline constexpr DWORD kCountColourBlocked = 0xFF64B5EF;
 inline constexpr DWORD kCountColourNever = 0xFF91CAF2;
 
-// Texts derived from data the way the window shows them.
-// The counter: `digits` characters, zero-padded, or the tail of nines and a plus when the
-// value needs more digits than there are.
-std::wstring FormatCounterText(DWORD count, int digits);
-// A row's count: the layout's format with the count, or "999+" from 1000 on.
-std::wstring FormatRowCount(const std::wstring& format, uint32_t blockCnt);
-// The screen corner of a window as the list names it.
-const wchar_t* PositionText(int positionClass);
-
 class CMainDlg : public CDuiFrameWndImpl<CMainDlg>,
                  public CWndWithLace<CMainDlg>,
                  public CWndWithLock<CMainDlg>,
