@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/Paths.h"
+#include "settings/Paths.h"
 #include "base/Handles.h"
 
 namespace winhush {

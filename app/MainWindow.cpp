@@ -2,7 +2,7 @@
 // after its last message, which comes when the exit command destroys it and the message
 // loop ends.
 #include "app/MainWindowHost.h"
-#include "ui/dialogs/DialogRunners.h"
+#include "ui/main/DialogRunners.h"
 #include "ui/main/MainDlg.h"
 
 namespace winhush {

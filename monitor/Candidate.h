@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "monitor/WndInfo.h"
 
 namespace winhush::monitor {

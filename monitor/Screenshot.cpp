@@ -11,7 +11,7 @@
 #include <memory>
 #include <mutex>
 
-#include "app/Paths.h"
+#include "settings/Paths.h"
 #include "base/Handles.h"
 #include "base/Strings.h"
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "monitor/BlockRecord.h"
 #include "monitor/WndInfo.h"
 

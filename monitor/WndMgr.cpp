@@ -5,7 +5,7 @@
 #include <ctime>
 #include <memory>
 
-#include "app/Paths.h"
+#include "settings/Paths.h"
 #include "base/Handles.h"
 #include "base/Strings.h"
 #include "monitor/Candidate.h"

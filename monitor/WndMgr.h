@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "monitor/BlockRecord.h"
 #include "monitor/EventHook.h"
 #include "monitor/WindowDecision.h"

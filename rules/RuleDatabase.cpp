@@ -4,8 +4,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/Paths.h"
-#include "app/StartupConfig.h"
+#include "settings/Paths.h"
+#include "settings/StartupConfig.h"
 #include "base/Strings.h"
 #include "base/Wow64.h"
 #include "rules/RuleContainer.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "monitor/BlockRecord.h"
 #include "monitor/WndInfo.h"
 #include "monitor/WndMgr.h"

@@ -102,16 +102,17 @@ TEST_F(HotkeyE2e, WithNoSettingsAltShiftAShowsTheHiddenMainWindow) {
         << "Alt+Shift+A did not show the main window";
 }
 
-// Needs the window picker in the program (its dialog is what the hotkey opens): enable it
-// once the picker is part of the program.
-TEST_F(HotkeyE2e, DISABLED_WithNoSettingsAltShiftAOpensThePicker) {
+// The picker is the dialog the hotkey opens, modal over the main window.
+TEST_F(HotkeyE2e, WithNoSettingsAltShiftAOpensThePicker) {
     HWND window = StartHidden();
     ASSERT_NE(window, nullptr);
     Press(L"alt+shift+a");
     HWND picker = nullptr;
     EXPECT_TRUE(t::WaitUntil([&] { return (picker = OpenDialogOf(window, winhush_.pid())) != nullptr; }, 5s))
         << "no dialog of the main window opened";
-    EXPECT_FALSE(::IsWindowEnabled(window)) << "the picker runs modally over the main window";
+    // The modal loop shows the dialog before it disables its owner: wait for the second.
+    EXPECT_TRUE(t::WaitUntil([&] { return !::IsWindowEnabled(window); }, 2s))
+        << "the picker runs modally over the main window";
     if (picker) ::PostMessageW(picker, WM_CLOSE, 0, 0);
     EXPECT_TRUE(t::WaitUntil([&] { return ::IsWindowEnabled(window) != FALSE; }, 5s));
 }

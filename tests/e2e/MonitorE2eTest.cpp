@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "TestSupport.h"
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "monitor/BlockRecord.h"
 #include "monitor/Screenshot.h"
 #include "monitor/WndInfo.h"

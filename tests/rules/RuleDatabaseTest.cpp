@@ -7,7 +7,7 @@
 #include <random>
 
 #include "RulesTestSupport.h"
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "base/Strings.h"
 #include "rules/RuleContainer.h"
 #include "rules/RuleDatabase.h"

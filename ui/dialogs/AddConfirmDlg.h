@@ -7,7 +7,7 @@
 
 #include <windows.h>
 
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "monitor/BlockRecord.h"
 #include "ui/framework/Companions.h"
 #include "ui/framework/MessageBoxBase.h"

@@ -4,16 +4,16 @@
 #include <ctime>
 #include <string>
 
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "monitor/WndInfo.h"
 #include "monitor/WndMgr.h"
 #include "ui/controls/ControlFactory.h"
-#include "ui/dialogs/PositionText.h"
+#include "ui/dialogs/RowTexts.h"
 #include "ui/dui/UIFileIcon.h"
 #include "ui/dui/UILabel.h"
 #include "ui/dui/UIList.h"
 #include "ui/framework/FormatText.h"
-#include "ui/main/Commands.h"
+#include "ui/framework/MainCommands.h"
 
 namespace winhush::ui {
 

@@ -24,7 +24,7 @@
 
 #include <string>
 
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "monitor/BlockRecord.h"
 #include "ui/framework/Companions.h"
 #include "ui/framework/DialogWnd.h"

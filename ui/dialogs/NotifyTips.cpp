@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "ui/dialogs/WindowReuse.h"
 #include "ui/framework/FormatText.h"
-#include "ui/main/Commands.h"
-#include "ui/main/TipPlacement.h"
+#include "ui/framework/MainCommands.h"
+#include "ui/framework/TipPlacement.h"
 
 namespace winhush::ui {
 

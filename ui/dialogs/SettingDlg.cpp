@@ -1,13 +1,13 @@
 #include "ui/dialogs/SettingDlg.h"
 
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "base/Handles.h"
 #include "settings/AutoStartTask.h"
 #include "settings/Hotkeys.h"
 #include "settings/SettingsStore.h"
 #include "ui/controls/ControlFactory.h"
 #include "ui/dui/UILabel.h"
-#include "ui/main/Commands.h"
+#include "ui/framework/MainCommands.h"
 
 namespace winhush::ui {
 

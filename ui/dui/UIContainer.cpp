@@ -172,79 +172,7 @@ void CContainerUI::DoEvent(TEventUI& event) {
         focused_ = false;
         return;
     }
-    if (verticalScrollBar_ && verticalScrollBar_->IsVisible() && verticalScrollBar_->IsEnabled()) {
-        if (event.Type == UIEVENT_KEYDOWN) {
-            switch (event.chKey) {
-                case VK_DOWN:
-                    LineDown();
-                    return;
-                case VK_UP:
-                    LineUp();
-                    return;
-                case VK_NEXT:
-                    PageDown();
-                    return;
-                case VK_PRIOR:
-                    PageUp();
-                    return;
-                case VK_HOME:
-                    HomeUp();
-                    return;
-                case VK_END:
-                    EndDown();
-                    return;
-                default:
-                    break;
-            }
-        } else if (event.Type == UIEVENT_SCROLLWHEEL) {
-            switch (LOWORD(event.wParam)) {
-                case SB_LINEUP:
-                    LineUp();
-                    return;
-                case SB_LINEDOWN:
-                    LineDown();
-                    return;
-                default:
-                    break;
-            }
-        }
-    } else if (horizontalScrollBar_ && horizontalScrollBar_->IsVisible() && horizontalScrollBar_->IsEnabled()) {
-        if (event.Type == UIEVENT_KEYDOWN) {
-            switch (event.chKey) {
-                case VK_DOWN:
-                    LineRight();
-                    return;
-                case VK_UP:
-                    LineLeft();
-                    return;
-                case VK_NEXT:
-                    PageRight();
-                    return;
-                case VK_PRIOR:
-                    PageLeft();
-                    return;
-                case VK_HOME:
-                    HomeLeft();
-                    return;
-                case VK_END:
-                    EndRight();
-                    return;
-                default:
-                    break;
-            }
-        } else if (event.Type == UIEVENT_SCROLLWHEEL) {
-            switch (LOWORD(event.wParam)) {
-                case SB_LINEUP:
-                    LineLeft();
-                    return;
-                case SB_LINEDOWN:
-                    LineRight();
-                    return;
-                default:
-                    break;
-            }
-        }
-    }
+    if (ScrollByInput(event)) return;
     CControlUI::DoEvent(event);
 }
 
@@ -285,80 +213,103 @@ void CContainerUI::SetScrollPos(SIZE szPos) {
     Invalidate();
 }
 
-void CContainerUI::LineUp() {
-    int line = manager_ ? manager_->GetDefaultFontInfo()->tm.tmHeight + DpiScale(8) : 8;
-    SIZE sz = GetScrollPos();
-    sz.cy = std::max(0, static_cast<int>(sz.cy) - line);
-    SetScrollPos(sz);
+namespace {
+// Keys and wheel notches as scroll moves; false for input that does not scroll.
+bool InputScrollMove(const TEventUI& event, CContainerUI::ScrollMove& move) {
+    using Move = CContainerUI::ScrollMove;
+    if (event.Type == UIEVENT_KEYDOWN) {
+        switch (event.chKey) {
+            case VK_UP: move = Move::LineBack; return true;
+            case VK_DOWN: move = Move::LineForward; return true;
+            case VK_PRIOR: move = Move::PageBack; return true;
+            case VK_NEXT: move = Move::PageForward; return true;
+            case VK_HOME: move = Move::Start; return true;
+            case VK_END: move = Move::End; return true;
+            default: return false;
+        }
+    }
+    if (event.Type != UIEVENT_SCROLLWHEEL) return false;
+    switch (LOWORD(event.wParam)) {
+        case SB_LINEUP: move = Move::LineBack; return true;
+        case SB_LINEDOWN: move = Move::LineForward; return true;
+        default: return false;
+    }
 }
-void CContainerUI::LineDown() {
-    int line = manager_ ? manager_->GetDefaultFontInfo()->tm.tmHeight + DpiScale(8) : 8;
-    SIZE sz = GetScrollPos();
-    sz.cy += line;
-    SetScrollPos(sz);
+}  // namespace
+
+bool CContainerUI::ScrollByInput(const TEventUI& event) {
+    // Along the vertical bar when it is up and usable, otherwise along the horizontal one.
+    auto usable = [](CScrollBarUI* bar) { return bar && bar->IsVisible() && bar->IsEnabled(); };
+    bool vertical = usable(verticalScrollBar_);
+    if (!vertical && !usable(horizontalScrollBar_)) return false;
+    ScrollMove move;
+    if (!InputScrollMove(event, move)) return false;
+    // Through the step methods, so that a container that scrolls another way has its say.
+    using Step = void (CContainerUI::*)();
+    static constexpr Step kSteps[2][6] = {
+        {&CContainerUI::LineLeft, &CContainerUI::LineRight, &CContainerUI::PageLeft, &CContainerUI::PageRight,
+         &CContainerUI::HomeLeft, &CContainerUI::EndRight},
+        {&CContainerUI::LineUp, &CContainerUI::LineDown, &CContainerUI::PageUp, &CContainerUI::PageDown,
+         &CContainerUI::HomeUp, &CContainerUI::EndDown}};
+    (this->*kSteps[vertical ? 1 : 0][static_cast<int>(move)])();
+    return true;
 }
-void CContainerUI::PageUp() {
+
+int CContainerUI::ScrollLine(bool vertical) const {
+    // A line is a text line down the page and a fixed small step across it.
+    if (!vertical) return DpiScale(8);
+    return manager_ ? manager_->GetDefaultFontInfo()->tm.tmHeight + DpiScale(8) : 8;
+}
+
+int CContainerUI::ScrollPage(bool vertical) const {
+    // A page is the inner extent, less the other axis's scrollbar lying across it.
     RECT inset = GetInset();
-    int page = GetHeight() - inset.top - inset.bottom;
-    if (horizontalScrollBar_ && horizontalScrollBar_->IsVisible()) page -= horizontalScrollBar_->GetFixedHeight();
+    CScrollBarUI* across = vertical ? horizontalScrollBar_ : verticalScrollBar_;
+    int page = vertical ? GetHeight() - inset.top - inset.bottom : GetWidth() - inset.left - inset.right;
+    if (across && across->IsVisible()) page -= vertical ? across->GetFixedHeight() : across->GetFixedWidth();
+    return page;
+}
+
+void CContainerUI::ScrollStep(bool vertical, ScrollMove move) {
     SIZE sz = GetScrollPos();
-    sz.cy = std::max(0, static_cast<int>(sz.cy) - page);
+    LONG& pos = vertical ? sz.cy : sz.cx;
+    switch (move) {
+        case ScrollMove::LineBack:
+            pos = std::max(0, static_cast<int>(pos) - ScrollLine(vertical));
+            break;
+        case ScrollMove::LineForward:
+            pos += ScrollLine(vertical);
+            break;
+        case ScrollMove::PageBack:
+            pos = std::max(0, static_cast<int>(pos) - ScrollPage(vertical));
+            break;
+        case ScrollMove::PageForward:
+            pos += ScrollPage(vertical);
+            break;
+        case ScrollMove::Start:
+            pos = 0;
+            break;
+        case ScrollMove::End: {
+            SIZE range = GetScrollRange();
+            pos = vertical ? range.cy : range.cx;
+            break;
+        }
+    }
     SetScrollPos(sz);
 }
-void CContainerUI::PageDown() {
-    RECT inset = GetInset();
-    int page = GetHeight() - inset.top - inset.bottom;
-    if (horizontalScrollBar_ && horizontalScrollBar_->IsVisible()) page -= horizontalScrollBar_->GetFixedHeight();
-    SIZE sz = GetScrollPos();
-    sz.cy += page;
-    SetScrollPos(sz);
-}
-void CContainerUI::HomeUp() {
-    SIZE sz = GetScrollPos();
-    sz.cy = 0;
-    SetScrollPos(sz);
-}
-void CContainerUI::EndDown() {
-    SIZE sz = GetScrollPos();
-    sz.cy = GetScrollRange().cy;
-    SetScrollPos(sz);
-}
-void CContainerUI::LineLeft() {
-    SIZE sz = GetScrollPos();
-    sz.cx = std::max(0, static_cast<int>(sz.cx) - DpiScale(8));
-    SetScrollPos(sz);
-}
-void CContainerUI::LineRight() {
-    SIZE sz = GetScrollPos();
-    sz.cx += DpiScale(8);
-    SetScrollPos(sz);
-}
-void CContainerUI::PageLeft() {
-    RECT inset = GetInset();
-    int page = GetWidth() - inset.left - inset.right;
-    if (verticalScrollBar_ && verticalScrollBar_->IsVisible()) page -= verticalScrollBar_->GetFixedWidth();
-    SIZE sz = GetScrollPos();
-    sz.cx = std::max(0, static_cast<int>(sz.cx) - page);
-    SetScrollPos(sz);
-}
-void CContainerUI::PageRight() {
-    RECT inset = GetInset();
-    int page = GetWidth() - inset.left - inset.right;
-    if (verticalScrollBar_ && verticalScrollBar_->IsVisible()) page -= verticalScrollBar_->GetFixedWidth();
-    SIZE sz = GetScrollPos();
-    sz.cx += page;
-    SetScrollPos(sz);
-}
-void CContainerUI::HomeLeft() {
-    SIZE sz = GetScrollPos();
-    sz.cx = 0;
-    SetScrollPos(sz);
-}
-void CContainerUI::EndRight() {
-    SIZE sz = GetScrollPos();
-    sz.cx = GetScrollRange().cx;
-    SetScrollPos(sz);
-}
+
+void CContainerUI::LineUp() { ScrollStep(true, ScrollMove::LineBack); }
+void CContainerUI::LineDown() { ScrollStep(true, ScrollMove::LineForward); }
+void CContainerUI::PageUp() { ScrollStep(true, ScrollMove::PageBack); }
+void CContainerUI::PageDown() { ScrollStep(true, ScrollMove::PageForward); }
+void CContainerUI::HomeUp() { ScrollStep(true, ScrollMove::Start); }
+void CContainerUI::EndDown() { ScrollStep(true, ScrollMove::End); }
+void CContainerUI::LineLeft() { ScrollStep(false, ScrollMove::LineBack); }
+void CContainerUI::LineRight() { ScrollStep(false, ScrollMove::LineForward); }
+void CContainerUI::PageLeft() { ScrollStep(false, ScrollMove::PageBack); }
+void CContainerUI::PageRight() { ScrollStep(false, ScrollMove::PageForward); }
+void CContainerUI::HomeLeft() { ScrollStep(false, ScrollMove::Start); }
+void CContainerUI::EndRight() { ScrollStep(false, ScrollMove::End); }
 
 void CContainerUI::EnableScrollBar(bool enableVertical, bool enableHorizontal) {
     if (enableVertical && !verticalScrollBar_) {

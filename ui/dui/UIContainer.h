@@ -94,7 +94,15 @@ public:
     virtual CScrollBarUI* GetVerticalScrollBar() const;
     virtual CScrollBarUI* GetHorizontalScrollBar() const;
 
+    // The moves of the step methods above, the same on either axis.
+    enum class ScrollMove { LineBack, LineForward, PageBack, PageForward, Start, End };
+
 protected:
+    // One step along an axis: what LineUp ... EndRight do, each on its own axis.
+    void ScrollStep(bool vertical, ScrollMove move);
+    // Arrow keys, page keys, Home, End and the wheel scroll the container; true when the
+    // event scrolled it.
+    bool ScrollByInput(const TEventUI& event);
     // Places float children relative to the container's outer rectangle.
     virtual void SetFloatPos(int index);
     // Shows/hides the scrollbars for content of size cxRequired x cyRequired inside rc.
@@ -104,6 +112,8 @@ protected:
     void LayOutLine(RECT client, bool vertical);
     // The rectangle children are laid out in: item minus inset minus visible scrollbars.
     RECT GetClientRect() const;
+    int ScrollLine(bool vertical) const;  // pixels of one line step
+    int ScrollPage(bool vertical) const;  // pixels of one page step
 
     CDuiPtrArray items_;
     RECT rcInset_ = {};  // 96-DPI units

@@ -581,126 +581,154 @@ void CListHeaderItemUI::PaintBorder(HDC hDC) {
     }
 }
 
-// ---- CListElementUI ------------------------------------------------------------------
+// ---- rows ------------------------------------------------------------------------------
 
-LPCTSTR CListElementUI::GetClass() const { return L"ListElementUI"; }
-UINT CListElementUI::GetControlFlags() const { return UIFLAG_WANTRETURN; }
-LPVOID CListElementUI::GetInterface(LPCTSTR name) {
-    if (name && wcscmp(name, L"ListItem") == 0) return static_cast<IListItemUI*>(this);
-    if (name && wcscmp(name, L"ListElement") == 0) return static_cast<CListElementUI*>(this);
-    return CControlUI::GetInterface(name);
+template <class TBase>
+UINT CListItemBaseUI<TBase>::GetControlFlags() const {
+    return UIFLAG_WANTRETURN;
 }
-void CListElementUI::SetEnabled(bool enable) {
-    CControlUI::SetEnabled(enable);
+template <class TBase>
+LPVOID CListItemBaseUI<TBase>::GetInterface(LPCTSTR name) {
+    if (name && wcscmp(name, L"ListItem") == 0) return static_cast<IListItemUI*>(this);
+    return TBase::GetInterface(name);
+}
+template <class TBase>
+void CListItemBaseUI<TBase>::SetEnabled(bool enable) {
+    TBase::SetEnabled(enable);
     if (!enable) buttonState_ = 0;
 }
-int CListElementUI::GetIndex() const { return index_; }
-void CListElementUI::SetIndex(int index) { index_ = index; }
-IListOwnerUI* CListElementUI::GetOwner() { return owner_; }
-void CListElementUI::SetOwner(CControlUI* pOwner) {
+template <class TBase>
+int CListItemBaseUI<TBase>::GetIndex() const {
+    return index_;
+}
+template <class TBase>
+void CListItemBaseUI<TBase>::SetIndex(int index) {
+    index_ = index;
+}
+template <class TBase>
+IListOwnerUI* CListItemBaseUI<TBase>::GetOwner() {
+    return owner_;
+}
+template <class TBase>
+void CListItemBaseUI<TBase>::SetOwner(CControlUI* pOwner) {
     owner_ = pOwner ? static_cast<IListOwnerUI*>(pOwner->GetInterface(L"IListOwner")) : nullptr;
 }
-void CListElementUI::SetVisible(bool visible) {
-    if (visible_ == visible) return;
-    CControlUI::SetVisible(visible);
-    if (!IsVisible() && selected_) {
+template <class TBase>
+void CListItemBaseUI<TBase>::SetVisible(bool visible) {
+    if (this->visible_ == visible) return;
+    TBase::SetVisible(visible);
+    if (!this->IsVisible() && selected_) {
         selected_ = false;
         if (owner_) owner_->SelectItem(-1);
     }
 }
-bool CListElementUI::IsSelected() const { return selected_; }
-bool CListElementUI::Select(bool select, bool triggerEvent) {
-    if (!IsEnabled()) return false;
+template <class TBase>
+bool CListItemBaseUI<TBase>::IsSelected() const {
+    return selected_;
+}
+template <class TBase>
+bool CListItemBaseUI<TBase>::Select(bool select, bool triggerEvent) {
+    if (!this->IsEnabled()) return false;
     if (select == selected_) return true;
     selected_ = select;
     if (select && owner_) owner_->SelectItem(index_, false, triggerEvent);
     Invalidate();
     return true;
 }
-bool CListElementUI::IsExpanded() const { return false; }
-bool CListElementUI::Expand(bool) { return false; }
-void CListElementUI::Invalidate() { CControlUI::Invalidate(); }
+template <class TBase>
+bool CListItemBaseUI<TBase>::IsExpanded() const {
+    return false;
+}
+template <class TBase>
+bool CListItemBaseUI<TBase>::Expand(bool) {
+    return false;
+}
+template <class TBase>
+void CListItemBaseUI<TBase>::Invalidate() {
+    TBase::Invalidate();
+}
 
-bool CListElementUI::Activate() {
-    if (!CControlUI::Activate()) return false;
-    if (manager_) manager_->SendNotify(this, DUI_MSGTYPE_ITEMACTIVATE);
+template <class TBase>
+bool CListItemBaseUI<TBase>::Activate() {
+    if (!TBase::Activate()) return false;
+    if (this->manager_) this->manager_->SendNotify(this, DUI_MSGTYPE_ITEMACTIVATE);
     return true;
 }
 
-void CListElementUI::DoEvent(TEventUI& event) {
-    if (!IsMouseEnabled() && IsMouseEvent(event.Type)) {
-        if (owner_) {
-            owner_->DoEvent(event);
-        } else {
-            CControlUI::DoEvent(event);
-        }
+template <class TBase>
+void CListItemBaseUI<TBase>::PassToOwner(TEventUI& event) {
+    if (owner_) {
+        owner_->DoEvent(event);
+    } else {
+        TBase::DoEvent(event);
+    }
+}
+
+template <class TBase>
+void CListItemBaseUI<TBase>::DoEvent(TEventUI& event) {
+    if (!this->IsMouseEnabled() && IsMouseEvent(event.Type)) {
+        PassToOwner(event);
         return;
     }
     switch (event.Type) {
         case UIEVENT_DBLCLICK:
-            if (IsEnabled()) Activate();
+            if (this->IsEnabled()) Activate();
             return;
         case UIEVENT_KEYDOWN:
-            if (IsEnabled() && event.chKey == VK_RETURN) {
+            if (this->IsEnabled() && event.chKey == VK_RETURN) {
                 Activate();
                 return;
             }
             break;
+        case UIEVENT_BUTTONDOWN:
+        case UIEVENT_RBUTTONDOWN:
+            // "itemclick" comes before the selection and its "itemselect".
+            if (this->IsEnabled()) {
+                if (this->manager_) this->manager_->SendNotify(this, DUI_MSGTYPE_ITEMCLICK);
+                Select();
+                Invalidate();
+            }
+            return;
+        case UIEVENT_BUTTONUP:
+        case UIEVENT_MOUSEMOVE:
+            return;
+        case UIEVENT_MOUSEENTER:
+        case UIEVENT_MOUSELEAVE:
+            this->TrackHotState(event, buttonState_);
+            return;
         default:
             break;
     }
-    if (owner_) {
-        owner_->DoEvent(event);
-    } else {
-        CControlUI::DoEvent(event);
-    }
+    PassToOwner(event);
 }
 
-void CListElementUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
+template <class TBase>
+void CListItemBaseUI<TBase>::SetAttribute(LPCTSTR name, LPCTSTR value) {
     if (name && value && wcscmp(name, L"selected") == 0) {
         Select(detail::ParseBool(value));
         return;
     }
-    CControlUI::SetAttribute(name, value);
+    TBase::SetAttribute(name, value);
 }
 
-void CListElementUI::DrawItemBk(HDC hDC, const RECT& rcItem) {
+template <class TBase>
+void CListItemBaseUI<TBase>::DrawItemBk(HDC hDC, const RECT& rcItem) {
     DrawRowBk(hDC, this, rcItem, owner_ ? owner_->GetListInfo() : nullptr, selected_, buttonState_, index_);
 }
 
-// ---- CListLabelElementUI -------------------------------------------------------------
+template class CListItemBaseUI<CControlUI>;
+template class CListItemBaseUI<CContainerUI>;
+
+LPCTSTR CListElementUI::GetClass() const { return L"ListElementUI"; }
+LPVOID CListElementUI::GetInterface(LPCTSTR name) {
+    if (name && wcscmp(name, L"ListElement") == 0) return static_cast<CListElementUI*>(this);
+    return CListItemBaseUI<CControlUI>::GetInterface(name);
+}
 
 LPCTSTR CListLabelElementUI::GetClass() const { return L"ListLabelElementUI"; }
 LPVOID CListLabelElementUI::GetInterface(LPCTSTR name) {
     if (name && wcscmp(name, L"ListLabelElement") == 0) return this;
     return CListElementUI::GetInterface(name);
-}
-
-void CListLabelElementUI::DoEvent(TEventUI& event) {
-    if (!IsMouseEnabled() && IsMouseEvent(event.Type)) {
-        CListElementUI::DoEvent(event);
-        return;
-    }
-    switch (event.Type) {
-        case UIEVENT_BUTTONDOWN:
-        case UIEVENT_RBUTTONDOWN:
-            if (IsEnabled()) {
-                if (manager_) manager_->SendNotify(this, DUI_MSGTYPE_ITEMCLICK);
-                Select();
-                Invalidate();
-            }
-            return;
-        case UIEVENT_MOUSEMOVE:
-        case UIEVENT_BUTTONUP:
-            return;
-        case UIEVENT_MOUSEENTER:
-        case UIEVENT_MOUSELEAVE:
-            TrackHotState(event, buttonState_);
-            return;
-        default:
-            break;
-    }
-    CListElementUI::DoEvent(event);
 }
 
 SIZE CListLabelElementUI::EstimateSize(SIZE szAvailable) {
@@ -738,102 +766,10 @@ void CListLabelElementUI::DrawItemText(HDC hDC, const RECT& rcItem) {
     }
 }
 
-// ---- CListContainerElementUI ---------------------------------------------------------
-
 LPCTSTR CListContainerElementUI::GetClass() const { return L"ListContainerElementUI"; }
-UINT CListContainerElementUI::GetControlFlags() const { return UIFLAG_WANTRETURN; }
 LPVOID CListContainerElementUI::GetInterface(LPCTSTR name) {
-    if (name && wcscmp(name, L"ListItem") == 0) return static_cast<IListItemUI*>(this);
     if (name && wcscmp(name, L"ListContainerElement") == 0) return static_cast<CListContainerElementUI*>(this);
-    return CContainerUI::GetInterface(name);
-}
-int CListContainerElementUI::GetIndex() const { return index_; }
-void CListContainerElementUI::SetIndex(int index) { index_ = index; }
-IListOwnerUI* CListContainerElementUI::GetOwner() { return owner_; }
-void CListContainerElementUI::SetOwner(CControlUI* pOwner) {
-    owner_ = pOwner ? static_cast<IListOwnerUI*>(pOwner->GetInterface(L"IListOwner")) : nullptr;
-}
-void CListContainerElementUI::SetVisible(bool visible) {
-    if (visible_ == visible) return;
-    CContainerUI::SetVisible(visible);
-    if (!IsVisible() && selected_) {
-        selected_ = false;
-        if (owner_) owner_->SelectItem(-1);
-    }
-}
-void CListContainerElementUI::SetEnabled(bool enable) {
-    CContainerUI::SetEnabled(enable);
-    if (!enable) buttonState_ = 0;
-}
-bool CListContainerElementUI::IsSelected() const { return selected_; }
-bool CListContainerElementUI::Select(bool select, bool triggerEvent) {
-    if (!IsEnabled()) return false;
-    if (select == selected_) return true;
-    selected_ = select;
-    if (select && owner_) owner_->SelectItem(index_, false, triggerEvent);
-    Invalidate();
-    return true;
-}
-bool CListContainerElementUI::IsExpanded() const { return false; }
-bool CListContainerElementUI::Expand(bool) { return false; }
-void CListContainerElementUI::Invalidate() { CContainerUI::Invalidate(); }
-
-bool CListContainerElementUI::Activate() {
-    if (!CContainerUI::Activate()) return false;
-    if (manager_) manager_->SendNotify(this, DUI_MSGTYPE_ITEMACTIVATE);
-    return true;
-}
-
-void CListContainerElementUI::DoEvent(TEventUI& event) {
-    if (!IsMouseEnabled() && IsMouseEvent(event.Type)) {
-        if (owner_) {
-            owner_->DoEvent(event);
-        } else {
-            CContainerUI::DoEvent(event);
-        }
-        return;
-    }
-    switch (event.Type) {
-        case UIEVENT_DBLCLICK:
-            if (IsEnabled()) Activate();
-            return;
-        case UIEVENT_KEYDOWN:
-            if (IsEnabled() && event.chKey == VK_RETURN) {
-                Activate();
-                return;
-            }
-            break;
-        case UIEVENT_BUTTONDOWN:
-        case UIEVENT_RBUTTONDOWN:
-            if (IsEnabled()) {
-                if (manager_) manager_->SendNotify(this, DUI_MSGTYPE_ITEMCLICK);
-                Select();
-                Invalidate();
-            }
-            return;
-        case UIEVENT_BUTTONUP:
-        case UIEVENT_MOUSEMOVE:
-            return;
-        case UIEVENT_MOUSEENTER:
-        case UIEVENT_MOUSELEAVE:
-            TrackHotState(event, buttonState_);
-            return;
-        default:
-            break;
-    }
-    if (owner_) {
-        owner_->DoEvent(event);
-    } else {
-        CContainerUI::DoEvent(event);
-    }
-}
-
-void CListContainerElementUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
-    if (name && value && wcscmp(name, L"selected") == 0) {
-        Select(detail::ParseBool(value));
-        return;
-    }
-    CContainerUI::SetAttribute(name, value);
+    return CListItemBaseUI<CContainerUI>::GetInterface(name);
 }
 
 void CListContainerElementUI::DoPaint(HDC hDC, const RECT& rcPaint) {
@@ -845,9 +781,5 @@ void CListContainerElementUI::DoPaint(HDC hDC, const RECT& rcPaint) {
 }
 
 void CListContainerElementUI::DrawItemText(HDC, const RECT&) {}
-
-void CListContainerElementUI::DrawItemBk(HDC hDC, const RECT& rcItem) {
-    DrawRowBk(hDC, this, rcItem, owner_ ? owner_->GetListInfo() : nullptr, selected_, buttonState_, index_);
-}
 
 }  // namespace winhush::dui

@@ -207,9 +207,13 @@ protected:
     RECT rcTextPadding_ = {};
 };
 
-class CListElementUI : public CControlUI, public IListItemUI {
+// What both row classes share on top of the control class they extend: index, owner,
+// selection, "itemactivate", the row's click and hover handling and its background. Rows
+// that draw a text (CListLabelElementUI) and rows that hold controls
+// (CListContainerElementUI) differ only in what they paint.
+template <class TBase>
+class CListItemBaseUI : public TBase, public IListItemUI {
 public:
-    LPCTSTR GetClass() const override;
     UINT GetControlFlags() const override;
     LPVOID GetInterface(LPCTSTR name) override;
 
@@ -231,10 +235,22 @@ public:
     void DrawItemBk(HDC hDC, const RECT& rcItem);
 
 protected:
+    // Everything a row does not take itself goes to its list.
+    void PassToOwner(TEventUI& event);
+
     int index_ = -1;
     bool selected_ = false;
     UINT buttonState_ = 0;
     IListOwnerUI* owner_ = nullptr;
+};
+
+extern template class CListItemBaseUI<CControlUI>;
+extern template class CListItemBaseUI<CContainerUI>;
+
+class CListElementUI : public CListItemBaseUI<CControlUI> {
+public:
+    LPCTSTR GetClass() const override;
+    LPVOID GetInterface(LPCTSTR name) override;
 };
 
 class CListLabelElementUI : public CListElementUI {
@@ -242,42 +258,18 @@ public:
     LPCTSTR GetClass() const override;
     LPVOID GetInterface(LPCTSTR name) override;
 
-    void DoEvent(TEventUI& event) override;
     SIZE EstimateSize(SIZE szAvailable) override;
     void DoPaint(HDC hDC, const RECT& rcPaint) override;
     void DrawItemText(HDC hDC, const RECT& rcItem) override;
 };
 
-class CListContainerElementUI : public CContainerUI, public IListItemUI {
+class CListContainerElementUI : public CListItemBaseUI<CContainerUI> {
 public:
     LPCTSTR GetClass() const override;
-    UINT GetControlFlags() const override;
     LPVOID GetInterface(LPCTSTR name) override;
 
-    int GetIndex() const override;
-    void SetIndex(int index) override;
-    IListOwnerUI* GetOwner() override;
-    void SetOwner(CControlUI* pOwner) override;
-    void SetVisible(bool visible = true) override;
-    void SetEnabled(bool enable = true) override;
-    bool IsSelected() const override;
-    bool Select(bool select = true, bool triggerEvent = true) override;
-    bool IsExpanded() const override;
-    bool Expand(bool expand = true) override;
-
-    void Invalidate();
-    bool Activate() override;
-    void DoEvent(TEventUI& event) override;
-    void SetAttribute(LPCTSTR name, LPCTSTR value) override;
     void DoPaint(HDC hDC, const RECT& rcPaint) override;
     void DrawItemText(HDC hDC, const RECT& rcItem) override;
-    void DrawItemBk(HDC hDC, const RECT& rcItem);
-
-protected:
-    int index_ = -1;
-    bool selected_ = false;
-    UINT buttonState_ = 0;
-    IListOwnerUI* owner_ = nullptr;
 };
 
 }  // namespace winhush::dui

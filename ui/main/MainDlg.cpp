@@ -5,7 +5,7 @@
 #include <map>
 #include <memory>
 
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "base/Handles.h"
 #include "base/Strings.h"
 #include "monitor/WndMgr.h"
@@ -13,7 +13,7 @@
 #include "settings/Hotkeys.h"
 #include "settings/SettingsStore.h"
 #include "ui/controls/ControlFactory.h"
-#include "ui/dialogs/PositionText.h"
+#include "ui/dialogs/RowTexts.h"
 #include "ui/dialogs/PreviewDlg.h"
 #include "ui/dui/UIContainer.h"
 #include "ui/dui/UIFileIcon.h"
@@ -22,7 +22,7 @@
 #include "ui/dui/UIRender.h"
 #include "ui/framework/FormatText.h"
 #include "ui/framework/MessageBoxBase.h"
-#include "ui/main/Commands.h"
+#include "ui/framework/MainCommands.h"
 #include "ui/main/Menu.h"
 
 namespace winhush::ui {

@@ -4,11 +4,11 @@
 
 #include <vector>
 
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "settings/SettingsStore.h"
 #include "ui/controls/ControlFactory.h"
 #include "ui/controls/SlideOption.h"
-#include "ui/main/Commands.h"
+#include "ui/framework/MainCommands.h"
 #include "ui/main/ForumPage.h"
 
 namespace winhush::ui {

@@ -15,6 +15,8 @@
 
 #include <string>
 
+#include "ui/framework/TipPlacement.h"
+
 namespace winhush::ui {
 
 // Timer ids on the host window. They share the host's id space with its own timers.
@@ -36,7 +38,6 @@ inline constexpr size_t kBlockTooltipLimit = 127;
 
 inline constexpr wchar_t kTrayCallbackMessageName[] = L"WM_ZVWINHUSHTRAY";
 inline constexpr wchar_t kTaskbarCreatedMessageName[] = L"TaskbarCreated";
-inline constexpr wchar_t kTaskbarWindowClass[] = L"Shell_TrayWnd";
 inline constexpr wchar_t kTrayBalloonText[] = L"弹窗拦截已最小化至后台运行，点击托盘图标打开主界面。";
 inline constexpr UINT kTrayBalloonTimeoutMs = 3000;
 

@@ -11,14 +11,14 @@
 #include "DialogsTestSupport.h"
 #include "FrameworkTestSupport.h"
 #include "TestSupport.h"
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "monitor/WndInfo.h"
 #include "monitor/WndMgr.h"
 #include "rules/AutoCheck.h"
 #include "ui/dialogs/InRuleDlg.h"
 #include "ui/dui/UIList.h"
 #include "ui/framework/FramedDialog.h"
-#include "ui/main/Commands.h"
+#include "ui/framework/MainCommands.h"
 
 using namespace winhush::ui;
 using namespace winhush::test;

@@ -10,7 +10,7 @@
 #include "DialogsTestSupport.h"
 #include "FrameworkTestSupport.h"
 #include "TestSupport.h"
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "monitor/BlockRecord.h"
 #include "ui/dialogs/AddConfirmDlg.h"
 #include "ui/dialogs/LocateDlg.h"

@@ -8,10 +8,10 @@
 
 #include "DialogsTestSupport.h"
 #include "FrameworkTestSupport.h"
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "ui/dialogs/NotifyTips.h"
 #include "ui/framework/FormatText.h"
-#include "ui/main/Commands.h"
+#include "ui/framework/MainCommands.h"
 
 using namespace winhush::ui;
 using namespace winhush::test;

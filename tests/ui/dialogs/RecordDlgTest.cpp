@@ -13,7 +13,7 @@
 #include "DialogsTestSupport.h"
 #include "FrameworkTestSupport.h"
 #include "TestSupport.h"
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "monitor/WndMgr.h"
 #include "ui/dialogs/PreviewDlg.h"
 #include "ui/dialogs/RecordDlg.h"

@@ -10,7 +10,7 @@
 #include "DialogsTestSupport.h"
 #include "FrameworkTestSupport.h"
 #include "TestSupport.h"
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "base/Strings.h"
 #include "settings/Hotkeys.h"
 #include "settings/SettingsStore.h"
@@ -18,7 +18,7 @@
 #include "ui/dui/UILabel.h"
 #include "ui/framework/FramedDialog.h"
 #include "ui/framework/MessageLoop.h"
-#include "ui/main/Commands.h"
+#include "ui/framework/MainCommands.h"
 
 using namespace winhush;
 using namespace winhush::ui;

@@ -194,6 +194,89 @@ TEST(Events, TheWheelScrollsTheContainerUnderTheCursor) {
     EXPECT_EQ(list->GetScrollPos().cy, 0);
 }
 
+// Content larger than the view both ways: each step must move its own axis only, by its
+// own amount (a text line or 8 px, the view less the other bar), and stop at the ends.
+TEST(Events, ScrollStepsMoveOnlyTheirOwnAxisByTheirOwnAmount) {
+    TestHost host(200, 100);
+    ASSERT_NE(host.Load(L"<Window><VerticalLayout name=\"box\" vscrollbar=\"true\" hscrollbar=\"true\">"
+                        L"<Control width=\"500\" height=\"150\"/><Control width=\"500\" height=\"150\"/>"
+                        L"</VerticalLayout></Window>"),
+              nullptr);
+    auto* box = static_cast<CContainerUI*>(host.Find(L"box"));
+    SIZE range = box->GetScrollRange();
+    ASSERT_GT(range.cx, 200);
+    ASSERT_GT(range.cy, 200);
+    int line = host.manager().GetDefaultFontInfo()->tm.tmHeight + 8;
+    int pageDown = 100 - box->GetHorizontalScrollBar()->GetFixedHeight();
+    int pageRight = 200 - box->GetVerticalScrollBar()->GetFixedWidth();
+    auto at = [&](LONG cx, LONG cy) {
+        SIZE pos = box->GetScrollPos();
+        return pos.cx == cx && pos.cy == cy;
+    };
+    box->LineDown();
+    EXPECT_TRUE(at(0, line));
+    box->LineRight();
+    EXPECT_TRUE(at(8, line));
+    box->PageDown();
+    EXPECT_TRUE(at(8, line + pageDown));
+    box->PageRight();
+    EXPECT_TRUE(at(8 + pageRight, line + pageDown));
+    box->LineUp();
+    EXPECT_TRUE(at(8 + pageRight, pageDown));
+    box->PageLeft();
+    EXPECT_TRUE(at(8, pageDown));
+    box->PageUp();
+    EXPECT_TRUE(at(8, 0));
+    box->LineLeft();
+    box->LineLeft();  // stays at the start
+    box->LineUp();
+    EXPECT_TRUE(at(0, 0));
+    box->EndDown();
+    EXPECT_TRUE(at(0, range.cy));
+    box->EndRight();
+    EXPECT_TRUE(at(range.cx, range.cy));
+    box->PageDown();  // held at the end
+    EXPECT_TRUE(at(range.cx, range.cy));
+    box->HomeUp();
+    EXPECT_TRUE(at(range.cx, 0));
+    box->HomeLeft();
+    EXPECT_TRUE(at(0, 0));
+}
+
+// Keys scroll along the vertical bar when there is one, else along the horizontal bar.
+TEST(Events, ScrollKeysFollowTheVerticalBarElseTheHorizontalOne) {
+    TestHost host(200, 100);
+    ASSERT_NE(host.Load(L"<Window><VerticalLayout>"
+                        L"<HorizontalLayout name=\"row\" height=\"50\" hscrollbar=\"true\">"
+                        L"<Control width=\"500\"/></HorizontalLayout>"
+                        L"<VerticalLayout name=\"col\" vscrollbar=\"true\" hscrollbar=\"true\">"
+                        L"<Control width=\"500\" height=\"300\"/></VerticalLayout>"
+                        L"</VerticalLayout></Window>"),
+              nullptr);
+    auto* row = static_cast<CContainerUI*>(host.Find(L"row"));
+    auto* col = static_cast<CContainerUI*>(host.Find(L"col"));
+    ASSERT_GT(row->GetScrollRange().cx, 0);
+    ASSERT_GT(col->GetScrollRange().cy, 0);
+    auto key = [](CContainerUI* target, WORD vk) {
+        TEventUI event = {};
+        event.Type = UIEVENT_KEYDOWN;
+        event.chKey = vk;
+        target->DoEvent(event);
+    };
+    key(row, VK_DOWN);
+    EXPECT_EQ(row->GetScrollPos().cx, 8);
+    key(row, VK_END);
+    EXPECT_EQ(row->GetScrollPos().cx, row->GetScrollRange().cx);
+    key(row, VK_HOME);
+    EXPECT_EQ(row->GetScrollPos().cx, 0);
+    key(col, VK_NEXT);
+    EXPECT_GT(col->GetScrollPos().cy, 0);
+    EXPECT_EQ(col->GetScrollPos().cx, 0);
+    key(col, VK_END);
+    EXPECT_EQ(col->GetScrollPos().cy, col->GetScrollRange().cy);
+    EXPECT_EQ(col->GetScrollPos().cx, 0);
+}
+
 TEST(Events, AButtonRemovedByItsOwnClickHandlerIsDeletedLater) {
     TestHost host;
     ASSERT_NE(host.Load(kOptionsLayout), nullptr);

@@ -14,7 +14,7 @@
 
 #include "FrameworkTestSupport.h"
 #include "TestSupport.h"
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "monitor/WndMgr.h"
 #include "rules/AutoCheck.h"
 #include "settings/Hotkeys.h"
@@ -25,7 +25,7 @@
 #include "ui/dui/UIContainer.h"
 #include "ui/framework/FormatText.h"
 #include "ui/framework/MessageBoxBase.h"
-#include "ui/main/Commands.h"
+#include "ui/framework/MainCommands.h"
 #include "ui/main/MainDlg.h"
 
 using namespace winhush::ui;

@@ -12,10 +12,10 @@
 
 #include "FrameworkTestSupport.h"
 #include "TestSupport.h"
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "settings/SettingsStore.h"
 #include "ui/controls/SlideOption.h"
-#include "ui/main/Commands.h"
+#include "ui/framework/MainCommands.h"
 #include "ui/main/Menu.h"
 
 using namespace winhush::ui;

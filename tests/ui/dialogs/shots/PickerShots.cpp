@@ -9,7 +9,7 @@
 #include <windows.h>
 
 #include "DialogShotSession.h"
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "monitor/Screenshot.h"
 #include "monitor/WndMgr.h"
 #include "ui/dialogs/AddConfirmDlg.h"

@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "DialogShotSession.h"
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 #include "settings/Hotkeys.h"
 #include "settings/SettingsStore.h"
 #include "ui/dialogs/SettingDlg.h"

@@ -1,5 +1,5 @@
 // The settings dialog's runner.
-#include "ui/dialogs/DialogRunners.h"
+#include "ui/main/DialogRunners.h"
 #include "ui/dialogs/SettingDlg.h"
 #include "ui/main/MainDlg.h"
 #include "ui/framework/FramedDialog.h"

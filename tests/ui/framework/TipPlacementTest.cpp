@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "TestSupport.h"
-#include "ui/main/TipPlacement.h"
+#include "ui/framework/TipPlacement.h"
 
 using namespace winhush::ui;
 using namespace winhush::test;

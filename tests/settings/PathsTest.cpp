@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
-#include "app/Paths.h"
+#include "settings/Paths.h"
 
 using namespace winhush;
 namespace t = winhush::test;

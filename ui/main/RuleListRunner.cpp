@@ -1,5 +1,5 @@
 // The rule list's runner: one dialog object per opening, run over the main window.
-#include "ui/dialogs/DialogRunners.h"
+#include "ui/main/DialogRunners.h"
 #include "ui/dialogs/InRuleDlg.h"
 #include "ui/framework/FramedDialog.h"
 #include "ui/main/MainDlg.h"

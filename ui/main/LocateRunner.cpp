@@ -1,5 +1,5 @@
 // The window picker's runner.
-#include "ui/dialogs/DialogRunners.h"
+#include "ui/main/DialogRunners.h"
 #include "ui/dialogs/LocateDlg.h"
 #include "ui/framework/FramedDialog.h"
 #include "ui/main/MainDlg.h"

@@ -1,10 +1,10 @@
-#include "app/StartupConfig.h"
+#include "settings/StartupConfig.h"
 
 #include <shlobj.h>
 
 #include <atomic>
 
-#include "app/Paths.h"
+#include "settings/Paths.h"
 #include "base/Strings.h"
 #include "settings/Hotkeys.h"
 

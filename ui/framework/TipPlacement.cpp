@@ -1,6 +1,4 @@
-#include "ui/main/TipPlacement.h"
-
-#include "ui/main/TrayIcon.h"
+#include "ui/framework/TipPlacement.h"
 
 namespace winhush::ui {
 

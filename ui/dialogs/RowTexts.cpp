@@ -1,4 +1,4 @@
-#include "ui/dialogs/PositionText.h"
+#include "ui/dialogs/RowTexts.h"
 
 #include "monitor/WndInfo.h"
 

@@ -8,6 +8,9 @@
 
 namespace winhush::ui {
 
+// The taskbar's window class; the tray icon looks for it too.
+inline constexpr wchar_t kTaskbarWindowClass[] = L"Shell_TrayWnd";
+
 // The screen as the placement sees it (primary monitor).
 struct TipScreenGeometry {
     bool hasTaskbar = false;  // a "Shell_TrayWnd" window exists

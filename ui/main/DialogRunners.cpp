@@ -1,4 +1,4 @@
-#include "ui/dialogs/DialogRunners.h"
+#include "ui/main/DialogRunners.h"
 
 namespace winhush::ui {
 
