@@ -18,6 +18,7 @@
 #include "settings/AutoStartTask.h"
 #include "settings/SettingsStore.h"
 #include "ui/framework/MessageLoop.h"
+#include "ui/framework/WindowPlacement.h"
 
 namespace winhush {
 
@@ -45,23 +46,6 @@ void ActivateFirstInstance() {
     ::SetForegroundWindow(first);
 }
 
-void CentreOnWorkArea(HWND hwnd) {
-    RECT window;
-    if (!::GetWindowRect(hwnd, &window)) return;
-    MONITORINFO info = {sizeof(info)};
-    if (!::GetMonitorInfoW(::MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &info)) return;
-    const RECT& work = info.rcWork;
-    LONG width = window.right - window.left;
-    LONG height = window.bottom - window.top;
-    LONG x = work.left + ((work.right - work.left) - width) / 2;
-    LONG y = work.top + ((work.bottom - work.top) - height) / 2;
-    if (x + width > work.right) x = work.right - width;
-    if (y + height > work.bottom) y = work.bottom - height;
-    if (x < work.left) x = work.left;
-    if (y < work.top) y = work.top;
-    ::SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 void SetWindowIcons(HWND hwnd, HINSTANCE instance) {
     // The window keeps these for its whole life; they are shared resources of the module.
     HICON big = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(101), IMAGE_ICON,
@@ -79,7 +63,8 @@ void RunMainWindow(HINSTANCE instance, bool hidden) {
     ui::Module().AddMessageLoop(&loop);
     if (HWND hwnd = CreateMainWindow(instance)) {
         SetWindowIcons(hwnd, instance);
-        CentreOnWorkArea(hwnd);
+        // Without an owner: centred on the work area of its monitor.
+        ui::CenterWindowOverOwner(hwnd);
         if (!hidden) ::ShowWindow(hwnd, SW_SHOWNORMAL);
         loop.Run();
     }

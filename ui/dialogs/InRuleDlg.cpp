@@ -8,11 +8,12 @@
 #include "monitor/WndInfo.h"
 #include "monitor/WndMgr.h"
 #include "ui/controls/ControlFactory.h"
+#include "ui/dialogs/RowTexts.h"
 #include "ui/dui/UIFileIcon.h"
 #include "ui/dui/UILabel.h"
 #include "ui/dui/UIList.h"
+#include "ui/framework/FormatText.h"
 #include "ui/framework/MainCommands.h"
-#include "ui/dialogs/RowTexts.h"
 
 namespace winhush::ui {
 
@@ -28,23 +29,6 @@ namespace {
 template <class T>
 T* FindIn(CPaintManagerUI& pm, CControlUI* parent, const wchar_t* name) {
     return parent ? dynamic_cast<T*>(pm.FindSubControlByName(parent, name)) : nullptr;
-}
-
-// Puts the integers in place of the "%d"s of a layout's image template, in order; anything
-// else is copied as written, so the layout's text can never make us read what was not passed.
-std::wstring FormatFrame(const std::wstring& format, int left, int right) {
-    std::wstring out;
-    const int values[] = {left, right};
-    size_t next = 0;
-    for (size_t i = 0; i < format.size(); ++i) {
-        if (format[i] == L'%' && i + 1 < format.size() && format[i + 1] == L'd' && next < 2) {
-            out += std::to_wstring(values[next++]);
-            ++i;
-        } else {
-            out.push_back(format[i]);
-        }
-    }
-    return out;
 }
 
 COptionUI* CheckOf(CPaintManagerUI& pm, CControlUI* row) { return FindIn<COptionUI>(pm, row, L"opt_check"); }
@@ -85,45 +69,20 @@ CInRuleDlg::CInRuleDlg(monitor::CWndMgr* store, rules::CAutoCheck* check)
 
 CControlUI* CInRuleDlg::CreateControl(const wchar_t* className) { return CreateCustomControl(className); }
 
-LRESULT CInRuleDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/, BOOL& handled) {
+// Escape closes it like its close button, also while it waits.
+LRESULT CInRuleDlg::HandleDialogMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/, BOOL& handled) {
     handled = FALSE;
-    switch (message) {
-        case WM_CREATE:
-            if (CMessageLoop* loop = Module().GetMessageLoop()) {
-                loop->AddMessageFilter(this);
-                loop->AddIdleHandler(this);
-            }
-            break;
-        case WM_DESTROY:
-            ::KillTimer(m_hWnd, kWaitTimer);
-            if (CMessageLoop* loop = Module().GetMessageLoop()) {
-                loop->RemoveMessageFilter(this);
-                loop->RemoveIdleHandler(this);
-            }
-            break;
-        case WM_TIMER:
-            if (wParam == kWaitTimer) {
-                LoadingStep();
-                if (TryBuild()) SetWaiting(false);
-                handled = TRUE;
-            }
-            break;
-        case WM_KEYDOWN:
-            // Escape closes it like its close button, also while it waits.
-            if (wParam == VK_ESCAPE) {
-                PostMessage(WM_CLOSE);
-                handled = TRUE;
-            }
-            break;
+    if (message == WM_DESTROY) {
+        ::KillTimer(m_hWnd, kWaitTimer);
+    } else if (message == WM_TIMER && wParam == kWaitTimer) {
+        LoadingStep();
+        if (TryBuild()) SetWaiting(false);
+        handled = TRUE;
     }
     return 0;
 }
 
-void CInRuleDlg::Notify(TNotifyUI& msg) {
-    if (msg.sType == dui::DUI_MSGTYPE_WINDOWINIT) {
-        OnWindowInit();
-        return;
-    }
+void CInRuleDlg::OnNotify(TNotifyUI& msg) {
     if (!msg.pSender) return;
     const dui::CDuiString name = msg.pSender->GetName();
     if (msg.sType == dui::DUI_MSGTYPE_SELECTCHANGED) {
@@ -152,7 +111,7 @@ void CInRuleDlg::Notify(TNotifyUI& msg) {
     }
 }
 
-void CInRuleDlg::OnWindowInit() {
+void CInRuleDlg::OnLayoutInit() {
     list = dynamic_cast<CListUI*>(m_pm.FindControl(L"list_inrule"));
     loadLabel_ = dynamic_cast<CLabelUI*>(m_pm.FindControl(L"lab_load"));
     // Usually the check is long done: fill at once, with no waiting picture flashing up.
@@ -202,7 +161,7 @@ void CInRuleDlg::LoadingStep() {
     UINT dpi = m_pm.GetDPI() ? m_pm.GetDPI() : 96;
     int w = ::MulDiv(loadLabel_->GetWidth(), 96, static_cast<int>(dpi));
     int f = loadingFrame_;
-    loadLabel_->SetBkImage(FormatFrame(loadLabel_->GetUserData(), w * f, w * (f + 1)).c_str());
+    loadLabel_->SetBkImage(FormatLayoutText(loadLabel_->GetUserData(), {w * f, w * (f + 1)}).c_str());
     loadingFrame_ = (f + 1) % kLoadingFrames;
 }
 

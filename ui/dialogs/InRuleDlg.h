@@ -19,7 +19,7 @@
 #include "rules/AutoCheck.h"
 #include "rules/PopupRule.h"
 #include "ui/framework/Companions.h"
-#include "ui/framework/DuiWindow.h"
+#include "ui/framework/DialogWnd.h"
 
 namespace winhush::monitor {
 class CWndMgr;
@@ -46,8 +46,7 @@ monitor::BlockRecord CandidateFromRule(const rules::PopupRule& rule);
 std::vector<monitor::BlockRecord> BuildCandidates(const std::vector<rules::PopupRule>& rules,
                                                   const std::vector<monitor::BlockRecord>& decided);
 
-class CInRuleDlg : public CDuiFrameWndImpl<CInRuleDlg>,
-                   public CDuiDialogImpl<CInRuleDlg>,
+class CInRuleDlg : public CDuiDialogWnd<CInRuleDlg, ThreadLoopEntry::Registered>,
                    public CWndWithLace<CInRuleDlg>,
                    public CWndWithLock<CInRuleDlg>,
                    public CIdleHandler {
@@ -60,8 +59,9 @@ public:
     explicit CInRuleDlg(monitor::CWndMgr* store = nullptr, rules::CAutoCheck* check = nullptr);
 
     const wchar_t* GetSkinFile() override { return kInRuleLayout; }
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) override;
-    void Notify(TNotifyUI& msg) override;
+    LRESULT HandleDialogMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) override;
+    void OnNotify(TNotifyUI& msg) override;
+    void OnLayoutInit() override;
     CControlUI* CreateControl(const wchar_t* className) override;
     BOOL OnIdle() override { return FALSE; }
 
@@ -70,7 +70,6 @@ public:
     dui::CListUI* List() const { return list; }
 
 private:
-    void OnWindowInit();
     // Takes the check's result and the decided records when both are to be had, and fills
     // the list; false while either is still missing.
     bool TryBuild();

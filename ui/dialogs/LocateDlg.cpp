@@ -62,26 +62,24 @@ CLocateDlg::~CLocateDlg() {
     if (IsWindow()) DestroyWindow();
 }
 
-void CLocateDlg::Notify(TNotifyUI& msg) {
-    if (msg.sType == dui::DUI_MSGTYPE_WINDOWINIT) {
-        if (auto* title = m_pm.FindControl(L"lab_title")) ::SetWindowTextW(m_hWnd, title->GetText().c_str());
-        return;
-    }
+void CLocateDlg::OnLayoutInit() {
+    if (auto* title = m_pm.FindControl(L"lab_title")) ::SetWindowTextW(m_hWnd, title->GetText().c_str());
+}
+
+void CLocateDlg::OnNotify(TNotifyUI& msg) {
     if (msg.sType != dui::DUI_MSGTYPE_CLICK || !msg.pSender) return;
     dui::CDuiString name = msg.pSender->GetName();
     if (name == L"sysclosebutton" || name == L"btn_cancel") PostMessage(WM_CLOSE);
 }
 
-LRESULT CLocateDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) {
+LRESULT CLocateDlg::HandleDialogMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) {
     handled = FALSE;
     switch (message) {
         case WM_CREATE:
             cursor_ = ::LoadCursorW(CPaintManagerUI::GetInstance(), MAKEINTRESOURCEW(kCrosshairCursorId));
             if (!cursor_) cursor_ = ::LoadCursorW(nullptr, IDC_CROSS);
-            if (CMessageLoop* loop = Module().GetMessageLoop()) loop->AddMessageFilter(this);
             break;
         case WM_DESTROY:
-            if (CMessageLoop* loop = Module().GetMessageLoop()) loop->RemoveMessageFilter(this);
             if (dragging_) {
                 StopDrag();
                 RestoreWindows();
@@ -121,13 +119,6 @@ LRESULT CLocateDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, BO
         case WM_TIMER:
             if (wParam == kDragPollTimer) {
                 if (dragging_) PollDrag();
-                handled = TRUE;
-                return 0;
-            }
-            break;
-        case WM_KEYDOWN:
-            if (wParam == VK_ESCAPE && !dragging_) {
-                PostMessage(WM_CLOSE);
                 handled = TRUE;
                 return 0;
             }

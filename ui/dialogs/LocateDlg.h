@@ -27,7 +27,7 @@
 #include "settings/StartupConfig.h"
 #include "monitor/BlockRecord.h"
 #include "ui/framework/Companions.h"
-#include "ui/framework/DuiWindow.h"
+#include "ui/framework/DialogWnd.h"
 
 namespace winhush::ui {
 
@@ -60,16 +60,18 @@ enum class PickRefusal {
 // The pick rules, applied to a snapshot (window.pid, window.path, window.style).
 PickRefusal CheckPick(const monitor::BlockRecord& record, bool snapshotTaken, const StartupConfig& config);
 
-class CLocateDlg : public CDuiFrameWndImpl<CLocateDlg>,
-                   public CDuiDialogImpl<CLocateDlg>,
+class CLocateDlg : public CDuiDialogWnd<CLocateDlg, ThreadLoopEntry::Registered>,
                    public CWndWithLock<CLocateDlg> {
 public:
     CLocateDlg();
     ~CLocateDlg() override;
 
     const wchar_t* GetSkinFile() override { return kLocateLayout; }
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) override;
-    void Notify(TNotifyUI& msg) override;
+    LRESULT HandleDialogMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) override;
+    void OnNotify(TNotifyUI& msg) override;
+    void OnLayoutInit() override;
+    // Escape during a drag is not the user closing the picker.
+    bool ClosesOnEscape() const override { return !dragging_; }
 
     bool IsDragging() const { return dragging_; }
     // The window outlined now; null when idle, INVALID_HANDLE_VALUE at the start of a drag.

@@ -4,6 +4,7 @@
 
 #include "settings/StartupConfig.h"
 #include "ui/dialogs/WindowReuse.h"
+#include "ui/framework/FormatText.h"
 #include "ui/framework/MainCommands.h"
 #include "ui/framework/TipPlacement.h"
 
@@ -64,30 +65,6 @@ bool IsSender(const TNotifyUI& msg, const wchar_t* name) { return msg.pSender &&
 
 }  // namespace
 
-std::wstring FormatCountText(const std::wstring& format, int value) {
-    std::wstring text;
-    text.reserve(format.size() + 11);
-    bool placed = false;
-    for (size_t i = 0; i < format.size(); ++i) {
-        if (format[i] == L'%' && i + 1 < format.size()) {
-            wchar_t next = format[i + 1];
-            if (next == L'%') {
-                text += L'%';
-                ++i;
-                continue;
-            }
-            if (next == L'd' && !placed) {
-                text += std::to_wstring(value);
-                placed = true;
-                ++i;
-                continue;
-            }
-        }
-        text += format[i];
-    }
-    return text;
-}
-
 // ---- first-block tip ------------------------------------------------------------------
 
 bool CBlockTipWnd::ShowTip() {
@@ -137,7 +114,7 @@ void CNewWndTipWnd::DestroyTip() {
 void CNewWndTipWnd::UpdateTipText() {
     CControlUI* label = m_pm.FindControl(L"lab_tip");
     if (!label) return;
-    label->SetText(FormatCountText(label->GetUserData(), count).c_str());
+    label->SetText(FormatLayoutText(label->GetUserData(), {count}).c_str());
 }
 
 LRESULT CNewWndTipWnd::HandleMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/, BOOL& handled) {

@@ -50,9 +50,4 @@ private:
     void UpdateTipText();
 };
 
-// Puts `value` in place of the first "%d" of a layout's format text ("%%" is a literal
-// percent sign). Any other conversion is left as written: the wording comes from a data
-// file and must never be able to make the program read arguments that are not there.
-std::wstring FormatCountText(const std::wstring& format, int value);
-
 }  // namespace winhush::ui

@@ -10,7 +10,7 @@
 #include "ui/dui/UIContainer.h"
 #include "ui/dui/UIFileIcon.h"
 #include "ui/dui/UILabel.h"
-#include "ui/dialogs/RowTexts.h"
+#include "ui/framework/FormatText.h"
 
 namespace winhush::ui {
 
@@ -44,15 +44,9 @@ CRecordDlg::~CRecordDlg() {
 
 CControlUI* CRecordDlg::CreateControl(const wchar_t* className) { return CreateCustomControl(className); }
 
-LRESULT CRecordDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) {
+LRESULT CRecordDlg::HandleDialogMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) {
     handled = FALSE;
     switch (message) {
-        case WM_CREATE:
-            if (CMessageLoop* loop = Module().GetMessageLoop()) {
-                loop->AddMessageFilter(this);
-                loop->AddIdleHandler(this);
-            }
-            break;
         case WM_MOUSEMOVE:
             OnMouseMove(lParam);
             break;
@@ -76,29 +70,15 @@ LRESULT CRecordDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, BO
             if (LOWORD(wParam) == WA_INACTIVE) HidePreview();
             break;
         case WM_DESTROY:
-            if (CMessageLoop* loop = Module().GetMessageLoop()) {
-                loop->RemoveMessageFilter(this);
-                loop->RemoveIdleHandler(this);
-            }
             ::KillTimer(m_hWnd, TIMER_RECORD_REFRESH);
             HidePreview();
             if (list) list->SetCallback(nullptr);
-            break;
-        case WM_KEYDOWN:
-            if (wParam == VK_ESCAPE) {
-                PostMessage(WM_CLOSE);
-                handled = TRUE;
-            }
             break;
     }
     return 0;
 }
 
-void CRecordDlg::Notify(TNotifyUI& msg) {
-    if (msg.sType == dui::DUI_MSGTYPE_WINDOWINIT) {
-        OnWindowInit();
-        return;
-    }
+void CRecordDlg::OnNotify(TNotifyUI& msg) {
     if (msg.sType != dui::DUI_MSGTYPE_CLICK || !msg.pSender) return;
     dui::CDuiString name = msg.pSender->GetName();
     if (name == L"btn_open")
@@ -111,7 +91,7 @@ void CRecordDlg::Notify(TNotifyUI& msg) {
         PostMessage(WM_CLOSE);
 }
 
-void CRecordDlg::OnWindowInit() {
+void CRecordDlg::OnLayoutInit() {
     if (auto* title = m_pm.FindControl(L"lab_title")) ::SetWindowTextW(m_hWnd, title->GetText().c_str());
     list = dynamic_cast<CVListUI*>(m_pm.FindControl(L"list_record"));
     if (list) list->SetCallback(this);

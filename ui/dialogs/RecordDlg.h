@@ -13,7 +13,7 @@
 #include "monitor/BlockRecord.h"
 #include "ui/controls/VirtualList.h"
 #include "ui/framework/Companions.h"
-#include "ui/framework/DuiWindow.h"
+#include "ui/framework/DialogWnd.h"
 #include "ui/framework/MessageLoop.h"
 
 namespace winhush::ui {
@@ -25,8 +25,7 @@ inline constexpr UINT kRecordRefreshPeriodMs = 1000;
 // Tab pages of "tab_main".
 enum RecordPage : int { kRecordPageOff = 0, kRecordPageWaiting = 1, kRecordPageList = 2 };
 
-class CRecordDlg : public CDuiFrameWndImpl<CRecordDlg>,
-                   public CDuiDialogImpl<CRecordDlg>,
+class CRecordDlg : public CDuiDialogWnd<CRecordDlg, ThreadLoopEntry::Registered>,
                    public CWndWithLock<CRecordDlg>,
                    public CIdleHandler,
                    public IVListCallbackUI {
@@ -35,8 +34,9 @@ public:
     ~CRecordDlg() override;
 
     const wchar_t* GetSkinFile() override { return kRecordLayout; }
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) override;
-    void Notify(TNotifyUI& msg) override;
+    LRESULT HandleDialogMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) override;
+    void OnNotify(TNotifyUI& msg) override;
+    void OnLayoutInit() override;
     CControlUI* CreateControl(const wchar_t* className) override;
 
     // CIdleHandler: nothing to do when idle.
@@ -56,7 +56,6 @@ public:
     bool PreviewShown() const { return previewShown_; }
 
 private:
-    void OnWindowInit();
     void OnMouseMove(LPARAM lParam);
     void HidePreview();
     int RowOf(dui::CControlUI* control) const;

@@ -118,7 +118,7 @@ CLabelUI* CSettingDlg::FocusedEditLabel() {
     return label && m_pm.GetFocus() == label ? label : nullptr;
 }
 
-LRESULT CSettingDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) {
+LRESULT CSettingDlg::HandleDialogMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) {
     handled = FALSE;
     switch (message) {
         case WM_KILLFOCUS:
@@ -140,12 +140,8 @@ LRESULT CSettingDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, B
             break;
         case WM_KEYDOWN:
         case WM_SYSKEYDOWN:
+            // Keys go to the hotkey being edited first; Escape otherwise closes the dialog.
             if (OnKeyDown(static_cast<UINT>(wParam))) {
-                handled = TRUE;
-                return 0;
-            }
-            if (message == WM_KEYDOWN && wParam == VK_ESCAPE) {
-                PostMessage(WM_CLOSE);
                 handled = TRUE;
                 return 0;
             }
@@ -197,11 +193,7 @@ bool CSettingDlg::OnKeyUp() {
     return true;
 }
 
-void CSettingDlg::Notify(TNotifyUI& msg) {
-    if (msg.sType == dui::DUI_MSGTYPE_WINDOWINIT) {
-        OnWindowInit();
-        return;
-    }
+void CSettingDlg::OnNotify(TNotifyUI& msg) {
     if (!msg.pSender) return;
     const dui::CDuiString name = msg.pSender->GetName();
     if (msg.sType == dui::DUI_MSGTYPE_CLICK) {
@@ -215,7 +207,7 @@ void CSettingDlg::Notify(TNotifyUI& msg) {
     }
 }
 
-void CSettingDlg::OnWindowInit() {
+void CSettingDlg::OnLayoutInit() {
     UniqueHKey key = settings::OpenSettingsKey(false);
     if (auto* option = dynamic_cast<COptionUI*>(m_pm.FindControl(L"opt_auto_start")))
         option->Selected(settings::SyncAutoStartTask(key.get()));

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "ui/framework/Companions.h"
-#include "ui/framework/DuiWindow.h"
+#include "ui/framework/DialogWnd.h"
 
 namespace winhush::dui {
 class COptionUI;
@@ -54,9 +54,7 @@ public:
     std::wstring skinFile;
 };
 
-class CSettingDlg : public CDuiFrameWndImpl<CSettingDlg>,
-                    public CDuiDialogImpl<CSettingDlg>,
-                    public CWndWithLace<CSettingDlg> {
+class CSettingDlg : public CDuiDialogWnd<CSettingDlg>, public CWndWithLace<CSettingDlg> {
 public:
     struct HotkeyEntry {
         const wchar_t* container;  // holds the entry's "opt_hotkey", "lab_hotkey" and "lab_tip"
@@ -68,8 +66,9 @@ public:
     ~CSettingDlg() override;
 
     const wchar_t* GetSkinFile() override { return kSettingDlgLayout; }
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) override;
-    void Notify(TNotifyUI& msg) override;
+    LRESULT HandleDialogMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) override;
+    void OnNotify(TNotifyUI& msg) override;
+    void OnLayoutInit() override;
     CControlUI* CreateControl(const wchar_t* className) override;
 
     const HotkeyEntry& Entry(int index) const { return entries_[index]; }
@@ -77,7 +76,6 @@ public:
     CTipDlg& HideTrayTip() { return hideTrayTip_; }
 
 private:
-    void OnWindowInit();
     void OnSelectChanged(CControlUI* sender);
     void StartEditing(CControlUI* label);
     void CommitEdit(CControlUI* label);

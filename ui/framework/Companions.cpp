@@ -12,6 +12,32 @@ void MakeInertCompanion(CWindow& window) {
     window.ModifyStyle(~kCompanionStyleMask, 0, SWP_FRAMECHANGED);
     window.EnableWindow(false);
 }
+
+// What both companions answer alike: they paint only what they hold (`picture`, copied to
+// the client area, or nothing), never erase, and never take activation from the host.
+bool HandleCompanionMessage(HWND hwnd, UINT message, HDC picture, LRESULT& result) {
+    switch (message) {
+        case WM_PAINT: {
+            PAINTSTRUCT ps;
+            HDC dc = ::BeginPaint(hwnd, &ps);
+            if (picture) {
+                RECT client = {};
+                ::GetClientRect(hwnd, &client);
+                ::BitBlt(dc, 0, 0, client.right, client.bottom, picture, 0, 0, SRCCOPY);
+            }
+            ::EndPaint(hwnd, &ps);
+            result = 0;
+            return true;
+        }
+        case WM_ERASEBKGND:
+            result = 1;
+            return true;
+        case WM_MOUSEACTIVATE:
+            result = MA_NOACTIVATE;
+            return true;
+    }
+    return false;
+}
 }  // namespace
 
 bool CWndLace::CreateFor(HWND host) {
@@ -40,27 +66,14 @@ bool CWndLace::ReadMargins() {
 }
 
 LRESULT CWndLace::HandleMessage(UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/, BOOL& handled) {
-    switch (message) {
-        case WM_CREATE:
-            handled = TRUE;
-            return ReadMargins() ? 0 : -1;  // a root that is no container has no inset
-        case WM_PAINT: {
-            // The image comes from UpdateLayeredWindow; there is nothing to paint.
-            PAINTSTRUCT ps;
-            ::BeginPaint(m_hWnd, &ps);
-            ::EndPaint(m_hWnd, &ps);
-            handled = TRUE;
-            return 0;
-        }
-        case WM_ERASEBKGND:
-            handled = TRUE;
-            return 1;
-        case WM_MOUSEACTIVATE:
-            handled = TRUE;
-            return MA_NOACTIVATE;
+    if (message == WM_CREATE) {
+        handled = TRUE;
+        return ReadMargins() ? 0 : -1;  // a root that is no container has no inset
     }
-    handled = FALSE;
-    return 0;
+    // The image comes from UpdateLayeredWindow; there is nothing to paint.
+    LRESULT result = 0;
+    handled = HandleCompanionMessage(m_hWnd, message, nullptr, result) ? TRUE : FALSE;
+    return result;
 }
 
 void CWndLace::Reposition(HWND host, bool useSetWindowPos) {
@@ -164,27 +177,10 @@ void CLockWnd::Cover(HWND host, CPaintManagerUI& hostPm) {
 }
 
 LRESULT CLockWnd::HandleMessage(UINT message, WPARAM /*wParam*/, LPARAM /*lParam*/, BOOL& handled) {
-    switch (message) {
-        case WM_PAINT: {
-            PAINTSTRUCT ps;
-            HDC dc = ::BeginPaint(m_hWnd, &ps);
-            if (picture_ && surface_.GetDC()) {
-                RECT client = GetClientRect();
-                ::BitBlt(dc, 0, 0, client.right, client.bottom, surface_.GetDC(), 0, 0, SRCCOPY);
-            }
-            ::EndPaint(m_hWnd, &ps);
-            handled = TRUE;
-            return 0;
-        }
-        case WM_ERASEBKGND:
-            handled = TRUE;
-            return 1;
-        case WM_MOUSEACTIVATE:
-            handled = TRUE;
-            return MA_NOACTIVATE;
-    }
-    handled = FALSE;
-    return 0;
+    // A layered veil is pushed by UpdateLayeredWindow; only the opaque picture is painted.
+    LRESULT result = 0;
+    handled = HandleCompanionMessage(m_hWnd, message, picture_ ? surface_.GetDC() : nullptr, result) ? TRUE : FALSE;
+    return result;
 }
 
 bool CLockWnd::CreateFor(HWND host) {

@@ -31,25 +31,16 @@ int CMessageBoxBase::Run(HWND owner, const wchar_t* layout) {
     return result;
 }
 
-void CMessageBoxBase::Notify(TNotifyUI& msg) {
-    if (msg.sType == dui::DUI_MSGTYPE_WINDOWINIT)
-        OnLayoutInit();
-    else if (msg.sType == dui::DUI_MSGTYPE_CLICK)
+void CMessageBoxBase::OnNotify(TNotifyUI& msg) {
+    if (msg.sType == dui::DUI_MSGTYPE_CLICK)
         OnClick(msg);
     else if (msg.sType == dui::DUI_MSGTYPE_RETURN)
         OnReturn();
 }
 
-LRESULT CMessageBoxBase::HandleMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/, BOOL& handled) {
-    // Escape answers like the close button, as in every Windows message box.
-    if (message == WM_KEYDOWN && wParam == VK_ESCAPE) {
-        result = kDeclined;
-        PostMessage(WM_CLOSE);
-        handled = TRUE;
-        return 0;
-    }
-    handled = FALSE;
-    return 0;
+void CMessageBoxBase::OnEscape() {
+    result = kDeclined;
+    PostMessage(WM_CLOSE);
 }
 
 }  // namespace winhush::ui

@@ -6,26 +6,26 @@
 
 #include <string>
 
-#include "ui/framework/DuiWindow.h"
+#include "ui/framework/DialogWnd.h"
 
 namespace winhush::ui {
 
-class CMessageBoxBase : public CDuiFrameWndImpl<CMessageBoxBase, 1>, public CDuiDialogImpl<CMessageBoxBase> {
+class CMessageBoxBase : public CDuiDialogWnd<CMessageBoxBase> {
 public:
     static constexpr int kConfirmed = 1;
     static constexpr int kDeclined = 2;
 
-    // Hooks, in this order of declaration.
-    virtual void OnLayoutInit() {}  // the layout has been laid out for the first time
-    virtual void OnReturn() {}      // Enter in an edit of the layout
+    // Hooks besides OnLayoutInit.
+    virtual void OnReturn() {}  // Enter in an edit of the layout
     virtual void OnClick(TNotifyUI& msg);
     // Shows the layout as a box owned by `owner`, centred over it, and returns the answer;
     // 2 at once, showing nothing, without a layout name.
     virtual int Run(HWND owner, const wchar_t* layout);
     const wchar_t* GetSkinFile() override { return skinFile.c_str(); }
 
-    void Notify(TNotifyUI& msg) override;
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, BOOL& handled) override;
+    void OnNotify(TNotifyUI& msg) override;
+    // Escape answers like the close button, as in every Windows message box.
+    void OnEscape() override;
 
     std::wstring skinFile;
     int result = kDeclined;

@@ -13,12 +13,14 @@
 #include "settings/Hotkeys.h"
 #include "settings/SettingsStore.h"
 #include "ui/controls/ControlFactory.h"
+#include "ui/dialogs/RowTexts.h"
 #include "ui/dialogs/PreviewDlg.h"
 #include "ui/dui/UIContainer.h"
 #include "ui/dui/UIFileIcon.h"
 #include "ui/dui/UILabel.h"
 #include "ui/dui/UIList.h"
 #include "ui/dui/UIRender.h"
+#include "ui/framework/FormatText.h"
 #include "ui/framework/MessageBoxBase.h"
 #include "ui/framework/MainCommands.h"
 #include "ui/main/Menu.h"
@@ -96,20 +98,6 @@ void SetDialogRunner(MainDialog dialog, DialogRunner runner) {
         Runners()[dialog] = std::move(runner);
     else
         Runners().erase(dialog);
-}
-
-std::wstring FormatCounterText(DWORD count, int digits) {
-    if (digits <= 0) return L"";
-    // Ten or more digits hold any 32-bit count.
-    bool fits = digits >= 10;
-    if (!fits) {
-        unsigned long long limit = 1;
-        for (int i = 0; i < digits; ++i) limit *= 10;
-        fits = limit > count;
-    }
-    if (fits) return FormatW(FormatW(L"%%0%du", digits).c_str(), static_cast<unsigned>(count));
-    static const std::wstring kTail = std::wstring(36, L'9') + L"+";
-    return kTail.substr(kTail.size() - static_cast<size_t>(digits));
 }
 
 CWndClassInfo& CMainDlg::GetWndClassInfo() {
@@ -412,7 +400,7 @@ void CMainDlg::LoadingStep() {
         int w = ::MulDiv(loadLabel_->GetWidth(), 96, static_cast<int>(dpi));
         int f = loadingFrame_;
         std::wstring image =
-            FormatInts(loadLabel_->GetUserData(), {static_cast<long long>(w) * f, static_cast<long long>(w) * (f + 1)});
+            FormatLayoutText(loadLabel_->GetUserData(), {static_cast<long long>(w) * f, static_cast<long long>(w) * (f + 1)});
         loadLabel_->SetBkImage(image.c_str());
         loadingFrame_ = (f + 1) % kLoadingFrames;
     }
@@ -473,7 +461,7 @@ void CMainDlg::RefreshStatus() {
             int count = 0;
             CControlUI* label = m_pm.FindSubControlByName(recording, L"lab_record_count");
             if (label && monitor.CountRecorded(count))
-                SetTextIfChanged(label, FormatInts(label->GetUserData(), {count}));
+                SetTextIfChanged(label, FormatLayoutText(label->GetUserData(), {count}));
         }
     }
     SetVisibleIfChanged(m_pm.FindControl(L"btn_append"), block);

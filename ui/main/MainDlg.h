@@ -21,7 +21,6 @@
 #include "monitor/BlockRecord.h"
 #include "ui/controls/VirtualList.h"
 #include "ui/dialogs/NotifyTips.h"
-#include "ui/dialogs/RowTexts.h"
 #include "ui/framework/Companions.h"
 #include "ui/framework/DuiWindow.h"
 #include "ui/framework/MessageLoop.h"
@@ -67,11 +66,6 @@ inline constexpr wchar_t kMainWindowCaption[] = L"Zelvane-弹窗拦截";
 // Background of a row's count: blocked at least once, never blocked.
 inline constexpr DWORD kCountColourBlocked = 0xFF64B5EF;
 inline constexpr DWORD kCountColourNever = 0xFF91CAF2;
-
-// Texts derived from data the way the window shows them.
-// The counter: `digits` characters, zero-padded, or the tail of nines and a plus when the
-// value needs more digits than there are.
-std::wstring FormatCounterText(DWORD count, int digits);
 
 class CMainDlg : public CDuiFrameWndImpl<CMainDlg>,
                  public CWndWithLace<CMainDlg>,

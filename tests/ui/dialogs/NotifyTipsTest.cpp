@@ -10,6 +10,7 @@
 #include "UiTestSupport.h"
 #include "settings/StartupConfig.h"
 #include "ui/dialogs/NotifyTips.h"
+#include "ui/framework/FormatText.h"
 #include "ui/framework/MainCommands.h"
 
 using namespace winhush::ui;
@@ -197,7 +198,7 @@ TEST_F(TipTest, BlockButtonAsksTheMainWindowForTheRuleListAndClosesTheTip) {
     EXPECT_EQ(mainWindow.commands().size(), 1u);
 }
 
-TEST(FormatCountText, PutsTheCountInPlaceOfTheFirstIntegerOnly) {
+TEST(TipWording, PutsTheCountInPlaceOfTheFirstIntegerOnly) {
     struct Case {
         const wchar_t* format;
         int value;
@@ -213,7 +214,7 @@ TEST(FormatCountText, PutsTheCountInPlaceOfTheFirstIntegerOnly) {
         {L"trailing %", 1, L"trailing %"},
         {L"", 5, L""},
     };
-    for (const Case& c : cases) EXPECT_EQ(FormatCountText(c.format, c.value), c.expected) << c.expected;
+    for (const Case& c : cases) EXPECT_EQ(FormatLayoutText(c.format, {c.value}), c.expected) << c.expected;
 }
 
 }  // namespace

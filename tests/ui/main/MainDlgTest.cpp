@@ -23,6 +23,7 @@
 #include "ui/dialogs/NotifyTips.h"
 #include "ui/dialogs/PreviewDlg.h"
 #include "ui/dui/UIContainer.h"
+#include "ui/framework/FormatText.h"
 #include "ui/framework/MessageBoxBase.h"
 #include "ui/framework/MainCommands.h"
 #include "ui/main/MainDlg.h"
