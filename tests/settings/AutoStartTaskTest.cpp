@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "TaskTestSupport.h"
 #include "TestSupport.h"
 #include "base/ComPtr.h"
 #include "settings/AutoStartTask.h"
@@ -18,30 +19,12 @@ namespace t = winhush::test;
 
 namespace {
 
-class ComEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override { ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))); }
-    void TearDown() override { ::CoUninitialize(); }
-};
-[[maybe_unused]] auto* const kCom = ::testing::AddGlobalTestEnvironment(new ComEnvironment);
+[[maybe_unused]] auto* const kCom = ::testing::AddGlobalTestEnvironment(new winhush::test::ComApartment);
 
 std::wstring OwnExecutable() {
     wchar_t path[1024] = {};
     ::GetModuleFileNameW(nullptr, path, 1024);
     return path;
-}
-
-ComPtr<ITaskScheduler> Scheduler1() {
-    ComPtr<ITaskScheduler> scheduler;
-    ::CoCreateInstance(CLSID_CTaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskScheduler, scheduler.put_void());
-    return scheduler;
-}
-
-ComPtr<ITask> Task1() {
-    ComPtr<ITask> task;
-    if (auto scheduler = Scheduler1())
-        scheduler->Activate(kAutoStartTaskName, IID_ITask, task.put_unknown());
-    return task;
 }
 
 std::wstring TakeText(LPWSTR text) {
@@ -53,7 +36,7 @@ std::wstring TakeText(LPWSTR text) {
 // A work item of our name made directly through the Task Scheduler, as another run (or
 // another copy of the program) may have left it.
 void CreateForeignTask1(const wchar_t* application) {
-    ComPtr<ITaskScheduler> scheduler = Scheduler1();
+    ComPtr<ITaskScheduler> scheduler = winhush::test::TaskScheduler();
     ASSERT_TRUE(scheduler);
     ComPtr<ITask> task;
     ASSERT_EQ(scheduler->NewWorkItem(kAutoStartTaskName, CLSID_CTask, IID_ITask, task.put_unknown()), S_OK);
@@ -65,7 +48,7 @@ void CreateForeignTask1(const wchar_t* application) {
 
 // Asked of a scratch work item that is never saved.
 bool SchedulerSetsPriority() {
-    ComPtr<ITaskScheduler> scheduler = Scheduler1();
+    ComPtr<ITaskScheduler> scheduler = winhush::test::TaskScheduler();
     ComPtr<ITask> scratch;
     if (!scheduler || FAILED(scheduler->NewWorkItem(L"Winhush priority probe", CLSID_CTask, IID_ITask,
                                                      scratch.put_unknown())))
@@ -78,7 +61,7 @@ protected:
     void SetUp() override { RemoveTask(); }
     void TearDown() override { RemoveTask(); }
     static void RemoveTask() {
-        if (auto scheduler = Scheduler1()) scheduler->Delete(kAutoStartTaskName);
+        if (auto scheduler = winhush::test::TaskScheduler()) scheduler->Delete(kAutoStartTaskName);
     }
 };
 
@@ -87,7 +70,7 @@ TEST_F(AutoStartTask, Version1CreatesALogonTaskThatStartsThisProgramHidden) {
     ASSERT_TRUE(ApplyAutoStartTaskV1(true));
     EXPECT_TRUE(IsAutoStartTaskPresent());
 
-    ComPtr<ITask> task = Task1();
+    ComPtr<ITask> task = winhush::test::FindTask();
     ASSERT_TRUE(task) << "the Task Scheduler does not know the task";
     LPWSTR text = nullptr;
     ASSERT_EQ(task->GetApplicationName(&text), S_OK);
@@ -121,7 +104,7 @@ TEST_F(AutoStartTask, Version1CreatesALogonTaskThatStartsThisProgramHidden) {
 
     EXPECT_TRUE(ApplyAutoStartTaskV1(false));
     EXPECT_FALSE(IsAutoStartTaskPresent());
-    EXPECT_FALSE(Task1());
+    EXPECT_FALSE(winhush::test::FindTask());
     // Deleting what is not there is reported, not pretended.
     EXPECT_FALSE(ApplyAutoStartTaskV1(false));
 }
@@ -130,7 +113,7 @@ TEST_F(AutoStartTask, Version1NeverRewritesAnExistingTask) {
     CreateForeignTask1(L"C:\\Elsewhere\\Winhush.exe");
     ASSERT_TRUE(IsAutoStartTaskPresent());
     EXPECT_TRUE(ApplyAutoStartTaskV1(true));
-    ComPtr<ITask> task = Task1();
+    ComPtr<ITask> task = winhush::test::FindTask();
     ASSERT_TRUE(task);
     LPWSTR text = nullptr;
     ASSERT_EQ(task->GetApplicationName(&text), S_OK);
