@@ -895,8 +895,8 @@ void CPaintManagerUI::DeliverAsyncNotify() {
     for (auto& msg : queued) DeliverNotify(msg);
 }
 
-bool CPaintManagerUI::RunFilters(const std::vector<IMessageFilterUI*>& filters, UINT uMsg, WPARAM wParam,
-                                 LPARAM lParam, LRESULT& lRes) {
+bool CPaintManagerUI::RunFilters(const std::vector<IMessageFilterUI*>& filters, UINT uMsg, WPARAM wParam, LPARAM lParam,
+                                 LRESULT& lRes) {
     // Index loop: a filter may add or remove filters while being called.
     for (size_t i = 0; i < filters.size(); ++i) {
         bool handled = false;

@@ -1,6 +1,7 @@
-// CPaintManagerUI: one per skinned window. It owns the window's control tree, its fonts,
-// images and per-class default attributes, lays the tree out, paints it double-buffered
-// at the window's DPI, and turns window messages into control events and notifications.
+// CPaintManagerUI: one per skinned window. It owns the window's control tree and its fonts,
+// images and per-class default attributes (kept by a CResourceCache), lays the tree out,
+// paints it double-buffered at the window's DPI, and turns window messages into control
+// events and notifications.
 // The static part knows where layouts and images come from: a folder or a zip archive
 // held in memory.
 //

@@ -237,9 +237,7 @@ const TImageInfo* CResourceCache::AddImage(LPCTSTR bitmap, LPCTSTR type, DWORD m
     return slot.get();
 }
 
-bool CResourceCache::RemoveImage(LPCTSTR bitmap) {
-    return bitmap && images_.erase(bitmap) > 0;
-}
+bool CResourceCache::RemoveImage(LPCTSTR bitmap) { return bitmap && images_.erase(bitmap) > 0; }
 
 void CResourceCache::RemoveAllImages() { images_.clear(); }
 

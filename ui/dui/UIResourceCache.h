@@ -31,9 +31,9 @@ struct TFontInfo {
 };
 
 struct TImageInfo {
-    UniqueHBitmap hBitmap;      // 32-bit top-down DIB section, premultiplied alpha
+    UniqueHBitmap hBitmap;  // 32-bit top-down DIB section, premultiplied alpha
     LPBYTE pBits = nullptr;
-    int nX = 0;                 // pixel size of the bitmap actually loaded
+    int nX = 0;  // pixel size of the bitmap actually loaded
     int nY = 0;
     int nScale = 1;             // 2 when the "@2x" artwork was loaded
     bool alphaChannel = false;  // some pixel is not opaque
