@@ -131,6 +131,13 @@ bool EqualsNoCaseAscii(const std::wstring& a, const std::wstring& b) {
     return true;
 }
 
+std::wstring Trim(const std::wstring& text) {
+    size_t begin = text.find_first_not_of(L" \t\r\n");
+    if (begin == std::wstring::npos) return std::wstring();
+    size_t end = text.find_last_not_of(L" \t\r\n");
+    return text.substr(begin, end - begin + 1);
+}
+
 namespace {
 std::mutex gGdiplusLock;
 ULONG_PTR gGdiplusToken = 0;

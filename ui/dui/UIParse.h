@@ -21,6 +21,8 @@ inline bool ParseBool(const wchar_t* text) { return text && wcscmp(text, L"true"
 // fault are still returned).
 bool ParseAttributeList(const wchar_t* text, std::vector<std::pair<std::wstring, std::wstring>>& pairs);
 bool EqualsNoCaseAscii(const std::wstring& a, const std::wstring& b);
+// Without the blanks (spaces, tabs, line ends) at either end.
+std::wstring Trim(const std::wstring& text);
 
 // GDI+ is started once for the process on first use.
 void EnsureGdiplus();

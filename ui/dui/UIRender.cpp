@@ -9,9 +9,11 @@
 #include <memory>
 #include <vector>
 
+#include "base/ComPtr.h"
 #include "base/DibSurface.h"
 #include "base/Handles.h"
 #include "ui/dui/UIControl.h"
+#include "ui/dui/UIHtmlText.h"
 #include "ui/dui/UIParse.h"
 
 namespace winhush::dui {
@@ -137,13 +139,6 @@ void DrawNineGrid(HDC hDC, HBITMAP bitmap, const RECT& rc, const RECT& rcPaint, 
     ::SetStretchBltMode(hDC, prevMode);
 }
 
-std::wstring Trim(const std::wstring& text) {
-    size_t begin = text.find_first_not_of(L" \t\r\n");
-    if (begin == std::wstring::npos) return std::wstring();
-    size_t end = text.find_last_not_of(L" \t\r\n");
-    return text.substr(begin, end - begin + 1);
-}
-
 void ApplyImageKey(const std::wstring& key, const std::wstring& value, TDrawInfo& info) {
     RECT rc;
     int number;
@@ -180,7 +175,7 @@ void ApplyImageKey(const std::wstring& key, const std::wstring& value, TDrawInfo
 // key='value' pairs separated by blanks; a string without '=' is a bare file name.
 bool ParseImageKeys(const std::wstring& text, TDrawInfo& info) {
     if (text.find(L'=') == std::wstring::npos) {
-        std::wstring name = Trim(text);
+        std::wstring name = detail::Trim(text);
         if (!name.empty()) info.sImageName = name;
         return true;
     }
@@ -190,7 +185,7 @@ bool ParseImageKeys(const std::wstring& text, TDrawInfo& info) {
         if (i >= text.size()) break;
         size_t eq = text.find(L'=', i);
         if (eq == std::wstring::npos) return false;
-        std::wstring key = Trim(text.substr(i, eq - i));
+        std::wstring key = detail::Trim(text.substr(i, eq - i));
         i = eq + 1;
         while (i < text.size() && iswspace(text[i])) ++i;
         std::wstring value;
@@ -211,34 +206,35 @@ bool ParseImageKeys(const std::wstring& text, TDrawInfo& info) {
     return true;
 }
 
-}  // namespace
-
 // ---- CRenderClip ---------------------------------------------------------------------
 
-CRenderClip::~CRenderClip() {
-    if (hDC) ::SelectClipRgn(hDC, hOldRgn);
-    if (hOldRgn) ::DeleteObject(hOldRgn);
-    if (hRgn) ::DeleteObject(hRgn);
+HRGN Region(const UniqueGdiObject& region) { return static_cast<HRGN>(region.get()); }
+
+// Keeps the DC's clip region in hOldRgn; none when the DC had no clip region.
+void SaveClip(HDC hDC, CRenderClip& clip) {
+    UniqueGdiObject old(::CreateRectRgn(0, 0, 0, 0));
+    if (::GetClipRgn(hDC, Region(old)) != 1) old.reset();
+    clip.hOldRgn = std::move(old);
 }
 
-static void SaveClip(HDC hDC, CRenderClip& clip) {
-    HRGN old = ::CreateRectRgn(0, 0, 0, 0);
-    if (::GetClipRgn(hDC, old) == 1) {
-        clip.hOldRgn = old;
-    } else {
-        ::DeleteObject(old);
-        clip.hOldRgn = nullptr;  // the DC had no clip region
-    }
+void SelectClip(HDC hDC, CRenderClip& clip) {
+    if (clip.hOldRgn) ::CombineRgn(Region(clip.hRgn), Region(clip.hRgn), Region(clip.hOldRgn), RGN_AND);
+    ::SelectClipRgn(hDC, Region(clip.hRgn));
+    clip.hDC = hDC;
+}
+}  // namespace
+
+// The regions are deleted by their owners after the DC has taken its old clip back.
+CRenderClip::~CRenderClip() {
+    if (hDC) ::SelectClipRgn(hDC, Region(hOldRgn));
 }
 
 void CRenderClip::GenerateClip(HDC hDC, RECT rc, CRenderClip& clip) {
     SaveClip(hDC, clip);
     clip.rcItem = rc;
     ::LPtoDP(hDC, reinterpret_cast<POINT*>(&rc), 2);  // clip regions are in device units
-    clip.hRgn = ::CreateRectRgnIndirect(&rc);
-    if (clip.hOldRgn) ::CombineRgn(clip.hRgn, clip.hRgn, clip.hOldRgn, RGN_AND);
-    ::SelectClipRgn(hDC, clip.hRgn);
-    clip.hDC = hDC;
+    clip.hRgn.reset(::CreateRectRgnIndirect(&rc));
+    SelectClip(hDC, clip);
 }
 
 void CRenderClip::GenerateRoundClip(HDC hDC, RECT rc, RECT rcItem, int width, int height, CRenderClip& clip) {
@@ -246,18 +242,16 @@ void CRenderClip::GenerateRoundClip(HDC hDC, RECT rc, RECT rcItem, int width, in
     clip.rcItem = rc;
     ::LPtoDP(hDC, reinterpret_cast<POINT*>(&rc), 2);
     ::LPtoDP(hDC, reinterpret_cast<POINT*>(&rcItem), 2);
-    clip.hRgn = ::CreateRectRgnIndirect(&rc);
+    clip.hRgn.reset(::CreateRectRgnIndirect(&rc));
     UniqueGdiObject round(
         ::CreateRoundRectRgn(rcItem.left, rcItem.top, rcItem.right + 1, rcItem.bottom + 1, width, height));
-    ::CombineRgn(clip.hRgn, clip.hRgn, static_cast<HRGN>(round.get()), RGN_AND);
-    if (clip.hOldRgn) ::CombineRgn(clip.hRgn, clip.hRgn, clip.hOldRgn, RGN_AND);
-    ::SelectClipRgn(hDC, clip.hRgn);
-    clip.hDC = hDC;
+    ::CombineRgn(Region(clip.hRgn), Region(clip.hRgn), Region(round), RGN_AND);
+    SelectClip(hDC, clip);
 }
 
-void CRenderClip::UseOldClipBegin(HDC hDC, CRenderClip& clip) { ::SelectClipRgn(hDC, clip.hOldRgn); }
+void CRenderClip::UseOldClipBegin(HDC hDC, CRenderClip& clip) { ::SelectClipRgn(hDC, Region(clip.hOldRgn)); }
 
-void CRenderClip::UseOldClipEnd(HDC hDC, CRenderClip& clip) { ::SelectClipRgn(hDC, clip.hRgn); }
+void CRenderClip::UseOldClipEnd(HDC hDC, CRenderClip& clip) { ::SelectClipRgn(hDC, Region(clip.hRgn)); }
 
 // ---- images --------------------------------------------------------------------------
 
@@ -266,11 +260,12 @@ DWORD CRenderEngine::AdjustColor(DWORD color, short, short, short) { return colo
 TImageInfo* CRenderEngine::LoadImage(const std::string& bytes, DWORD mask) {
     if (bytes.empty()) return nullptr;
     detail::EnsureGdiplus();
-    IStream* stream = ::SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<UINT>(bytes.size()));
+    ComPtr<IStream> stream;
+    *stream.put() = ::SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<UINT>(bytes.size()));
     if (!stream) return nullptr;
     TImageInfo* info = nullptr;
     {
-        Gdiplus::Bitmap bitmap(stream);
+        Gdiplus::Bitmap bitmap(stream.get());
         int width = static_cast<int>(bitmap.GetWidth()), height = static_cast<int>(bitmap.GetHeight());
         Gdiplus::BitmapData data = {};
         Gdiplus::Rect all(0, 0, width, height);
@@ -305,7 +300,6 @@ TImageInfo* CRenderEngine::LoadImage(const std::string& bytes, DWORD mask) {
             bitmap.UnlockBits(&data);
         }
     }
-    stream->Release();
     return info;
 }
 
@@ -488,261 +482,33 @@ void CRenderEngine::DrawText(HDC hDC, CPaintManagerUI* pManager, RECT& rc, LPCTS
     if (!measure && Alpha(textColor) == 0) return;
     int oldMode = ::SetBkMode(hDC, TRANSPARENT);
     COLORREF oldColor = ::SetTextColor(hDC, ToColorRef(textColor));
-    HGDIOBJ oldFont = ::SelectObject(hDC, pManager->GetFont(font));
-    ::DrawTextW(hDC, text, -1, &rc, style | DT_NOPREFIX);
-    ::SelectObject(hDC, oldFont);
+    {
+        SelectedObject selected(hDC, pManager->GetFont(font));
+        ::DrawTextW(hDC, text, -1, &rc, style | DT_NOPREFIX);
+    }
     ::SetTextColor(hDC, oldColor);
     ::SetBkMode(hDC, oldMode);
 }
-
-namespace {
-
-struct HtmlRun {
-    std::wstring text;
-    HFONT font;
-    DWORD color;
-    int link;       // -1 none
-    bool selected;  // <s>
-    bool newline;   // run starts a new line
-    int indentX;
-};
-
-struct HtmlState {
-    std::wstring face;
-    int size;
-    bool bold, italic, underline;
-    DWORD color;
-    int link;
-    bool selected;
-};
-
-}  // namespace
 
 void CRenderEngine::DrawHtmlText(HDC hDC, CPaintManagerUI* pManager, RECT& rc, LPCTSTR text, DWORD textColor,
                                  RECT* links, CDuiString* linkTargets, int& linkCount, UINT style) {
     int maxLinks = linkCount;
     linkCount = 0;
     if (!text || !pManager) return;
-    bool measure = (style & DT_CALCRECT) != 0;
-    bool singleLine = (style & DT_SINGLELINE) != 0;
-    TFontInfo* base = pManager->GetDefaultFontInfo();
-
-    std::vector<HtmlState> stack;
-    HtmlState state{base->sFontName, base->iSize, base->bBold, base->bItalic, base->bUnderline, textColor, -1, false};
-    std::vector<HtmlRun> runs;
-    std::vector<CDuiString> targets;
-    bool pendingNewline = false;
-    int pendingIndent = 0;
-    auto fontOf = [&](const HtmlState& s) { return pManager->GetFont(s.face.c_str(), s.size, s.bold, s.underline, s.italic); };
-    auto addText = [&](const std::wstring& chunk) {
-        if (chunk.empty()) return;
-        runs.push_back({chunk, fontOf(state), state.color, state.link, state.selected, pendingNewline, pendingIndent});
-        pendingNewline = false;
-        pendingIndent = 0;
-    };
-
-    std::wstring pending;
-    const wchar_t* p = text;
-    while (*p) {
-        wchar_t open = *p;
-        if (open == L'<' || open == L'{') {
-            wchar_t close = open == L'<' ? L'>' : L'}';
-            const wchar_t* end = wcschr(p + 1, close);
-            if (end) {
-                std::wstring tag(p + 1, end);
-                std::wstring name, arg;
-                bool closing = !tag.empty() && tag[0] == L'/';
-                if (closing) tag.erase(0, 1);
-                size_t space = tag.find(L' ');
-                name = tag.substr(0, space);
-                if (space != std::wstring::npos) arg = Trim(tag.substr(space + 1));
-                bool known = name == L"b" || name == L"i" || name == L"u" || name == L"s" || name == L"c" ||
-                             name == L"f" || name == L"a" || name == L"n" || name == L"p" || name == L"r" ||
-                             name == L"x" || name == L"y";
-                if (known) {
-                    addText(pending);
-                    pending.clear();
-                    p = end + 1;
-                    if (name == L"r" && !closing) {
-                        // Raw text up to the closing tag.
-                        std::wstring closeTag = std::wstring(1, open) + L"/r" + std::wstring(1, close);
-                        const wchar_t* rawEnd = wcsstr(p, closeTag.c_str());
-                        pending.assign(p, rawEnd ? rawEnd : p + wcslen(p));
-                        p = rawEnd ? rawEnd + closeTag.size() : p + wcslen(p);
-                        continue;
-                    }
-                    if (name == L"n") {
-                        pendingNewline = true;
-                        continue;
-                    }
-                    if (name == L"p") {
-                        if (!closing) pendingNewline = true;
-                        continue;
-                    }
-                    if (name == L"x") {
-                        int value = 0;
-                        detail::ParseInt(arg.c_str(), value);
-                        pendingIndent += pManager->ScaleValue(value);
-                        continue;
-                    }
-                    if (name == L"y") continue;
-                    if (closing) {
-                        if (!stack.empty()) {
-                            state = stack.back();
-                            stack.pop_back();
-                        }
-                        continue;
-                    }
-                    stack.push_back(state);
-                    if (name == L"b") state.bold = true;
-                    if (name == L"i") state.italic = true;
-                    if (name == L"u") state.underline = true;
-                    if (name == L"s") state.selected = true;
-                    if (name == L"c") {
-                        DWORD color;
-                        if (detail::ParseColor(arg.c_str(), color)) {
-                            if (Alpha(color) == 0) color |= 0xFF000000;
-                            state.color = color;
-                        }
-                    }
-                    if (name == L"f") {
-                        int index;
-                        if (detail::ParseInt(arg.c_str(), index)) {
-                            TFontInfo* info = pManager->GetFontInfo(index);
-                            state.face = info->sFontName;
-                            state.size = info->iSize;
-                            state.bold = info->bBold;
-                            state.italic = info->bItalic;
-                            state.underline = info->bUnderline;
-                        } else if (!arg.empty()) {
-                            std::wstring face = arg;
-                            size_t sp = face.find(L' ');
-                            if (sp != std::wstring::npos) {
-                                std::wstring rest = face.substr(sp + 1);
-                                face = face.substr(0, sp);
-                                int size;
-                                if (detail::ParseInt(rest.substr(0, rest.find(L' ')).c_str(), size)) state.size = size;
-                                if (rest.find(L"bold") != std::wstring::npos) state.bold = true;
-                                if (rest.find(L"italic") != std::wstring::npos) state.italic = true;
-                                if (rest.find(L"underline") != std::wstring::npos) state.underline = true;
-                            }
-                            state.face = face;
-                        }
-                    }
-                    if (name == L"a") {
-                        state.link = static_cast<int>(targets.size());
-                        targets.push_back(arg);
-                        state.color = pManager->GetDefaultLinkFontColor();
-                        state.underline = true;
-                    }
-                    continue;
-                }
-            }
-        }
-        pending.push_back(*p++);
-    }
-    addText(pending);
-
-    // Layout: break into lines of measured pieces.
-    struct Piece {
-        std::wstring text;
-        const HtmlRun* run;
-        int x, width;
-    };
-    struct Line {
-        std::vector<Piece> pieces;
-        int width = 0, height = 0, ascent = 0;
-    };
-    std::vector<Line> lines(1);
-    int maxWidth = singleLine ? INT_MAX : std::max(1, static_cast<int>(rc.right - rc.left));
-    HGDIOBJ oldFont = ::SelectObject(hDC, base->hFont);
-    auto lineMetrics = [&](Line& line, HFONT font) {
-        ::SelectObject(hDC, font);
-        TEXTMETRICW tm;
-        ::GetTextMetricsW(hDC, &tm);
-        line.height = std::max(line.height, static_cast<int>(tm.tmHeight));
-        line.ascent = std::max(line.ascent, static_cast<int>(tm.tmAscent));
-    };
-    for (const auto& run : runs) {
-        if (run.newline && !singleLine) lines.emplace_back();
-        Line* line = &lines.back();
-        line->width += run.indentX;
-        lineMetrics(*line, run.font);
-        size_t start = 0;
-        while (start < run.text.size()) {
-            // Fit as many characters as the line allows (CJK text breaks anywhere, Latin
-            // text at the last blank when one exists).
-            int available = maxWidth - line->width;
-            int fit = 0;
-            SIZE extent = {};
-            std::wstring rest = run.text.substr(start);
-            ::GetTextExtentExPointW(hDC, rest.c_str(), static_cast<int>(rest.size()), std::max(available, 0), &fit,
-                                    nullptr, &extent);
-            if (singleLine) fit = static_cast<int>(rest.size());
-            if (fit < static_cast<int>(rest.size())) {
-                size_t blank = rest.find_last_of(L' ', fit);
-                if (blank != std::wstring::npos && blank > 0 && rest[fit] < 0x2E80) fit = static_cast<int>(blank) + 1;
-                if (fit == 0 && line->pieces.empty()) fit = 1;  // at least one character per line
-            }
-            if (fit > 0) {
-                std::wstring piece = rest.substr(0, fit);
-                SIZE size = {};
-                ::GetTextExtentPoint32W(hDC, piece.c_str(), static_cast<int>(piece.size()), &size);
-                line->pieces.push_back({piece, &run, line->width, size.cx});
-                line->width += size.cx;
-                start += fit;
-            }
-            if (start < run.text.size()) {
-                lines.emplace_back();
-                line = &lines.back();
-                lineMetrics(*line, run.font);
-            }
-        }
-    }
-    for (auto& line : lines) {
-        if (line.height == 0) lineMetrics(line, base->hFont);
-    }
-    int totalHeight = 0, totalWidth = 0;
-    for (auto& line : lines) {
-        totalHeight += line.height;
-        totalWidth = std::max(totalWidth, line.width);
-    }
-    if (measure) {
-        ::SelectObject(hDC, oldFont);
-        rc.right = rc.left + std::min(totalWidth, maxWidth == INT_MAX ? totalWidth : maxWidth);
-        rc.bottom = rc.top + totalHeight;
+    detail::HtmlMarkup markup = detail::ParseHtmlText(*pManager, text, textColor);
+    detail::HtmlLayout layout =
+        detail::LayoutHtmlText(hDC, markup, pManager->GetDefaultFontInfo()->hFont, rc, style);
+    if (style & DT_CALCRECT) {
+        // A wrapped line can overhang the rectangle (an indent, a first character wider than
+        // the room); the measured width still stops at the rectangle.
+        int width = layout.width;
+        if (!(style & DT_SINGLELINE)) width = std::min(width, std::max(1, static_cast<int>(rc.right - rc.left)));
+        rc.right = rc.left + width;
+        rc.bottom = rc.top + layout.height;
         return;
     }
-    int y = rc.top;
-    if (style & DT_VCENTER) y = rc.top + (rc.bottom - rc.top - totalHeight) / 2;
-    if (style & DT_BOTTOM) y = rc.bottom - totalHeight;
-    int oldMode = ::SetBkMode(hDC, TRANSPARENT);
-    CRenderClip clip;
-    CRenderClip::GenerateClip(hDC, rc, clip);
-    for (auto& line : lines) {
-        int x = rc.left;
-        if (style & DT_CENTER) x = rc.left + (rc.right - rc.left - line.width) / 2;
-        if (style & DT_RIGHT) x = rc.right - line.width;
-        for (auto& piece : line.pieces) {
-            const HtmlRun& run = *piece.run;
-            ::SelectObject(hDC, run.font);
-            TEXTMETRICW tm;
-            ::GetTextMetricsW(hDC, &tm);
-            int top = y + line.ascent - tm.tmAscent;
-            RECT area = {x + piece.x, y, x + piece.x + piece.width, y + line.height};
-            if (run.selected) DrawColor(hDC, area, pManager->GetDefaultSelectedBkColor());
-            ::SetTextColor(hDC, ToColorRef(run.color));
-            ::TextOutW(hDC, area.left, top, piece.text.c_str(), static_cast<int>(piece.text.size()));
-            if (run.link >= 0 && links && linkCount < maxLinks) {
-                links[linkCount] = area;
-                if (linkTargets) linkTargets[linkCount] = targets[run.link];
-                ++linkCount;
-            }
-        }
-        y += line.height;
-    }
-    ::SetBkMode(hDC, oldMode);
-    ::SelectObject(hDC, oldFont);
+    detail::DrawHtmlLayout(hDC, *pManager, markup, layout, rc);
+    linkCount = detail::CollectHtmlLinks(markup, layout, links, linkTargets, maxLinks);
 }
 
 HBITMAP CRenderEngine::GenerateBitmap(CPaintManagerUI* pManager, CControlUI* pControl, RECT rc) {

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include "base/Handles.h"
 #include "ui/dui/UIBase.h"
 #include "ui/dui/UIManager.h"
 
@@ -22,8 +23,8 @@ public:
 
     RECT rcItem = {};
     HDC hDC = nullptr;
-    HRGN hRgn = nullptr;
-    HRGN hOldRgn = nullptr;
+    UniqueGdiObject hRgn;     // the clip in force for the scope
+    UniqueGdiObject hOldRgn;  // the DC's clip before it; empty when the DC had none
 
     static void GenerateClip(HDC hDC, RECT rc, CRenderClip& clip);
     static void GenerateRoundClip(HDC hDC, RECT rc, RECT rcItem, int width, int height, CRenderClip& clip);

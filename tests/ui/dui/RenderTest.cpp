@@ -2,8 +2,12 @@
 // its back buffer (PrintWindow is not reliable under Wine).
 #include <gtest/gtest.h>
 
+#include <array>
+#include <initializer_list>
+
 #include "UiTestSupport.h"
 #include "TestSupport.h"
+#include "base/Handles.h"
 
 namespace winhush::dui {
 namespace {
@@ -12,6 +16,18 @@ using test::Canvas;
 using winhush::test::ScopedTempDir;
 
 constexpr DWORD kFill = 0x010203;
+
+// A pixel and the colour it must have (0x00RRGGBB).
+struct Probe {
+    int x, y;
+    DWORD colour;
+};
+
+void ExpectPixels(const Canvas& canvas, std::initializer_list<Probe> probes) {
+    for (const Probe& p : probes) {
+        EXPECT_EQ(canvas.At(p.x, p.y), p.colour) << "at " << p.x << "," << p.y;
+    }
+}
 
 class Render : public ::testing::Test {
 protected:
@@ -41,11 +57,7 @@ protected:
 TEST_F(Render, BackgroundColourFillsExactlyTheControl) {
     Canvas canvas(100, 100);
     Paint(L"<Container><Control float=\"true\" pos=\"10,20,40,60\" bkcolor=\"#FF3366CC\"/></Container>", 100, 100, canvas);
-    EXPECT_EQ(canvas.At(10, 20), 0x3366CCu);
-    EXPECT_EQ(canvas.At(39, 59), 0x3366CCu);
-    EXPECT_EQ(canvas.At(40, 59), kFill);
-    EXPECT_EQ(canvas.At(39, 60), kFill);
-    EXPECT_EQ(canvas.At(9, 20), kFill);
+    ExpectPixels(canvas, {{10, 20, 0x3366CC}, {39, 59, 0x3366CC}, {40, 59, kFill}, {39, 60, kFill}, {9, 20, kFill}});
 }
 
 TEST_F(Render, AColourWithoutAlphaDrawsNothingAndHalfAlphaBlends) {
@@ -91,12 +103,9 @@ TEST_F(Render, NineGridCornersKeepTheirSizeWhileTheCentreStretches) {
     ASSERT_TRUE(test::WritePng(dir_ / L"frame.png", 10, 10, Frame));
     Canvas canvas(80, 40);
     Paint(L"<Control bkimage=\"file='frame.png' corner='2,2,2,2'\"/>", 80, 40, canvas);
-    EXPECT_EQ(canvas.At(1, 1), 0x000000u);
-    EXPECT_EQ(canvas.At(2, 2), 0xFFFFFFu);    // the border stays 2 px wide
-    EXPECT_EQ(canvas.At(77, 37), 0xFFFFFFu);
-    EXPECT_EQ(canvas.At(78, 38), 0x000000u);
-    EXPECT_EQ(canvas.At(40, 1), 0x000000u);   // edges stretch along
-    EXPECT_EQ(canvas.At(40, 20), 0xFFFFFFu);  // centre
+    // The border stays 2 px wide at the corners, the edges stretch along, the centre fills.
+    ExpectPixels(canvas, {{1, 1, 0x000000}, {2, 2, 0xFFFFFF}, {77, 37, 0xFFFFFF}, {78, 38, 0x000000},
+                          {40, 1, 0x000000}, {40, 20, 0xFFFFFF}});
 }
 
 TEST_F(Render, MaskColourBecomesTransparentAndFadeBlends) {
@@ -126,10 +135,7 @@ TEST_F(Render, At144DpiSizesAreOneAndAHalfTimesLargerAndThe2xArtworkIsUsed) {
           L"<Control float=\"true\" pos=\"60,10,80,20\" bkimage=\"file='art.png' source='10,0,20,10'\"/></Container>",
           100, 60, canvas, 144);
     // 10..50 x 10..30 at 96 DPI is 15..75 x 15..45 at 144.
-    EXPECT_EQ(canvas.At(15, 15), 0x3366CCu);
-    EXPECT_EQ(canvas.At(74, 44), 0x3366CCu);
-    EXPECT_EQ(canvas.At(75, 44), kFill);
-    EXPECT_EQ(canvas.At(74, 45), kFill);
+    ExpectPixels(canvas, {{15, 15, 0x3366CC}, {74, 44, 0x3366CC}, {75, 44, kFill}, {74, 45, kFill}});
     // The 2x file is taken and the 1x source rectangle addresses its right half.
     EXPECT_EQ(canvas.At(92, 17), 0xFFFF00u);
     EXPECT_EQ(manager_.GetImage(L"art.png")->nScale, 2);
@@ -161,19 +167,53 @@ TEST_F(Render, RemovedImagesAreReloadedOnTheNextDraw) {
 TEST_F(Render, RoundedBackgroundsLeaveTheCornersUnpainted) {
     Canvas canvas(60, 60);
     Paint(L"<Control bkcolor=\"#FF204080\" borderround=\"20,20\"/>", 60, 60, canvas);
-    EXPECT_EQ(canvas.At(0, 0), kFill);
-    EXPECT_EQ(canvas.At(59, 59), kFill);
-    EXPECT_EQ(canvas.At(30, 30), 0x204080u);
-    EXPECT_EQ(canvas.At(30, 0), 0x204080u);
+    ExpectPixels(canvas, {{0, 0, kFill}, {59, 59, kFill}, {30, 30, 0x204080}, {30, 0, 0x204080}});
 }
 
 TEST_F(Render, BordersAreDrawnInsideTheControl) {
     Canvas canvas(50, 50);
     Paint(L"<Control bordersize=\"2\" bordercolor=\"#FFFF0000\"/>", 50, 50, canvas);
-    EXPECT_EQ(canvas.At(0, 25), 0xFF0000u);
-    EXPECT_EQ(canvas.At(1, 25), 0xFF0000u);
-    EXPECT_EQ(canvas.At(2, 25), kFill);
-    EXPECT_EQ(canvas.At(49, 49), 0xFF0000u);
+    ExpectPixels(canvas, {{0, 25, 0xFF0000}, {1, 25, 0xFF0000}, {2, 25, kFill}, {49, 49, 0xFF0000}});
+}
+
+// The bounds of the DC's clip region in device pixels (left, top, right, bottom); zeros
+// when it has none.
+using Box = std::array<LONG, 4>;
+Box ClipBox(HDC dc) {
+    UniqueGdiObject region(::CreateRectRgn(0, 0, 0, 0));
+    RECT box = {};
+    if (::GetClipRgn(dc, static_cast<HRGN>(region.get())) == 1) ::GetRgnBox(static_cast<HRGN>(region.get()), &box);
+    return {box.left, box.top, box.right, box.bottom};
+}
+
+TEST(RenderClip, NarrowsAnExistingClipAndGivesTheSameRegionBack) {
+    Canvas canvas(60, 60);
+    HDC dc = canvas.dc();
+    ::SetWindowOrgEx(dc, 10, 0, nullptr);  // logical 10 is device 0
+    UniqueGdiObject outer(::CreateRectRgn(0, 0, 40, 40));
+    ::SelectClipRgn(dc, static_cast<HRGN>(outer.get()));
+    {
+        CRenderClip clip;
+        CRenderClip::GenerateClip(dc, {30, 20, 70, 70}, clip);
+        EXPECT_EQ(ClipBox(dc), (Box{20, 20, 40, 40}));  // device units, cut by the old clip
+        CRenderClip::UseOldClipBegin(dc, clip);
+        EXPECT_EQ(ClipBox(dc), (Box{0, 0, 40, 40}));
+        CRenderClip::UseOldClipEnd(dc, clip);
+        EXPECT_EQ(ClipBox(dc), (Box{20, 20, 40, 40}));
+    }
+    EXPECT_EQ(ClipBox(dc), (Box{0, 0, 40, 40}));
+}
+
+TEST(RenderClip, ARoundClipKeepsPaintOutOfTheCorners) {
+    Canvas canvas(40, 40);
+    HDC dc = canvas.dc();
+    {
+        CRenderClip clip;
+        CRenderClip::GenerateRoundClip(dc, {0, 0, 40, 40}, {0, 0, 39, 39}, 20, 20, clip);
+        CRenderEngine::DrawColor(dc, {0, 0, 40, 40}, 0xFFFF0000);
+    }
+    ExpectPixels(canvas, {{0, 0, kFill}, {39, 39, kFill}, {20, 20, 0xFF0000}, {20, 0, 0xFF0000}});
+    EXPECT_EQ(ClipBox(dc), (Box{0, 0, 0, 0}));  // none before, none after
 }
 
 int CountDark(const Canvas& canvas, const RECT& rc) {
