@@ -13,8 +13,6 @@ using namespace winhush::dui;
 
 namespace {
 
-bool IsMouseEvent(int type) { return type > UIEVENT__MOUSEBEGIN && type < UIEVENT__MOUSEEND; }
-
 IListItemUI* AsListItem(CControlUI* control) {
     return control ? static_cast<IListItemUI*>(control->GetInterface(L"ListItem")) : nullptr;
 }
@@ -447,22 +445,12 @@ bool CVListUI::SelectItem(int index, bool takeFocus, bool triggerEvent) {
 }
 
 void CVListUI::DoEvent(TEventUI& event) {
-    if (!IsMouseEnabled() && IsMouseEvent(event.Type)) {
-        if (parent_) {
-            parent_->DoEvent(event);
-        } else {
-            CVerticalLayoutUI::DoEvent(event);
-        }
-        return;
-    }
+    if (PassMouseWhenDisabled(event)) return;
     switch (event.Type) {
         case UIEVENT_SETFOCUS:
-            focused = focused_ = true;
-            Invalidate();
-            return;
         case UIEVENT_KILLFOCUS:
-            focused = focused_ = false;
-            Invalidate();
+            CControlUI::DoEvent(event);
+            focused = focused_;
             return;
         case UIEVENT_KEYDOWN:
             if (IsKeyboardEnabled() && IsEnabled()) {

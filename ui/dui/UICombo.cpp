@@ -346,35 +346,17 @@ bool CComboUI::Activate() {
 }
 
 RECT CComboUI::GetTextPadding() const { return DpiScale(rcTextPadding_); }
-void CComboUI::SetTextPadding(RECT rc) {
-    rcTextPadding_ = rc;
-    Invalidate();
-}
+void CComboUI::SetTextPadding(RECT rc) { SetLook(rcTextPadding_, rc); }
 LPCTSTR CComboUI::GetNormalImage() const { return normalImage_.c_str(); }
-void CComboUI::SetNormalImage(LPCTSTR image) {
-    normalImage_ = image ? image : L"";
-    Invalidate();
-}
+void CComboUI::SetNormalImage(LPCTSTR image) { SetLook(normalImage_, image); }
 LPCTSTR CComboUI::GetHotImage() const { return hotImage_.c_str(); }
-void CComboUI::SetHotImage(LPCTSTR image) {
-    hotImage_ = image ? image : L"";
-    Invalidate();
-}
+void CComboUI::SetHotImage(LPCTSTR image) { SetLook(hotImage_, image); }
 LPCTSTR CComboUI::GetPushedImage() const { return pushedImage_.c_str(); }
-void CComboUI::SetPushedImage(LPCTSTR image) {
-    pushedImage_ = image ? image : L"";
-    Invalidate();
-}
+void CComboUI::SetPushedImage(LPCTSTR image) { SetLook(pushedImage_, image); }
 LPCTSTR CComboUI::GetFocusedImage() const { return focusedImage_.c_str(); }
-void CComboUI::SetFocusedImage(LPCTSTR image) {
-    focusedImage_ = image ? image : L"";
-    Invalidate();
-}
+void CComboUI::SetFocusedImage(LPCTSTR image) { SetLook(focusedImage_, image); }
 LPCTSTR CComboUI::GetDisabledImage() const { return disabledImage_.c_str(); }
-void CComboUI::SetDisabledImage(LPCTSTR image) {
-    disabledImage_ = image ? image : L"";
-    Invalidate();
-}
+void CComboUI::SetDisabledImage(LPCTSTR image) { SetLook(disabledImage_, image); }
 
 void CComboUI::SetPos(RECT rc, bool needInvalidate) {
     // The items are laid out by the drop list, not inside the combo.
@@ -382,20 +364,9 @@ void CComboUI::SetPos(RECT rc, bool needInvalidate) {
 }
 
 void CComboUI::DoEvent(TEventUI& event) {
-    if (!IsMouseEnabled() && event.Type > UIEVENT__MOUSEBEGIN && event.Type < UIEVENT__MOUSEEND) {
-        if (parent_) {
-            parent_->DoEvent(event);
-        } else {
-            CControlUI::DoEvent(event);
-        }
-        return;
-    }
+    if (PassMouseWhenDisabled(event)) return;
+    // Focus changes go to the base, which records and repaints them.
     switch (event.Type) {
-    case UIEVENT_SETFOCUS:
-    case UIEVENT_KILLFOCUS:
-        CControlUI::DoEvent(event);
-        Invalidate();
-        return;
     case UIEVENT_BUTTONDOWN:
         if (IsEnabled()) {
             Activate();

@@ -247,14 +247,7 @@ SIZE CEditUI::EstimateSize(SIZE szAvailable) {
 }
 
 void CEditUI::DoEvent(TEventUI& event) {
-    if (!IsMouseEnabled() && event.Type > UIEVENT__MOUSEBEGIN && event.Type < UIEVENT__MOUSEEND) {
-        if (parent_) {
-            parent_->DoEvent(event);
-        } else {
-            CLabelUI::DoEvent(event);
-        }
-        return;
-    }
+    if (PassMouseWhenDisabled(event)) return;
     switch (event.Type) {
     case UIEVENT_SETCURSOR:
         if (IsEnabled()) {

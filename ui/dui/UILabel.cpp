@@ -5,10 +5,6 @@
 
 namespace winhush::dui {
 
-namespace {
-bool IsMouseEvent(int type) { return type > UIEVENT__MOUSEBEGIN && type < UIEVENT__MOUSEEND; }
-}  // namespace
-
 // ---- CLabelUI ------------------------------------------------------------------------
 
 CLabelUI::CLabelUI() = default;
@@ -19,37 +15,18 @@ LPVOID CLabelUI::GetInterface(LPCTSTR name) {
     return CControlUI::GetInterface(name);
 }
 
-void CLabelUI::SetTextStyle(UINT style) {
-    textStyle_ = style;
-    Invalidate();
-}
+void CLabelUI::SetTextStyle(UINT style) { SetLook(textStyle_, style); }
 UINT CLabelUI::GetTextStyle() const { return textStyle_; }
-void CLabelUI::SetTextColor(DWORD textColor) {
-    textColor_ = textColor;
-    Invalidate();
-}
+void CLabelUI::SetTextColor(DWORD textColor) { SetLook(textColor_, textColor); }
 DWORD CLabelUI::GetTextColor() const { return textColor_; }
-void CLabelUI::SetDisabledTextColor(DWORD textColor) {
-    disabledTextColor_ = textColor;
-    Invalidate();
-}
+void CLabelUI::SetDisabledTextColor(DWORD textColor) { SetLook(disabledTextColor_, textColor); }
 DWORD CLabelUI::GetDisabledTextColor() const { return disabledTextColor_; }
-void CLabelUI::SetFont(int index) {
-    font_ = index;
-    Invalidate();
-}
+void CLabelUI::SetFont(int index) { SetLook(font_, index); }
 int CLabelUI::GetFont() const { return font_; }
 RECT CLabelUI::GetTextPadding() const { return DpiScale(rcTextPadding_); }
-void CLabelUI::SetTextPadding(RECT rc) {
-    rcTextPadding_ = rc;
-    Invalidate();
-}
+void CLabelUI::SetTextPadding(RECT rc) { SetLook(rcTextPadding_, rc); }
 bool CLabelUI::IsShowHtml() const { return showHtml_; }
-void CLabelUI::SetShowHtml(bool showHtml) {
-    if (showHtml_ == showHtml) return;
-    showHtml_ = showHtml;
-    Invalidate();
-}
+void CLabelUI::SetShowHtml(bool showHtml) { SetLook(showHtml_, showHtml); }
 
 SIZE CLabelUI::EstimateSize(SIZE szAvailable) {
     if (cxyFixed_.cy == 0 && manager_) {
@@ -163,14 +140,7 @@ CDuiString* CTextUI::GetLinkContent(int index) {
 }
 
 void CTextUI::DoEvent(TEventUI& event) {
-    if (!IsMouseEnabled() && IsMouseEvent(event.Type)) {
-        if (parent_) {
-            parent_->DoEvent(event);
-        } else {
-            CLabelUI::DoEvent(event);
-        }
-        return;
-    }
+    if (PassMouseWhenDisabled(event)) return;
     auto linkAt = [&](POINT pt) {
         for (int i = 0; i < links_; ++i) {
             if (::PtInRect(&rcLinks_[i], pt)) return i;
@@ -260,20 +230,9 @@ void CButtonUI::SetEnabled(bool enable) {
 }
 
 void CButtonUI::DoEvent(TEventUI& event) {
-    if (!IsMouseEnabled() && IsMouseEvent(event.Type)) {
-        if (parent_) {
-            parent_->DoEvent(event);
-        } else {
-            CLabelUI::DoEvent(event);
-        }
-        return;
-    }
+    if (PassMouseWhenDisabled(event)) return;
+    // Focus changes go to the base, which records and repaints them.
     switch (event.Type) {
-    case UIEVENT_SETFOCUS:
-    case UIEVENT_KILLFOCUS:
-        CLabelUI::DoEvent(event);
-        Invalidate();
-        return;
     case UIEVENT_KEYDOWN:
         if (IsKeyboardEnabled() && (event.chKey == VK_SPACE || event.chKey == VK_RETURN)) {
             Activate();
@@ -321,64 +280,28 @@ void CButtonUI::DoEvent(TEventUI& event) {
 }
 
 LPCTSTR CButtonUI::GetNormalImage() { return normalImage_.c_str(); }
-void CButtonUI::SetNormalImage(LPCTSTR image) {
-    normalImage_ = image ? image : L"";
-    Invalidate();
-}
+void CButtonUI::SetNormalImage(LPCTSTR image) { SetLook(normalImage_, image); }
 LPCTSTR CButtonUI::GetHotImage() { return hotImage_.c_str(); }
-void CButtonUI::SetHotImage(LPCTSTR image) {
-    hotImage_ = image ? image : L"";
-    Invalidate();
-}
+void CButtonUI::SetHotImage(LPCTSTR image) { SetLook(hotImage_, image); }
 LPCTSTR CButtonUI::GetPushedImage() { return pushedImage_.c_str(); }
-void CButtonUI::SetPushedImage(LPCTSTR image) {
-    pushedImage_ = image ? image : L"";
-    Invalidate();
-}
+void CButtonUI::SetPushedImage(LPCTSTR image) { SetLook(pushedImage_, image); }
 LPCTSTR CButtonUI::GetFocusedImage() { return focusedImage_.c_str(); }
-void CButtonUI::SetFocusedImage(LPCTSTR image) {
-    focusedImage_ = image ? image : L"";
-    Invalidate();
-}
+void CButtonUI::SetFocusedImage(LPCTSTR image) { SetLook(focusedImage_, image); }
 LPCTSTR CButtonUI::GetDisabledImage() { return disabledImage_.c_str(); }
-void CButtonUI::SetDisabledImage(LPCTSTR image) {
-    disabledImage_ = image ? image : L"";
-    Invalidate();
-}
+void CButtonUI::SetDisabledImage(LPCTSTR image) { SetLook(disabledImage_, image); }
 LPCTSTR CButtonUI::GetForeImage() { return foreImage_.c_str(); }
-void CButtonUI::SetForeImage(LPCTSTR image) {
-    foreImage_ = image ? image : L"";
-    Invalidate();
-}
+void CButtonUI::SetForeImage(LPCTSTR image) { SetLook(foreImage_, image); }
 LPCTSTR CButtonUI::GetHotForeImage() { return hotForeImage_.c_str(); }
-void CButtonUI::SetHotForeImage(LPCTSTR image) {
-    hotForeImage_ = image ? image : L"";
-    Invalidate();
-}
-void CButtonUI::SetHotBkColor(DWORD color) {
-    hotBkColor_ = color;
-    Invalidate();
-}
+void CButtonUI::SetHotForeImage(LPCTSTR image) { SetLook(hotForeImage_, image); }
+void CButtonUI::SetHotBkColor(DWORD color) { SetLook(hotBkColor_, color); }
 DWORD CButtonUI::GetHotBkColor() const { return hotBkColor_; }
-void CButtonUI::SetPushedBkColor(DWORD color) {
-    pushedBkColor_ = color;
-    Invalidate();
-}
+void CButtonUI::SetPushedBkColor(DWORD color) { SetLook(pushedBkColor_, color); }
 DWORD CButtonUI::GetPushedBkColor() const { return pushedBkColor_; }
-void CButtonUI::SetHotTextColor(DWORD color) {
-    hotTextColor_ = color;
-    Invalidate();
-}
+void CButtonUI::SetHotTextColor(DWORD color) { SetLook(hotTextColor_, color); }
 DWORD CButtonUI::GetHotTextColor() const { return hotTextColor_; }
-void CButtonUI::SetPushedTextColor(DWORD color) {
-    pushedTextColor_ = color;
-    Invalidate();
-}
+void CButtonUI::SetPushedTextColor(DWORD color) { SetLook(pushedTextColor_, color); }
 DWORD CButtonUI::GetPushedTextColor() const { return pushedTextColor_; }
-void CButtonUI::SetFocusedTextColor(DWORD color) {
-    focusedTextColor_ = color;
-    Invalidate();
-}
+void CButtonUI::SetFocusedTextColor(DWORD color) { SetLook(focusedTextColor_, color); }
 DWORD CButtonUI::GetFocusedTextColor() const { return focusedTextColor_; }
 
 SIZE CButtonUI::EstimateSize(SIZE szAvailable) {
@@ -580,30 +503,15 @@ void COptionUI::SetEnabled(bool enable) {
 }
 
 LPCTSTR COptionUI::GetSelectedImage() { return selectedImage_.c_str(); }
-void COptionUI::SetSelectedImage(LPCTSTR image) {
-    selectedImage_ = image ? image : L"";
-    Invalidate();
-}
+void COptionUI::SetSelectedImage(LPCTSTR image) { SetLook(selectedImage_, image); }
 LPCTSTR COptionUI::GetSelectedHotImage() { return selectedHotImage_.c_str(); }
-void COptionUI::SetSelectedHotImage(LPCTSTR image) {
-    selectedHotImage_ = image ? image : L"";
-    Invalidate();
-}
-void COptionUI::SetSelectedTextColor(DWORD textColor) {
-    selectedTextColor_ = textColor;
-    Invalidate();
-}
+void COptionUI::SetSelectedHotImage(LPCTSTR image) { SetLook(selectedHotImage_, image); }
+void COptionUI::SetSelectedTextColor(DWORD textColor) { SetLook(selectedTextColor_, textColor); }
 DWORD COptionUI::GetSelectedTextColor() const { return selectedTextColor_; }
-void COptionUI::SetSelectedBkColor(DWORD bkColor) {
-    selectedBkColor_ = bkColor;
-    Invalidate();
-}
+void COptionUI::SetSelectedBkColor(DWORD bkColor) { SetLook(selectedBkColor_, bkColor); }
 DWORD COptionUI::GetSelectBkColor() const { return selectedBkColor_; }
 LPCTSTR COptionUI::GetForeImage() { return selectedForeImage_.c_str(); }
-void COptionUI::SetForeImage(LPCTSTR image) {
-    selectedForeImage_ = image ? image : L"";
-    Invalidate();
-}
+void COptionUI::SetForeImage(LPCTSTR image) { SetLook(selectedForeImage_, image); }
 
 SIZE COptionUI::EstimateSize(SIZE szAvailable) { return CButtonUI::EstimateSize(szAvailable); }
 

@@ -82,7 +82,6 @@ bool SetListInfoAttribute(TListInfoUI& info, const std::wstring& n, LPCTSTR valu
 }
 
 namespace {
-bool IsMouseEvent(int type) { return type > UIEVENT__MOUSEBEGIN && type < UIEVENT__MOUSEEND; }
 
 // Background of a row by state: disabled > selected > hot > normal or alternate.
 void DrawRowBk(HDC hDC, CControlUI* row, const RECT& rc, TListInfoUI* info, bool selected, UINT state, int index) {
@@ -281,22 +280,12 @@ void CListUI::SetPos(RECT rc, bool needInvalidate) {
 }
 
 void CListUI::DoEvent(TEventUI& event) {
-    if (!IsMouseEnabled() && IsMouseEvent(event.Type)) {
-        if (parent_) {
-            parent_->DoEvent(event);
-        } else {
-            CVerticalLayoutUI::DoEvent(event);
-        }
-        return;
-    }
+    if (PassMouseWhenDisabled(event)) return;
     switch (event.Type) {
         case UIEVENT_SETFOCUS:
-            focused_ = true;
-            Invalidate();
-            return;
         case UIEVENT_KILLFOCUS:
-            focused_ = false;
-            Invalidate();
+            // Unlike a container, a list shows its focus: the control's handling.
+            CControlUI::DoEvent(event);
             return;
         case UIEVENT_KEYDOWN:
             switch (event.chKey) {
@@ -518,14 +507,7 @@ RECT CListHeaderItemUI::GetThumbRect() const {
 }
 
 void CListHeaderItemUI::DoEvent(TEventUI& event) {
-    if (!IsMouseEnabled() && IsMouseEvent(event.Type)) {
-        if (parent_) {
-            parent_->DoEvent(event);
-        } else {
-            CControlUI::DoEvent(event);
-        }
-        return;
-    }
+    if (PassMouseWhenDisabled(event)) return;
     switch (event.Type) {
         case UIEVENT_BUTTONDOWN:
         case UIEVENT_DBLCLICK: {
@@ -681,7 +663,7 @@ void CListItemBaseUI<TBase>::PassToOwner(TEventUI& event) {
 
 template <class TBase>
 void CListItemBaseUI<TBase>::DoEvent(TEventUI& event) {
-    if (!this->IsMouseEnabled() && IsMouseEvent(event.Type)) {
+    if (!this->IsMouseEnabled() && CControlUI::IsMouseEvent(event.Type)) {
         PassToOwner(event);
         return;
     }
