@@ -43,7 +43,8 @@ bool CContainerUI::SetItemIndex(CControlUI* pControl, int index) {
 
 int CContainerUI::GetCount() const { return items_.GetSize(); }
 
-bool CContainerUI::Add(CControlUI* pControl) { return AddAt(pControl, items_.GetSize()); }
+// At the end of what GetCount counts: a list appends a row after its rows.
+bool CContainerUI::Add(CControlUI* pControl) { return AddAt(pControl, GetCount()); }
 
 bool CContainerUI::AddAt(CControlUI* pControl, int index) {
     if (!pControl || index < 0 || index > items_.GetSize()) return false;

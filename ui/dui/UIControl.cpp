@@ -268,17 +268,25 @@ bool CControlUI::PassMouseWhenDisabled(TEventUI& event, CControlUI* target) {
     return true;
 }
 
-void CControlUI::TrackHotState(const TEventUI& event, UINT& state) {
+bool CControlUI::TrackHotState(const TEventUI& event, UINT& state) {
     if (event.Type == UIEVENT_MOUSEENTER) {
-        if (!IsEnabled()) return;
+        if (!IsEnabled()) return true;
         state |= UISTATE_HOT;
     } else if (event.Type == UIEVENT_MOUSELEAVE) {
-        if (!(state & UISTATE_HOT)) return;
+        if (!(state & UISTATE_HOT)) return true;
         state &= ~UISTATE_HOT;
     } else {
-        return;
+        return false;
     }
     Invalidate();
+    return true;
+}
+
+bool CControlUI::ReleaseCapturedState(UINT& state) {
+    if (!(state & UISTATE_CAPTURED)) return false;
+    state &= ~(UISTATE_PUSHED | UISTATE_CAPTURED);
+    Invalidate();
+    return true;
 }
 
 void CControlUI::DoEvent(TEventUI& event) {

@@ -182,8 +182,12 @@ protected:
     }
     void SetLook(CDuiString& field, LPCTSTR value) { SetLook(field, CDuiString(value)); }
     // Hover in and out for controls with a button-like state: sets or clears UISTATE_HOT in
-    // state (entering only while enabled) and repaints when it changed.
-    void TrackHotState(const TEventUI& event, UINT& state);
+    // state (entering only while enabled) and repaints when it changed. True for the
+    // mouse entering and leaving, which such controls take whatever their state.
+    bool TrackHotState(const TEventUI& event, UINT& state);
+    // The mouse button let go over a button-like control: clears UISTATE_PUSHED and
+    // UISTATE_CAPTURED and repaints; true when the control held the capture.
+    bool ReleaseCapturedState(UINT& state);
     // The paint steps in order, clipped to the rounded shape when borderround is set;
     // containers paint their border after their children.
     void PaintLayers(HDC hDC, bool withBorder);

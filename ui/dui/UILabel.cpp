@@ -5,6 +5,24 @@
 
 namespace winhush::dui {
 
+namespace {
+void ApplyAlignWords(UINT& style, const std::wstring& value, const wchar_t* const (&words)[3], const UINT (&bits)[3]) {
+    for (int i = 0; i < 3; ++i) {
+        if (value.find(words[i]) != std::wstring::npos) style = (style & ~(bits[0] | bits[1] | bits[2])) | bits[i];
+    }
+}
+}  // namespace
+
+void ApplyHorizontalAlign(UINT& style, const std::wstring& value) {
+    ApplyAlignWords(style, value, {L"left", L"center", L"right"}, {DT_LEFT, DT_CENTER, DT_RIGHT});
+}
+
+void ApplyVerticalAlign(UINT& style, const std::wstring& value, LPCTSTR centerWord) {
+    ApplyAlignWords(style, value, {L"top", centerWord, L"bottom"}, {DT_TOP, DT_VCENTER, DT_BOTTOM});
+}
+
+void SetStyleFlag(UINT& style, UINT flag, bool on) { style = on ? (style | flag) : (style & ~flag); }
+
 // ---- CLabelUI ------------------------------------------------------------------------
 
 CLabelUI::CLabelUI() = default;
@@ -38,71 +56,24 @@ SIZE CLabelUI::EstimateSize(SIZE szAvailable) {
 void CLabelUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
     if (!name || !value) return;
     std::wstring n = name;
-    std::wstring v = value;
     DWORD color;
-    RECT rc;
-    int number;
     if (n == L"align") {
-        if (v.find(L"left") != std::wstring::npos) {
-            textStyle_ &= ~(DT_CENTER | DT_RIGHT);
-            textStyle_ |= DT_LEFT;
-        }
-        if (v.find(L"center") != std::wstring::npos) {
-            textStyle_ &= ~(DT_LEFT | DT_RIGHT);
-            textStyle_ |= DT_CENTER;
-        }
-        if (v.find(L"right") != std::wstring::npos) {
-            textStyle_ &= ~(DT_LEFT | DT_CENTER);
-            textStyle_ |= DT_RIGHT;
-        }
-        if (v.find(L"top") != std::wstring::npos) {
-            textStyle_ &= ~(DT_BOTTOM | DT_VCENTER);
-            textStyle_ |= DT_TOP;
-        }
-        if (v.find(L"vcenter") != std::wstring::npos) {
-            textStyle_ &= ~(DT_TOP | DT_BOTTOM);
-            textStyle_ |= DT_VCENTER;
-        }
-        if (v.find(L"bottom") != std::wstring::npos) {
-            textStyle_ &= ~(DT_TOP | DT_VCENTER);
-            textStyle_ |= DT_BOTTOM;
-        }
+        // "align" takes both axes; its vertical centre is "vcenter".
+        ApplyHorizontalAlign(textStyle_, value);
+        ApplyVerticalAlign(textStyle_, value, L"vcenter");
     } else if (n == L"valign") {
-        if (v.find(L"top") != std::wstring::npos) {
-            textStyle_ &= ~(DT_BOTTOM | DT_VCENTER);
-            textStyle_ |= DT_TOP;
-        }
-        if (v.find(L"center") != std::wstring::npos) {
-            textStyle_ &= ~(DT_TOP | DT_BOTTOM);
-            textStyle_ |= DT_VCENTER;
-        }
-        if (v.find(L"bottom") != std::wstring::npos) {
-            textStyle_ &= ~(DT_TOP | DT_VCENTER);
-            textStyle_ |= DT_BOTTOM;
-        }
+        ApplyVerticalAlign(textStyle_, value);
     } else if (n == L"endellipsis") {
-        if (detail::ParseBool(value)) {
-            textStyle_ |= DT_END_ELLIPSIS;
-        } else {
-            textStyle_ &= ~DT_END_ELLIPSIS;
-        }
+        SetStyleFlag(textStyle_, DT_END_ELLIPSIS, detail::ParseBool(value));
     } else if (n == L"wordbreak" || n == L"multiline") {
         if (detail::ParseBool(value)) {
             textStyle_ = (textStyle_ & ~DT_SINGLELINE) | DT_WORDBREAK;
         } else {
             textStyle_ = (textStyle_ & ~DT_WORDBREAK) | DT_SINGLELINE;
         }
-    } else if (n == L"font") {
-        if (detail::ParseInt(value, number)) SetFont(number);
-    } else if (n == L"textcolor") {
-        if (detail::ParseColor(value, color)) SetTextColor(color);
     } else if (n == L"disabledtextcolor") {
         if (detail::ParseColor(value, color)) SetDisabledTextColor(color);
-    } else if (n == L"textpadding") {
-        if (detail::ParseRect(value, rc)) SetTextPadding(rc);
-    } else if (n == L"showhtml") {
-        SetShowHtml(detail::ParseBool(value));
-    } else {
+    } else if (!SetTextLookAttribute(*this, n, value)) {
         CControlUI::SetAttribute(name, value);
     }
 }
@@ -230,7 +201,7 @@ void CButtonUI::SetEnabled(bool enable) {
 }
 
 void CButtonUI::DoEvent(TEventUI& event) {
-    if (PassMouseWhenDisabled(event)) return;
+    if (PassMouseWhenDisabled(event) || TrackHotState(event, buttonState_)) return;
     // Focus changes go to the base, which records and repaints them.
     switch (event.Type) {
     case UIEVENT_KEYDOWN:
@@ -257,19 +228,11 @@ void CButtonUI::DoEvent(TEventUI& event) {
         }
         return;
     case UIEVENT_BUTTONUP:
-        if (buttonState_ & UISTATE_CAPTURED) {
-            // State first: the click handler may tear the window down.
-            buttonState_ &= ~(UISTATE_PUSHED | UISTATE_CAPTURED);
-            Invalidate();
-            if (::PtInRect(&rcItem_, event.ptMouse)) Activate();
-        }
+        // State first: the click handler may tear the window down.
+        if (ReleaseCapturedState(buttonState_) && ::PtInRect(&rcItem_, event.ptMouse)) Activate();
         return;
     case UIEVENT_CONTEXTMENU:
         if (IsContextMenuUsed() && manager_) manager_->SendNotify(this, DUI_MSGTYPE_MENU, event.wParam, event.lParam);
-        return;
-    case UIEVENT_MOUSEENTER:
-    case UIEVENT_MOUSELEAVE:
-        TrackHotState(event, buttonState_);
         return;
     case UIEVENT_SETCURSOR:
         ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
@@ -314,18 +277,9 @@ SIZE CButtonUI::EstimateSize(SIZE szAvailable) {
 void CButtonUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
     if (!name || !value) return;
     std::wstring n = name;
+    if (SetStateImageAttribute(*this, n, value)) return;
     DWORD color;
-    if (n == L"normalimage") {
-        SetNormalImage(value);
-    } else if (n == L"hotimage") {
-        SetHotImage(value);
-    } else if (n == L"pushedimage") {
-        SetPushedImage(value);
-    } else if (n == L"focusedimage") {
-        SetFocusedImage(value);
-    } else if (n == L"disabledimage") {
-        SetDisabledImage(value);
-    } else if (n == L"foreimage") {
+    if (n == L"foreimage") {
         SetForeImage(value);
     } else if (n == L"hotforeimage") {
         SetHotForeImage(value);
