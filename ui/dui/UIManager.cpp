@@ -28,46 +28,28 @@ std::vector<CPaintManagerUI*>& Managers() {
 
 int MulDivRound(int value, UINT dpi) { return ::MulDiv(value, static_cast<int>(dpi), 96); }
 
-// The face used when a layout names one the system does not have.
-std::wstring FallbackFace() {
-    NONCLIENTMETRICSW metrics = {sizeof(metrics)};
-    if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0) &&
-        metrics.lfMessageFont.lfFaceName[0]) {
-        return metrics.lfMessageFont.lfFaceName;
-    }
-    return L"Tahoma";
+POINT PointFromLParam(LPARAM lParam) { return {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}; }
+
+// The registration lists (notifiers, filters, accelerators, post-paint controls) hold each
+// entry once and no null.
+template <typename T>
+bool AddOnce(std::vector<T*>& list, T* entry) {
+    if (!entry || std::find(list.begin(), list.end(), entry) != list.end()) return false;
+    list.push_back(entry);
+    return true;
 }
 
-int CALLBACK FaceExists(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
-    *reinterpret_cast<bool*>(found) = true;
-    return 0;
-}
-
-bool IsFaceInstalled(HDC dc, const std::wstring& face) {
-    // Font substitutes (Wine's "Replacements", the registry's FontSubstitutes) make a face
-    // usable without enumerating it; ask the mapper what it actually picked.
-    LOGFONTW lf = {};
-    lf.lfCharSet = DEFAULT_CHARSET;
-    wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
-    bool found = false;
-    ::EnumFontFamiliesExW(dc, &lf, FaceExists, reinterpret_cast<LPARAM>(&found), 0);
-    if (found) return true;
-    UniqueGdiObject font(::CreateFontIndirectW(&lf));
-    wchar_t picked[LF_FACESIZE] = {};
-    {
-        SelectedObject selected(dc, font.get());
-        ::GetTextFaceW(dc, LF_FACESIZE, picked);
-    }
-    return _wcsicmp(picked, face.c_str()) == 0;
+template <typename T>
+bool EraseOne(std::vector<T*>& list, T* entry) {
+    auto it = std::find(list.begin(), list.end(), entry);
+    if (it == list.end()) return false;
+    list.erase(it);
+    return true;
 }
 
 }  // namespace
 
-CPaintManagerUI::CPaintManagerUI() {
-    detail::EnsureGdiplus();
-    defaultFont_.sFontName = FallbackFace();
-    defaultFont_.iSize = 12;
-}
+CPaintManagerUI::CPaintManagerUI() { detail::EnsureGdiplus(); }
 
 CPaintManagerUI::~CPaintManagerUI() {
     // Controls reap themselves through the manager while being deleted.
@@ -76,21 +58,18 @@ CPaintManagerUI::~CPaintManagerUI() {
     root_ = nullptr;
     delete root;
     RemoveAllTimers();
-    RemoveAllFonts();
-    if (defaultFont_.hFont) ::DeleteObject(defaultFont_.hFont);
-    RemoveAllImages();
-    if (bkSnapshot_) ::DeleteObject(bkSnapshot_);
+    resources_.FreeHandles();
     if (tooltip_) ::DestroyWindow(tooltip_);
-    if (paintDc_) ::ReleaseDC(hwnd_, paintDc_);
+    paintDc_.reset();
     auto& managers = Managers();
     managers.erase(std::remove(managers.begin(), managers.end(), this), managers.end());
 }
 
 void CPaintManagerUI::Init(HWND hWnd) {
-    if (paintDc_) ::ReleaseDC(hwnd_, paintDc_);
+    paintDc_.reset();
     hwnd_ = hWnd;
-    paintDc_ = hWnd ? ::GetDC(hWnd) : nullptr;
     if (hWnd) {
+        paintDc_.emplace(hWnd);
         UINT dpi = ::GetDpiForWindow(hWnd);
         if (dpi == 0) dpi = 96;
         if (dpi != dpi_) SetDPI(dpi);
@@ -99,7 +78,7 @@ void CPaintManagerUI::Init(HWND hWnd) {
     }
 }
 
-HDC CPaintManagerUI::GetPaintDC() const { return paintDc_; }
+HDC CPaintManagerUI::GetPaintDC() const { return paintDc_ ? paintDc_->get() : nullptr; }
 HWND CPaintManagerUI::GetPaintWindow() const { return hwnd_; }
 HWND CPaintManagerUI::GetTooltipWindow() const { return tooltip_; }
 POINT CPaintManagerUI::GetMousePos() const { return lastMouse_; }
@@ -190,212 +169,62 @@ void CPaintManagerUI::SetDPI(UINT dpi) {
     if (dpi == 0) dpi = 96;
     dpi_ = dpi;
     ApplyDpiToWindowData();
-    RebuildFont(&defaultFont_);
-    for (auto& font : fonts_) RebuildFont(font.get());
-    for (auto& font : sharedLookups_) RebuildFont(font.get());
-    // Images are cached at the scale they were picked for.
-    RemoveAllImages();
+    resources_.OnDpiChanged();
     if (root_) {
         root_->NeedUpdate();
         NeedUpdate();
     }
 }
 
-// ---- fonts ---------------------------------------------------------------------------
+// ---- fonts, images, default attributes (kept by the resource cache) ------------------
 
-void CPaintManagerUI::RebuildFont(TFontInfo* info) {
-    if (info->hFont) ::DeleteObject(info->hFont);
-    LOGFONTW lf = {};
-    HDC dc = paintDc_ ? paintDc_ : ::GetDC(nullptr);
-    std::wstring face = info->sFontName;
-    if (face.empty() || !IsFaceInstalled(dc, face)) face = FallbackFace();
-    wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
-    lf.lfCharSet = DEFAULT_CHARSET;
-    lf.lfHeight = -ScaleValue(info->iSize > 0 ? info->iSize : 12);
-    lf.lfWeight = info->bBold ? FW_BOLD : FW_NORMAL;
-    lf.lfUnderline = info->bUnderline;
-    lf.lfItalic = info->bItalic;
-    lf.lfQuality = CLEARTYPE_QUALITY;
-    info->hFont = ::CreateFontIndirectW(&lf);
-    HGDIOBJ old = ::SelectObject(dc, info->hFont);
-    ::GetTextMetricsW(dc, &info->tm);
-    ::SelectObject(dc, old);
-    if (!paintDc_) ::ReleaseDC(nullptr, dc);
-}
-
-TFontInfo* CPaintManagerUI::GetDefaultFontInfo() {
-    if (!defaultFont_.hFont) RebuildFont(&defaultFont_);
-    return &defaultFont_;
-}
+TFontInfo* CPaintManagerUI::GetDefaultFontInfo() { return resources_.GetDefaultFontInfo(); }
 
 void CPaintManagerUI::SetDefaultFont(LPCTSTR fontName, int size, bool bold, bool underline, bool italic) {
-    defaultFont_.sFontName = fontName ? fontName : L"";
-    defaultFont_.iSize = size;
-    defaultFont_.bBold = bold;
-    defaultFont_.bUnderline = underline;
-    defaultFont_.bItalic = italic;
-    RebuildFont(&defaultFont_);
+    resources_.SetDefaultFont(fontName, size, bold, underline, italic);
 }
 
 HFONT CPaintManagerUI::AddFont(LPCTSTR fontName, int size, bool bold, bool underline, bool italic) {
-    auto info = std::make_unique<TFontInfo>();
-    info->sFontName = fontName ? fontName : L"";
-    info->iSize = size > 0 ? size : 12;
-    info->bBold = bold;
-    info->bUnderline = underline;
-    info->bItalic = italic;
-    RebuildFont(info.get());
-    HFONT font = info->hFont;
-    fonts_.push_back(std::move(info));
-    return font;
+    return resources_.AddFont(fontName, size, bold, underline, italic);
 }
 
-HFONT CPaintManagerUI::GetFont(int index) {
-    if (index < 0 || index >= static_cast<int>(fonts_.size())) return GetDefaultFontInfo()->hFont;
-    return fonts_[index]->hFont;
-}
+HFONT CPaintManagerUI::GetFont(int index) { return resources_.GetFont(index); }
 
 HFONT CPaintManagerUI::GetFont(LPCTSTR fontName, int size, bool bold, bool underline, bool italic) {
-    auto matches = [&](const TFontInfo& f) {
-        return f.sFontName == (fontName ? fontName : L"") && f.iSize == size && f.bBold == bold &&
-               f.bUnderline == underline && f.bItalic == italic;
-    };
-    for (auto& f : fonts_) {
-        if (matches(*f)) return f->hFont;
-    }
-    for (auto& f : sharedLookups_) {
-        if (matches(*f)) return f->hFont;
-    }
-    auto info = std::make_unique<TFontInfo>();
-    info->sFontName = fontName ? fontName : L"";
-    info->iSize = size;
-    info->bBold = bold;
-    info->bUnderline = underline;
-    info->bItalic = italic;
-    RebuildFont(info.get());
-    HFONT font = info->hFont;
-    sharedLookups_.push_back(std::move(info));
-    return font;
+    return resources_.GetFont(fontName, size, bold, underline, italic);
 }
 
-int CPaintManagerUI::GetFontIndex(HFONT hFont) {
-    for (size_t i = 0; i < fonts_.size(); ++i) {
-        if (fonts_[i]->hFont == hFont) return static_cast<int>(i);
-    }
-    return -1;
-}
+int CPaintManagerUI::GetFontIndex(HFONT hFont) { return resources_.GetFontIndex(hFont); }
+TFontInfo* CPaintManagerUI::GetFontInfo(int index) { return resources_.GetFontInfo(index); }
+TFontInfo* CPaintManagerUI::GetFontInfo(HFONT hFont) { return resources_.GetFontInfo(hFont); }
+void CPaintManagerUI::RemoveAllFonts() { resources_.RemoveAllFonts(); }
 
-TFontInfo* CPaintManagerUI::GetFontInfo(int index) {
-    if (index < 0 || index >= static_cast<int>(fonts_.size())) return GetDefaultFontInfo();
-    return fonts_[index].get();
-}
-
-TFontInfo* CPaintManagerUI::GetFontInfo(HFONT hFont) {
-    for (auto& f : fonts_) {
-        if (f->hFont == hFont) return f.get();
-    }
-    for (auto& f : sharedLookups_) {
-        if (f->hFont == hFont) return f.get();
-    }
-    return GetDefaultFontInfo();
-}
-
-void CPaintManagerUI::RemoveAllFonts() {
-    for (auto& f : fonts_) ::DeleteObject(f->hFont);
-    for (auto& f : sharedLookups_) ::DeleteObject(f->hFont);
-    fonts_.clear();
-    sharedLookups_.clear();
-}
-
-// ---- images --------------------------------------------------------------------------
-
-const TImageInfo* CPaintManagerUI::GetImage(LPCTSTR bitmap) {
-    if (!bitmap) return nullptr;
-    auto it = images_.find(bitmap);
-    return it == images_.end() ? nullptr : it->second.get();
-}
+const TImageInfo* CPaintManagerUI::GetImage(LPCTSTR bitmap) { return resources_.GetImage(bitmap); }
 
 const TImageInfo* CPaintManagerUI::GetImageEx(LPCTSTR bitmap, LPCTSTR type, DWORD mask) {
-    const TImageInfo* image = GetImage(bitmap);
-    return image ? image : AddImage(bitmap, type, mask);
+    return resources_.GetImageEx(bitmap, type, mask);
 }
 
 const TImageInfo* CPaintManagerUI::AddImage(LPCTSTR bitmap, LPCTSTR type, DWORD mask) {
-    if (!bitmap || !*bitmap) return nullptr;
-    std::string bytes;
-    int scale = 1;
-    if (type && *type) {
-        // A Win32 resource of that type; a numeric name is an id.
-        HINSTANCE instance = GetInstance();
-        wchar_t* end = nullptr;
-        long id = wcstol(bitmap, &end, 10);
-        LPCWSTR name = (end && *end == 0 && id > 0) ? MAKEINTRESOURCEW(id) : bitmap;
-        HRSRC res = ::FindResourceW(instance, name, type);
-        if (res) {
-            HGLOBAL global = ::LoadResource(instance, res);
-            DWORD size = ::SizeofResource(instance, res);
-            if (global && size) bytes.assign(static_cast<const char*>(::LockResource(global)), size);
-        }
-    } else {
-        // Artwork comes at 1x and 2x ("a.png", "a@2x.png"); take the nearer one first.
-        std::wstring name = bitmap;
-        std::wstring name2x;
-        auto dot = name.find_last_of(L'.');
-        auto slash = name.find_last_of(L"\\/");
-        if (dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash)) {
-            name2x = name.substr(0, dot) + L"@2x" + name.substr(dot);
-        }
-        bool prefer2x = dpi_ >= 144 && !name2x.empty();
-        if (prefer2x && LoadResourceData(name2x.c_str(), bytes, false)) {
-            scale = 2;
-        } else if (LoadResourceData(bitmap, bytes, true)) {
-            scale = 1;
-        } else if (!name2x.empty() && LoadResourceData(name2x.c_str(), bytes, false)) {
-            scale = 2;
-        }
-    }
-    if (bytes.empty()) return nullptr;
-    TImageInfo* image = CRenderEngine::LoadImage(bytes, mask);
-    if (!image) return nullptr;
-    image->nScale = scale;
-    image->sResType = type ? type : L"";
-    image->dwMask = mask;
-    auto& slot = images_[bitmap];
-    if (slot) CRenderEngine::FreeImage(slot.release());
-    slot.reset(image);
-    return image;
+    return resources_.AddImage(bitmap, type, mask);
 }
 
-bool CPaintManagerUI::RemoveImage(LPCTSTR bitmap) {
-    if (!bitmap) return false;
-    auto it = images_.find(bitmap);
-    if (it == images_.end()) return false;
-    CRenderEngine::FreeImage(it->second.release());
-    images_.erase(it);
-    return true;
-}
-
-void CPaintManagerUI::RemoveAllImages() {
-    for (auto& entry : images_) CRenderEngine::FreeImage(entry.second.release());
-    images_.clear();
-}
+bool CPaintManagerUI::RemoveImage(LPCTSTR bitmap) { return resources_.RemoveImage(bitmap); }
+void CPaintManagerUI::RemoveAllImages() { resources_.RemoveAllImages(); }
 
 void CPaintManagerUI::AddDefaultAttributeList(LPCTSTR controlName, LPCTSTR attrList) {
-    if (!controlName) return;
-    defaultAttrs_[controlName] = attrList ? attrList : L"";
+    resources_.AddDefaultAttributeList(controlName, attrList);
 }
 
 LPCTSTR CPaintManagerUI::GetDefaultAttributeList(LPCTSTR controlName) const {
-    if (!controlName) return nullptr;
-    auto it = defaultAttrs_.find(controlName);
-    return it == defaultAttrs_.end() ? nullptr : it->second.c_str();
+    return resources_.GetDefaultAttributeList(controlName);
 }
 
 bool CPaintManagerUI::RemoveDefaultAttributeList(LPCTSTR controlName) {
-    return controlName && defaultAttrs_.erase(controlName) > 0;
+    return resources_.RemoveDefaultAttributeList(controlName);
 }
 
-void CPaintManagerUI::RemoveAllDefaultAttributeList() { defaultAttrs_.clear(); }
+void CPaintManagerUI::RemoveAllDefaultAttributeList() { resources_.RemoveAllDefaultAttributeList(); }
 
 // ---- tree ----------------------------------------------------------------------------
 
@@ -586,18 +415,9 @@ void CPaintManagerUI::FlushDelayedCleanup() {
     }
 }
 
-bool CPaintManagerUI::AddPostPaint(CControlUI* pControl) {
-    if (std::find(postPaint_.begin(), postPaint_.end(), pControl) != postPaint_.end()) return false;
-    postPaint_.push_back(pControl);
-    return true;
-}
+bool CPaintManagerUI::AddPostPaint(CControlUI* pControl) { return AddOnce(postPaint_, pControl); }
 
-bool CPaintManagerUI::RemovePostPaint(CControlUI* pControl) {
-    auto it = std::find(postPaint_.begin(), postPaint_.end(), pControl);
-    if (it == postPaint_.end()) return false;
-    postPaint_.erase(it);
-    return true;
-}
+bool CPaintManagerUI::RemovePostPaint(CControlUI* pControl) { return EraseOne(postPaint_, pControl); }
 
 // ---- focus, capture, timers ----------------------------------------------------------
 
@@ -710,11 +530,7 @@ void CPaintManagerUI::ReleaseCapture() {
 
 // ---- notifications, filters ----------------------------------------------------------
 
-bool CPaintManagerUI::AddNotifier(INotifyUI* pNotifier) {
-    if (!pNotifier || std::find(notifiers_.begin(), notifiers_.end(), pNotifier) != notifiers_.end()) return false;
-    notifiers_.push_back(pNotifier);
-    return true;
-}
+bool CPaintManagerUI::AddNotifier(INotifyUI* pNotifier) { return AddOnce(notifiers_, pNotifier); }
 
 bool CPaintManagerUI::RemoveNotifier(INotifyUI* pNotifier) {
     auto it = std::find(notifiers_.begin(), notifiers_.end(), pNotifier);
@@ -740,52 +556,25 @@ void CPaintManagerUI::SendNotify(TNotifyUI& msg, bool async) {
         if (hwnd_) ::PostMessageW(hwnd_, WM_NULL, 0, 0);
         return;
     }
-    if (msg.pSender && !msg.pSender->OnNotify(&msg)) return;
+    if (!DeliverNotify(msg)) return;
+    notifiers_.erase(std::remove(notifiers_.begin(), notifiers_.end(), nullptr), notifiers_.end());
+}
+
+bool CPaintManagerUI::DeliverNotify(TNotifyUI& msg) {
+    if (msg.pSender && !msg.pSender->OnNotify(&msg)) return false;
     // Index loop: a notifier may add or remove notifiers while being called.
     for (size_t i = 0; i < notifiers_.size(); ++i) {
         if (notifiers_[i]) notifiers_[i]->Notify(msg);
     }
-    notifiers_.erase(std::remove(notifiers_.begin(), notifiers_.end(), nullptr), notifiers_.end());
-}
-
-bool CPaintManagerUI::AddPreMessageFilter(IMessageFilterUI* pFilter) {
-    if (!pFilter || std::find(preFilters_.begin(), preFilters_.end(), pFilter) != preFilters_.end()) return false;
-    preFilters_.push_back(pFilter);
     return true;
 }
 
-bool CPaintManagerUI::RemovePreMessageFilter(IMessageFilterUI* pFilter) {
-    auto it = std::find(preFilters_.begin(), preFilters_.end(), pFilter);
-    if (it == preFilters_.end()) return false;
-    preFilters_.erase(it);
-    return true;
-}
-
-bool CPaintManagerUI::AddMessageFilter(IMessageFilterUI* pFilter) {
-    if (!pFilter || std::find(filters_.begin(), filters_.end(), pFilter) != filters_.end()) return false;
-    filters_.push_back(pFilter);
-    return true;
-}
-
-bool CPaintManagerUI::RemoveMessageFilter(IMessageFilterUI* pFilter) {
-    auto it = std::find(filters_.begin(), filters_.end(), pFilter);
-    if (it == filters_.end()) return false;
-    filters_.erase(it);
-    return true;
-}
-
-bool CPaintManagerUI::AddTranslateAccelerator(ITranslateAccelerator* p) {
-    if (!p || std::find(accelerators_.begin(), accelerators_.end(), p) != accelerators_.end()) return false;
-    accelerators_.push_back(p);
-    return true;
-}
-
-bool CPaintManagerUI::RemoveTranslateAccelerator(ITranslateAccelerator* p) {
-    auto it = std::find(accelerators_.begin(), accelerators_.end(), p);
-    if (it == accelerators_.end()) return false;
-    accelerators_.erase(it);
-    return true;
-}
+bool CPaintManagerUI::AddPreMessageFilter(IMessageFilterUI* pFilter) { return AddOnce(preFilters_, pFilter); }
+bool CPaintManagerUI::RemovePreMessageFilter(IMessageFilterUI* pFilter) { return EraseOne(preFilters_, pFilter); }
+bool CPaintManagerUI::AddMessageFilter(IMessageFilterUI* pFilter) { return AddOnce(filters_, pFilter); }
+bool CPaintManagerUI::RemoveMessageFilter(IMessageFilterUI* pFilter) { return EraseOne(filters_, pFilter); }
+bool CPaintManagerUI::AddTranslateAccelerator(ITranslateAccelerator* p) { return AddOnce(accelerators_, p); }
+bool CPaintManagerUI::RemoveTranslateAccelerator(ITranslateAccelerator* p) { return EraseOne(accelerators_, p); }
 
 bool CPaintManagerUI::TranslateAccelerator(LPMSG pMsg) {
     for (auto* accelerator : accelerators_) {
@@ -821,14 +610,7 @@ bool CPaintManagerUI::TranslateMessage(const LPMSG pMsg) {
 void CPaintManagerUI::Term() { detail::ShutdownGdiplus(); }
 
 bool CPaintManagerUI::PreMessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
-    for (auto* filter : preFilters_) {
-        bool handled = false;
-        LRESULT result = filter->MessageHandler(uMsg, wParam, lParam, handled);
-        if (handled) {
-            lRes = result;
-            return true;
-        }
-    }
+    if (RunFilters(preFilters_, uMsg, wParam, lParam, lRes)) return true;
     switch (uMsg) {
         case WM_KEYDOWN:
             if (wParam == VK_TAB) {
@@ -1046,270 +828,334 @@ void CPaintManagerUI::UpdateToolTip(bool show) {
 
 bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
     if (!hwnd_) return false;
-    // Queued notifications go out before the next message is handled.
-    if (!asyncNotify_.empty()) {
-        std::vector<TNotifyUI> queued;
-        queued.swap(asyncNotify_);
-        for (auto& msg : queued) {
-            if (msg.pSender && !msg.pSender->OnNotify(&msg)) continue;
-            for (size_t i = 0; i < notifiers_.size(); ++i) {
-                if (notifiers_[i]) notifiers_[i]->Notify(msg);
-            }
-        }
-    }
-    for (size_t i = 0; i < filters_.size(); ++i) {
-        bool handled = false;
-        LRESULT result = filters_[i]->MessageHandler(uMsg, wParam, lParam, handled);
-        if (handled) {
-            lRes = result;
-            return true;
-        }
-    }
-
+    DeliverAsyncNotify();
+    if (RunFilters(filters_, uMsg, wParam, lParam, lRes)) return true;
     switch (uMsg) {
         case kMsgDelayedCleanup:
             FlushDelayedCleanup();
             return true;
-        case WM_CLOSE: {
-            POINT pt = lastMouse_;
-            if (eventHover_) {
-                TEventUI event = MakeEvent(UIEVENT_MOUSELEAVE, eventHover_, pt);
-                eventHover_->Event(event);
-                eventHover_ = nullptr;
-            }
-            if (eventClick_) {
-                TEventUI event = MakeEvent(UIEVENT_BUTTONUP, eventClick_, pt);
-                eventClick_->Event(event);
-                eventClick_ = nullptr;
-            }
-            SetFocus(nullptr);
-            return false;
-        }
+        case WM_CLOSE:
+            return OnClose();
         case WM_ERASEBKGND:
-            lRes = 1;
-            return true;
         case WM_PAINT:
-            if (!root_) return false;
-            PaintWindow();
-            lRes = 0;
-            return true;
-        case WM_PRINTCLIENT: {
-            if (!root_) return false;
-            RECT rc;
-            ::GetClientRect(hwnd_, &rc);
-            PaintTo(reinterpret_cast<HDC>(wParam), rc);
-            return true;
-        }
+        case WM_PRINTCLIENT:
+            return OnPaintMessage(uMsg, wParam, lRes);
         case WM_SIZE:
-            if (focus_) {
-                TEventUI event = MakeEvent(UIEVENT_WINDOWSIZE, focus_, lastMouse_, wParam, lParam);
-                focus_->Event(event);
-            }
-            if (root_) root_->NeedUpdate();
-            NeedUpdate();
-            return false;
-        case WM_DPICHANGED: {
-            SetDPI(HIWORD(wParam));
-            const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-            ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                           suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-            Invalidate();
-            lRes = 0;
-            return true;
-        }
-        case WM_GETMINMAXINFO: {
-            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-            if (minInfo_.cx > 0) info->ptMinTrackSize.x = minInfo_.cx;
-            if (minInfo_.cy > 0) info->ptMinTrackSize.y = minInfo_.cy;
-            if (maxInfo_.cx > 0) info->ptMaxTrackSize.x = maxInfo_.cx;
-            if (maxInfo_.cy > 0) info->ptMaxTrackSize.y = maxInfo_.cy;
-            return false;
-        }
+            return OnSize(wParam, lParam);
+        case WM_DPICHANGED:
+            return OnDpiChanged(wParam, lParam, lRes);
+        case WM_GETMINMAXINFO:
+            return OnGetMinMaxInfo(lParam);
         case WM_TIMER:
-            for (auto& timer : timers_) {
-                if (timer.winTimer == wParam && !timer.killed) {
-                    TEventUI event = MakeEvent(UIEVENT_TIMER, timer.sender, lastMouse_, timer.localId, lParam);
-                    timer.sender->Event(event);
-                    lRes = 0;
-                    return true;
-                }
-            }
-            return false;
-        case WM_MOUSEHOVER: {
-            mouseTracking_ = false;
-            POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-            CControlUI* hover = FindControl(pt);
-            if (!hover) return false;
-            if (eventHover_) {
-                TEventUI event = MakeEvent(UIEVENT_MOUSEHOVER, eventHover_, pt, wParam, lParam);
-                eventHover_->Event(event);
-            }
-            UpdateToolTip(true);
-            return true;
-        }
-        case WM_MOUSELEAVE: {
-            UpdateToolTip(false);
-            if (mouseTracking_) {
-                mouseTracking_ = false;
-                if (eventHover_ && !mouseCapture_) {
-                    TEventUI event = MakeEvent(UIEVENT_MOUSELEAVE, eventHover_, lastMouse_);
-                    CControlUI* hover = eventHover_;
-                    eventHover_ = nullptr;
-                    hover->Event(event);
-                }
-            }
-            return false;
-        }
-        case WM_MOUSEMOVE: {
-            if (!mouseTracking_) {
-                TRACKMOUSEEVENT tme = {sizeof(tme), TME_HOVER | TME_LEAVE, hwnd_, kHoverTime};
-                ::TrackMouseEvent(&tme);
-                mouseTracking_ = true;
-            }
-            POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-            lastMouse_ = pt;
-            CControlUI* newHover = FindControl(pt);
-            if (newHover && newHover->GetManager() != this) return false;
-            if (newHover != eventHover_ && eventHover_) {
-                TEventUI event = MakeEvent(UIEVENT_MOUSELEAVE, eventHover_, pt, wParam, lParam);
-                CControlUI* old = eventHover_;
-                eventHover_ = nullptr;
-                old->Event(event);
-                UpdateToolTip(false);
-            }
-            if (newHover != eventHover_ && newHover) {
-                eventHover_ = newHover;
-                TEventUI event = MakeEvent(UIEVENT_MOUSEENTER, newHover, pt, wParam, lParam);
-                newHover->Event(event);
-            }
-            CControlUI* target = eventClick_ ? eventClick_ : newHover;
-            if (target) {
-                TEventUI event = MakeEvent(UIEVENT_MOUSEMOVE, target, pt, wParam, lParam);
-                target->Event(event);
-            }
-            return false;
-        }
+            return OnTimer(wParam, lParam, lRes);
+        case WM_MOUSEHOVER:
+            return OnMouseHover(wParam, lParam);
+        case WM_MOUSELEAVE:
+            return OnMouseLeave();
+        case WM_MOUSEMOVE:
+            return OnMouseMove(wParam, lParam);
         case WM_LBUTTONDOWN:
-        case WM_LBUTTONDBLCLK: {
-            ::SetFocus(hwnd_);
-            POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-            lastMouse_ = pt;
-            CControlUI* control = FindControl(pt);
-            if (!control || control->GetManager() != this) return false;
-            eventClick_ = control;
-            if (uMsg == WM_LBUTTONDOWN) control->SetFocus();
-            SetCapture();
-            TEventUI event =
-                MakeEvent(uMsg == WM_LBUTTONDOWN ? UIEVENT_BUTTONDOWN : UIEVENT_DBLCLICK, control, pt, wParam, lParam);
-            event.wKeyState = static_cast<WORD>(wParam);
-            control->Event(event);
-            return false;
-        }
-        case WM_LBUTTONUP: {
-            POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-            lastMouse_ = pt;
-            ReleaseCapture();
-            if (!eventClick_) return false;
-            CControlUI* control = eventClick_;
-            eventClick_ = nullptr;
-            TEventUI event = MakeEvent(UIEVENT_BUTTONUP, control, pt, wParam, lParam);
-            event.wKeyState = static_cast<WORD>(wParam);
-            control->Event(event);
-            return false;
-        }
-        case WM_RBUTTONDOWN: {
-            ::SetFocus(hwnd_);
-            POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-            lastMouse_ = pt;
-            CControlUI* control = FindControl(pt);
-            if (!control || control->GetManager() != this) return false;
-            control->SetFocus();
-            eventClick_ = control;
-            TEventUI event = MakeEvent(UIEVENT_RBUTTONDOWN, control, pt, wParam, lParam);
-            event.wKeyState = static_cast<WORD>(wParam);
-            control->Event(event);
-            return false;
-        }
+        case WM_LBUTTONDBLCLK:
+            return OnLeftButtonDown(uMsg, wParam, lParam);
+        case WM_LBUTTONUP:
+            return OnLeftButtonUp(wParam, lParam);
+        case WM_RBUTTONDOWN:
+            return OnRightButtonDown(wParam, lParam);
         case WM_RBUTTONUP:
             // The click target of a right click ends with the button (WM_CONTEXTMENU follows).
             return false;
         case WM_CAPTURECHANGED:
             if (reinterpret_cast<HWND>(lParam) != hwnd_) mouseCapture_ = false;
             return false;
-        case WM_CONTEXTMENU: {
-            POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-            ::ScreenToClient(hwnd_, &pt);
-            lastMouse_ = pt;
-            CControlUI* control = eventClick_;
-            eventClick_ = nullptr;
-            ReleaseCapture();
-            if (!control) return false;
-            TEventUI event = MakeEvent(UIEVENT_CONTEXTMENU, control, pt, reinterpret_cast<WPARAM>(control), 0);
-            control->Event(event);
+        case WM_CONTEXTMENU:
+            return OnContextMenu(lParam);
+        case WM_MOUSEWHEEL:
+            return OnMouseWheel(wParam, lParam, lRes);
+        case WM_CHAR:
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+            return OnKey(uMsg, wParam, lParam);
+        case WM_SETCURSOR:
+            return OnSetCursor(wParam, lParam, lRes);
+        case WM_NOTIFY:
+        case WM_COMMAND:
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORSTATIC:
+            return ReflectToChild(uMsg, wParam, lParam, lRes);
+        default:
             return false;
+    }
+}
+
+// Queued notifications go out before the next message is handled.
+void CPaintManagerUI::DeliverAsyncNotify() {
+    if (asyncNotify_.empty()) return;
+    std::vector<TNotifyUI> queued;
+    queued.swap(asyncNotify_);
+    for (auto& msg : queued) DeliverNotify(msg);
+}
+
+bool CPaintManagerUI::RunFilters(const std::vector<IMessageFilterUI*>& filters, UINT uMsg, WPARAM wParam, LPARAM lParam,
+                                 LRESULT& lRes) {
+    // Index loop: a filter may add or remove filters while being called.
+    for (size_t i = 0; i < filters.size(); ++i) {
+        bool handled = false;
+        LRESULT result = filters[i]->MessageHandler(uMsg, wParam, lParam, handled);
+        if (handled) {
+            lRes = result;
+            return true;
         }
-        case WM_MOUSEWHEEL: {
-            POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-            ::ScreenToClient(hwnd_, &pt);
-            lastMouse_ = pt;
-            CControlUI* control = FindControl(pt);
-            if (!control || control->GetManager() != this) return false;
-            int delta = GET_WHEEL_DELTA_WPARAM(wParam);
-            TEventUI event =
-                MakeEvent(UIEVENT_SCROLLWHEEL, control, pt, MAKEWPARAM(delta < 0 ? SB_LINEDOWN : SB_LINEUP, 0), lParam);
-            control->Event(event);
+    }
+    return false;
+}
+
+bool CPaintManagerUI::OnClose() {
+    POINT pt = lastMouse_;
+    if (eventHover_) {
+        TEventUI event = MakeEvent(UIEVENT_MOUSELEAVE, eventHover_, pt);
+        eventHover_->Event(event);
+        eventHover_ = nullptr;
+    }
+    if (eventClick_) {
+        TEventUI event = MakeEvent(UIEVENT_BUTTONUP, eventClick_, pt);
+        eventClick_->Event(event);
+        eventClick_ = nullptr;
+    }
+    SetFocus(nullptr);
+    return false;
+}
+
+bool CPaintManagerUI::OnPaintMessage(UINT uMsg, WPARAM wParam, LRESULT& lRes) {
+    if (uMsg == WM_ERASEBKGND) {
+        lRes = 1;
+        return true;
+    }
+    if (!root_) return false;
+    if (uMsg == WM_PAINT) {
+        PaintWindow();
+        lRes = 0;
+        return true;
+    }
+    RECT rc;
+    ::GetClientRect(hwnd_, &rc);
+    PaintTo(reinterpret_cast<HDC>(wParam), rc);
+    return true;
+}
+
+bool CPaintManagerUI::OnSize(WPARAM wParam, LPARAM lParam) {
+    if (focus_) {
+        TEventUI event = MakeEvent(UIEVENT_WINDOWSIZE, focus_, lastMouse_, wParam, lParam);
+        focus_->Event(event);
+    }
+    if (root_) root_->NeedUpdate();
+    NeedUpdate();
+    return false;
+}
+
+bool CPaintManagerUI::OnDpiChanged(WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
+    SetDPI(HIWORD(wParam));
+    const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+    ::SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                   suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    Invalidate();
+    lRes = 0;
+    return true;
+}
+
+bool CPaintManagerUI::OnGetMinMaxInfo(LPARAM lParam) {
+    auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+    if (minInfo_.cx > 0) info->ptMinTrackSize.x = minInfo_.cx;
+    if (minInfo_.cy > 0) info->ptMinTrackSize.y = minInfo_.cy;
+    if (maxInfo_.cx > 0) info->ptMaxTrackSize.x = maxInfo_.cx;
+    if (maxInfo_.cy > 0) info->ptMaxTrackSize.y = maxInfo_.cy;
+    return false;
+}
+
+bool CPaintManagerUI::OnTimer(WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
+    for (auto& timer : timers_) {
+        if (timer.winTimer == wParam && !timer.killed) {
+            TEventUI event = MakeEvent(UIEVENT_TIMER, timer.sender, lastMouse_, timer.localId, lParam);
+            timer.sender->Event(event);
             lRes = 0;
             return true;
         }
-        case WM_CHAR:
-        case WM_KEYDOWN:
-        case WM_KEYUP: {
-            CControlUI* target = uMsg == WM_KEYUP ? eventKey_ : focus_;
-            if (uMsg == WM_KEYDOWN) eventKey_ = focus_;
-            if (uMsg == WM_KEYUP) eventKey_ = nullptr;
-            if (!target) return false;
-            int type = uMsg == WM_CHAR ? UIEVENT_CHAR : uMsg == WM_KEYDOWN ? UIEVENT_KEYDOWN : UIEVENT_KEYUP;
-            TEventUI event = MakeEvent(type, target, lastMouse_, wParam, lParam);
-            event.chKey = static_cast<TCHAR>(wParam);
-            target->Event(event);
-            return false;
-        }
-        case WM_SETCURSOR: {
-            if (LOWORD(lParam) != HTCLIENT) return false;
-            if (mouseCapture_) return true;
-            POINT pt;
-            ::GetCursorPos(&pt);
-            ::ScreenToClient(hwnd_, &pt);
-            CControlUI* control = FindControl(pt);
-            if (!control || !(control->GetControlFlags() & UIFLAG_SETCURSOR)) return false;
-            TEventUI event = MakeEvent(UIEVENT_SETCURSOR, control, pt, wParam, lParam);
-            control->Event(event);
-            lRes = TRUE;
-            return true;
-        }
-        case WM_NOTIFY: {
-            auto* header = reinterpret_cast<LPNMHDR>(lParam);
-            if (!header || !header->hwndFrom || header->hwndFrom == hwnd_) return false;
-            lRes = ::SendMessageW(header->hwndFrom, kReflectBase + uMsg, wParam, lParam);
-            return true;
-        }
-        case WM_COMMAND: {
-            if (lParam == 0) return false;
-            HWND child = reinterpret_cast<HWND>(lParam);
-            lRes = ::SendMessageW(child, kReflectBase + uMsg, wParam, lParam);
-            return true;
-        }
-        case WM_CTLCOLOREDIT:
-        case WM_CTLCOLORSTATIC: {
-            if (lParam == 0) return false;
-            HWND child = reinterpret_cast<HWND>(lParam);
-            lRes = ::SendMessageW(child, kReflectBase + uMsg, wParam, lParam);
-            return lRes != 0;
-        }
-        default:
-            break;
     }
     return false;
+}
+
+// ---- mouse ---------------------------------------------------------------------------
+
+CControlUI* CPaintManagerUI::OwnControlAt(POINT pt) const {
+    CControlUI* control = FindControl(pt);
+    return control && control->GetManager() == this ? control : nullptr;
+}
+
+bool CPaintManagerUI::OnMouseHover(WPARAM wParam, LPARAM lParam) {
+    mouseTracking_ = false;
+    POINT pt = PointFromLParam(lParam);
+    CControlUI* hover = FindControl(pt);
+    if (!hover) return false;
+    if (eventHover_) {
+        TEventUI event = MakeEvent(UIEVENT_MOUSEHOVER, eventHover_, pt, wParam, lParam);
+        eventHover_->Event(event);
+    }
+    UpdateToolTip(true);
+    return true;
+}
+
+bool CPaintManagerUI::OnMouseLeave() {
+    UpdateToolTip(false);
+    if (mouseTracking_) {
+        mouseTracking_ = false;
+        if (eventHover_ && !mouseCapture_) {
+            TEventUI event = MakeEvent(UIEVENT_MOUSELEAVE, eventHover_, lastMouse_);
+            CControlUI* hover = eventHover_;
+            eventHover_ = nullptr;
+            hover->Event(event);
+        }
+    }
+    return false;
+}
+
+bool CPaintManagerUI::OnMouseMove(WPARAM wParam, LPARAM lParam) {
+    if (!mouseTracking_) {
+        TRACKMOUSEEVENT tme = {sizeof(tme), TME_HOVER | TME_LEAVE, hwnd_, kHoverTime};
+        ::TrackMouseEvent(&tme);
+        mouseTracking_ = true;
+    }
+    POINT pt = PointFromLParam(lParam);
+    lastMouse_ = pt;
+    CControlUI* newHover = FindControl(pt);
+    if (newHover && newHover->GetManager() != this) return false;
+    if (newHover != eventHover_ && eventHover_) {
+        TEventUI event = MakeEvent(UIEVENT_MOUSELEAVE, eventHover_, pt, wParam, lParam);
+        CControlUI* old = eventHover_;
+        eventHover_ = nullptr;
+        old->Event(event);
+        UpdateToolTip(false);
+    }
+    if (newHover != eventHover_ && newHover) {
+        eventHover_ = newHover;
+        TEventUI event = MakeEvent(UIEVENT_MOUSEENTER, newHover, pt, wParam, lParam);
+        newHover->Event(event);
+    }
+    CControlUI* target = eventClick_ ? eventClick_ : newHover;
+    if (target) {
+        TEventUI event = MakeEvent(UIEVENT_MOUSEMOVE, target, pt, wParam, lParam);
+        target->Event(event);
+    }
+    return false;
+}
+
+bool CPaintManagerUI::OnLeftButtonDown(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    ::SetFocus(hwnd_);
+    POINT pt = PointFromLParam(lParam);
+    lastMouse_ = pt;
+    CControlUI* control = OwnControlAt(pt);
+    if (!control) return false;
+    eventClick_ = control;
+    if (uMsg == WM_LBUTTONDOWN) control->SetFocus();
+    SetCapture();
+    TEventUI event =
+        MakeEvent(uMsg == WM_LBUTTONDOWN ? UIEVENT_BUTTONDOWN : UIEVENT_DBLCLICK, control, pt, wParam, lParam);
+    event.wKeyState = static_cast<WORD>(wParam);
+    control->Event(event);
+    return false;
+}
+
+bool CPaintManagerUI::OnLeftButtonUp(WPARAM wParam, LPARAM lParam) {
+    POINT pt = PointFromLParam(lParam);
+    lastMouse_ = pt;
+    ReleaseCapture();
+    if (!eventClick_) return false;
+    CControlUI* control = eventClick_;
+    eventClick_ = nullptr;
+    TEventUI event = MakeEvent(UIEVENT_BUTTONUP, control, pt, wParam, lParam);
+    event.wKeyState = static_cast<WORD>(wParam);
+    control->Event(event);
+    return false;
+}
+
+bool CPaintManagerUI::OnRightButtonDown(WPARAM wParam, LPARAM lParam) {
+    ::SetFocus(hwnd_);
+    POINT pt = PointFromLParam(lParam);
+    lastMouse_ = pt;
+    CControlUI* control = OwnControlAt(pt);
+    if (!control) return false;
+    control->SetFocus();
+    eventClick_ = control;
+    TEventUI event = MakeEvent(UIEVENT_RBUTTONDOWN, control, pt, wParam, lParam);
+    event.wKeyState = static_cast<WORD>(wParam);
+    control->Event(event);
+    return false;
+}
+
+bool CPaintManagerUI::OnContextMenu(LPARAM lParam) {
+    POINT pt = PointFromLParam(lParam);
+    ::ScreenToClient(hwnd_, &pt);
+    lastMouse_ = pt;
+    CControlUI* control = eventClick_;
+    eventClick_ = nullptr;
+    ReleaseCapture();
+    if (!control) return false;
+    TEventUI event = MakeEvent(UIEVENT_CONTEXTMENU, control, pt, reinterpret_cast<WPARAM>(control), 0);
+    control->Event(event);
+    return false;
+}
+
+bool CPaintManagerUI::OnMouseWheel(WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
+    POINT pt = PointFromLParam(lParam);
+    ::ScreenToClient(hwnd_, &pt);
+    lastMouse_ = pt;
+    CControlUI* control = OwnControlAt(pt);
+    if (!control) return false;
+    int delta = GET_WHEEL_DELTA_WPARAM(wParam);
+    TEventUI event =
+        MakeEvent(UIEVENT_SCROLLWHEEL, control, pt, MAKEWPARAM(delta < 0 ? SB_LINEDOWN : SB_LINEUP, 0), lParam);
+    control->Event(event);
+    lRes = 0;
+    return true;
+}
+
+bool CPaintManagerUI::OnSetCursor(WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
+    if (LOWORD(lParam) != HTCLIENT) return false;
+    if (mouseCapture_) return true;
+    POINT pt;
+    ::GetCursorPos(&pt);
+    ::ScreenToClient(hwnd_, &pt);
+    CControlUI* control = FindControl(pt);
+    if (!control || !(control->GetControlFlags() & UIFLAG_SETCURSOR)) return false;
+    TEventUI event = MakeEvent(UIEVENT_SETCURSOR, control, pt, wParam, lParam);
+    control->Event(event);
+    lRes = TRUE;
+    return true;
+}
+
+// ---- keyboard and hosted child windows -----------------------------------------------
+
+bool CPaintManagerUI::OnKey(UINT uMsg, WPARAM wParam, LPARAM lParam) {
+    CControlUI* target = uMsg == WM_KEYUP ? eventKey_ : focus_;
+    if (uMsg == WM_KEYDOWN) eventKey_ = focus_;
+    if (uMsg == WM_KEYUP) eventKey_ = nullptr;
+    if (!target) return false;
+    int type = uMsg == WM_CHAR ? UIEVENT_CHAR : uMsg == WM_KEYDOWN ? UIEVENT_KEYDOWN : UIEVENT_KEYUP;
+    TEventUI event = MakeEvent(type, target, lastMouse_, wParam, lParam);
+    event.chKey = static_cast<TCHAR>(wParam);
+    target->Event(event);
+    return false;
+}
+
+bool CPaintManagerUI::ReflectToChild(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes) {
+    HWND child = reinterpret_cast<HWND>(lParam);
+    if (uMsg == WM_NOTIFY) {
+        auto* header = reinterpret_cast<LPNMHDR>(lParam);
+        child = header && header->hwndFrom != hwnd_ ? header->hwndFrom : nullptr;
+    }
+    if (!child) return false;
+    lRes = ::SendMessageW(child, kReflectBase + uMsg, wParam, lParam);
+    // A colour message left unanswered falls through to the default brush.
+    bool colorMessage = uMsg == WM_CTLCOLOREDIT || uMsg == WM_CTLCOLORSTATIC;
+    return !colorMessage || lRes != 0;
 }
 
 }  // namespace winhush::dui

@@ -1,6 +1,7 @@
-// CPaintManagerUI: one per skinned window. It owns the window's control tree, its fonts,
-// images and per-class default attributes, lays the tree out, paints it double-buffered
-// at the window's DPI, and turns window messages into control events and notifications.
+// CPaintManagerUI: one per skinned window. It owns the window's control tree and its fonts,
+// images and per-class default attributes (kept by a CResourceCache), lays the tree out,
+// paints it double-buffered at the window's DPI, and turns window messages into control
+// events and notifications.
 // The static part knows where layouts and images come from: a folder or a zip archive
 // held in memory.
 //
@@ -13,35 +14,16 @@
 #include <commctrl.h>
 
 #include <map>
-#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "base/Handles.h"
 #include "ui/dui/UIBase.h"
 #include "ui/dui/UIDefine.h"
+#include "ui/dui/UIResourceCache.h"
 
 namespace winhush::dui {
-
-struct TFontInfo {
-    HFONT hFont = nullptr;
-    CDuiString sFontName;
-    int iSize = 12;  // pixel height in 96-DPI units
-    bool bBold = false;
-    bool bUnderline = false;
-    bool bItalic = false;
-    TEXTMETRICW tm = {};
-};
-
-struct TImageInfo {
-    HBITMAP hBitmap = nullptr;  // 32-bit top-down DIB section, premultiplied alpha
-    LPBYTE pBits = nullptr;
-    int nX = 0;                 // pixel size of the bitmap actually loaded
-    int nY = 0;
-    int nScale = 1;             // 2 when the "@2x" artwork was loaded
-    bool alphaChannel = false;  // some pixel is not opaque
-    CDuiString sResType;
-    DWORD dwMask = 0;
-};
 
 class CPaintManagerUI {
 public:
@@ -127,7 +109,7 @@ public:
     void SetDefaultFont(LPCTSTR fontName, int size, bool bold, bool underline, bool italic);
 
     // Fonts are numbered by declaration order, 0-based; -1 or an unknown index is the default.
-    DWORD GetCustomFontCount() const { return static_cast<DWORD>(fonts_.size()); }
+    DWORD GetCustomFontCount() const { return resources_.GetCustomFontCount(); }
     HFONT AddFont(LPCTSTR fontName, int size, bool bold, bool underline, bool italic);
     HFONT GetFont(int index);
     HFONT GetFont(LPCTSTR fontName, int size, bool bold, bool underline, bool italic);
@@ -224,8 +206,33 @@ private:
 
     // Called by a control being deleted: ReapObjects, and the root pointer too.
     void ForgetControl(CControlUI* pControl);
-    void RebuildFont(TFontInfo* info);
     void ApplyDpiToWindowData();
+    bool DeliverNotify(TNotifyUI& msg);  // false when the sender's OnNotify stopped it
+    void DeliverAsyncNotify();
+    static bool RunFilters(const std::vector<IMessageFilterUI*>& filters, UINT uMsg, WPARAM wParam, LPARAM lParam,
+                           LRESULT& lRes);
+
+    // One handler per message or family; true when the message is handled.
+    bool OnClose();
+    bool OnPaintMessage(UINT uMsg, WPARAM wParam, LRESULT& lRes);
+    bool OnSize(WPARAM wParam, LPARAM lParam);
+    bool OnDpiChanged(WPARAM wParam, LPARAM lParam, LRESULT& lRes);
+    bool OnGetMinMaxInfo(LPARAM lParam);
+    bool OnTimer(WPARAM wParam, LPARAM lParam, LRESULT& lRes);
+    bool OnMouseHover(WPARAM wParam, LPARAM lParam);
+    bool OnMouseLeave();
+    bool OnMouseMove(WPARAM wParam, LPARAM lParam);
+    bool OnLeftButtonDown(UINT uMsg, WPARAM wParam, LPARAM lParam);
+    bool OnLeftButtonUp(WPARAM wParam, LPARAM lParam);
+    bool OnRightButtonDown(WPARAM wParam, LPARAM lParam);
+    bool OnContextMenu(LPARAM lParam);
+    bool OnMouseWheel(WPARAM wParam, LPARAM lParam, LRESULT& lRes);
+    bool OnSetCursor(WPARAM wParam, LPARAM lParam, LRESULT& lRes);
+    bool OnKey(UINT uMsg, WPARAM wParam, LPARAM lParam);
+    bool ReflectToChild(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes);
+    // The control under pt, if it belongs to this manager (not a hosted manager's).
+    CControlUI* OwnControlAt(POINT pt) const;
+
     void PaintWindow();
     void PaintLayered();
     void FlushDelayedCleanup();
@@ -233,7 +240,7 @@ private:
     TEventUI MakeEvent(int type, CControlUI* sender, POINT pt, WPARAM wParam = 0, LPARAM lParam = 0);
 
     HWND hwnd_ = nullptr;
-    HDC paintDc_ = nullptr;
+    std::optional<WindowDc> paintDc_;  // the window's DC, for measuring
     HWND tooltip_ = nullptr;
     TOOLINFOW toolTipInfo_ = {};
     bool tooltipShown_ = false;
@@ -268,11 +275,7 @@ private:
     DWORD defaultLinkColor_ = 0xFF0000FF;
     DWORD defaultLinkHoverColor_ = 0xFFD3215F;
     DWORD defaultSelectedBkColor_ = 0xFFBAE4FF;
-    TFontInfo defaultFont_;
-    std::vector<std::unique_ptr<TFontInfo>> fonts_;
-    std::vector<std::unique_ptr<TFontInfo>> sharedLookups_;  // fonts asked for by face/size
-    std::map<std::wstring, std::unique_ptr<TImageInfo>> images_;
-    std::map<std::wstring, std::wstring> defaultAttrs_;
+    CResourceCache resources_{*this};
     std::map<std::wstring, CControlUI*> names_;
     std::map<std::wstring, CDuiPtrArray> optionGroups_;
     std::vector<TimerInfo> timers_;
@@ -284,7 +287,6 @@ private:
     std::vector<CControlUI*> delayedCleanup_;
     std::vector<CControlUI*> postPaint_;
     std::vector<TNotifyUI> asyncNotify_;
-    HBITMAP bkSnapshot_ = nullptr;  // for bktrans
 
     friend class CControlUI;
 };

@@ -282,7 +282,7 @@ TImageInfo* CRenderEngine::LoadImage(const std::string& bytes, DWORD mask) {
             HBITMAP dib = ::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
             if (dib) {
                 info = new TImageInfo;
-                info->hBitmap = dib;
+                info->hBitmap.reset(dib);
                 info->pBits = static_cast<LPBYTE>(bits);
                 info->nX = width;
                 info->nY = height;
@@ -309,11 +309,7 @@ TImageInfo* CRenderEngine::LoadImage(const std::string& bytes, DWORD mask) {
     return info;
 }
 
-void CRenderEngine::FreeImage(TImageInfo* image) {
-    if (!image) return;
-    if (image->hBitmap) ::DeleteObject(image->hBitmap);
-    delete image;
-}
+void CRenderEngine::FreeImage(TImageInfo* image) { delete image; }  // the info owns its bitmap
 
 bool CRenderEngine::ParseImageString(LPCTSTR imageString, LPCTSTR modify, TDrawInfo& info) {
     info = TDrawInfo();
@@ -362,7 +358,7 @@ bool CRenderEngine::DrawImageString(HDC hDC, CPaintManagerUI* pManager, const RE
     RECT cornerDst = pManager->ScaleRect(info.rcCorner);
     RECT paint;
     if (!::IntersectRect(&paint, &dest, &rcPaint)) return true;
-    DrawNineGrid(hDC, image->hBitmap, dest, paint, source, cornerDst, cornerSrc, image->alphaChannel, info.uFade,
+    DrawNineGrid(hDC, image->hBitmap.get(), dest, paint, source, cornerDst, cornerSrc, image->alphaChannel, info.uFade,
                  info.bHole, info.bTiledX, info.bTiledY);
     return true;
 }
