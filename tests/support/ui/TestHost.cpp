@@ -1,10 +1,6 @@
 #include "UiTestSupport.h"
 
-// objidl.h declares what gdiplus.h uses.
-// clang-format off
-#include <objidl.h>
-#include <gdiplus.h>
-// clang-format on
+#include "GdiPlus.h"
 
 namespace winhush::test {
 
@@ -135,59 +131,39 @@ POINT CentreOf(CControlUI* control) {
     return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
 }
 
-Canvas::Canvas(int width, int height, COLORREF fill) : width_(width), height_(height) {
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
-    void* bits = nullptr;
-    bitmap_ = ::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    bits_ = static_cast<DWORD*>(bits);
-    dc_ = ::CreateCompatibleDC(nullptr);
-    old_ = ::SelectObject(dc_, bitmap_);
+Canvas::Canvas(int width, int height, COLORREF fill) : surface_(width, height) {
     DWORD value = (GetRValue(fill) << 16) | (GetGValue(fill) << 8) | GetBValue(fill);
-    for (int i = 0; i < width * height; ++i) bits_[i] = value;
-}
-
-Canvas::~Canvas() {
-    ::SelectObject(dc_, old_);
-    ::DeleteDC(dc_);
-    ::DeleteObject(bitmap_);
+    uint32_t* pixels = surface_.pixels();
+    for (int i = 0; pixels && i < width * height; ++i) pixels[i] = value;
 }
 
 DWORD Canvas::At(int x, int y) const {
     ::GdiFlush();
-    return bits_[y * width_ + x] & 0x00FFFFFF;
+    return surface_.pixels()[y * width() + x] & 0x00FFFFFF;
 }
 
 void Canvas::PaintFrom(CPaintManagerUI& manager) {
-    RECT all = {0, 0, width_, height_};
-    manager.PaintTo(dc_, all);
+    RECT all = {0, 0, width(), height()};
+    manager.PaintTo(dc(), all);
     ::GdiFlush();
 }
 
 bool WritePng(const std::wstring& path, int width, int height, const std::function<DWORD(int x, int y)>& colourAt) {
-    Gdiplus::GdiplusStartupInput input;
-    ULONG_PTR token = 0;
-    Gdiplus::GdiplusStartup(&token, &input, nullptr);
-    bool ok = false;
-    {
-        Gdiplus::Bitmap bitmap(width, height, PixelFormat32bppARGB);
-        for (int y = 0; y < height; ++y) {
-            for (int x = 0; x < width; ++x) bitmap.SetPixel(x, y, Gdiplus::Color(colourAt(x, y)));
-        }
-        UINT count = 0, size = 0;
-        Gdiplus::GetImageEncodersSize(&count, &size);
-        std::vector<BYTE> buffer(size);
-        auto* encoders = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-        Gdiplus::GetImageEncoders(count, size, encoders);
-        for (UINT i = 0; i < count; ++i) {
-            if (wcscmp(encoders[i].MimeType, L"image/png") == 0) {
-                ok = bitmap.Save(path.c_str(), &encoders[i].Clsid, nullptr) == Gdiplus::Ok;
-                break;
-            }
-        }
+    GdiPlusSession gdiplus;
+    Gdiplus::Bitmap bitmap(width, height, PixelFormat32bppARGB);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) bitmap.SetPixel(x, y, Gdiplus::Color(colourAt(x, y)));
     }
-    Gdiplus::GdiplusShutdown(token);
-    return ok;
+    UINT count = 0, size = 0;
+    Gdiplus::GetImageEncodersSize(&count, &size);
+    std::vector<BYTE> buffer(size);
+    auto* encoders = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+    Gdiplus::GetImageEncoders(count, size, encoders);
+    for (UINT i = 0; i < count; ++i) {
+        if (wcscmp(encoders[i].MimeType, L"image/png") == 0)
+            return bitmap.Save(path.c_str(), &encoders[i].Clsid, nullptr) == Gdiplus::Ok;
+    }
+    return false;
 }
 
 bool WriteStrip(const std::wstring& path, int frameWidth, int height, const std::vector<DWORD>& colours) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "base/DibSurface.h"
 #include "ui/dui/UIlib.h"
 
 namespace winhush::test {
@@ -84,21 +85,14 @@ POINT CentreOf(dui::CControlUI* control);
 class Canvas {
 public:
     Canvas(int width, int height, COLORREF fill = RGB(1, 2, 3));
-    ~Canvas();
-    Canvas(const Canvas&) = delete;
-    Canvas& operator=(const Canvas&) = delete;
-    HDC dc() const { return dc_; }
+    HDC dc() const { return surface_.hdc(); }
     DWORD At(int x, int y) const;  // 0x00RRGGBB
-    int width() const { return width_; }
-    int height() const { return height_; }
+    int width() const { return surface_.width(); }
+    int height() const { return surface_.height(); }
     void PaintFrom(dui::CPaintManagerUI& manager);
 
 private:
-    int width_, height_;
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ old_ = nullptr;
-    DWORD* bits_ = nullptr;
+    DibSurface surface_;
 };
 
 // Writes a PNG of width x height whose pixel colour is colourAt(x, y) (0xAARRGGBB).
