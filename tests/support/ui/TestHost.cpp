@@ -66,11 +66,7 @@ TestHost::~TestHost() {
 }
 
 LRESULT CALLBACK TestHost::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* host = reinterpret_cast<TestHost*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    auto* host = TestWindowObject<TestHost>(hwnd, msg, lParam);
     if (host && host->manager_.GetPaintWindow() == hwnd) {
         LRESULT result = 0;
         if (host->manager_.MessageHandler(msg, wParam, lParam, result)) return result;
@@ -86,6 +82,17 @@ CControlUI* TestHost::Load(const std::wstring& xml, IDialogBuilderCallback* call
     manager_.AddNotifier(this);
     Layout();
     return root;
+}
+
+CContainerUI* TestHost::LoadScrollBox(const std::wstring& children, const std::wstring& bars) {
+    CControlUI* root = Load(L"<Window><VerticalLayout name=\"box\" " + bars + L">" + children + L"</VerticalLayout></Window>");
+    return root ? static_cast<CContainerUI*>(Find(L"box")) : nullptr;
+}
+
+CComboUI* TestHost::LoadCombo(const std::wstring& items, const std::wstring& attributes) {
+    CControlUI* root = Load(L"<Window><VerticalLayout><Combo name=\"combo\" " + attributes + L">" + items +
+                            L"</Combo><Control/></VerticalLayout></Window>");
+    return root ? static_cast<CComboUI*>(Find(L"combo")) : nullptr;
 }
 
 void TestHost::Layout() {
@@ -115,6 +122,10 @@ void TestHost::Click(POINT pt) {
 
 void TestHost::Wheel(POINT pt, bool up) {
     MouseMove(pt);
+    WheelAt(pt, up);
+}
+
+void TestHost::WheelAt(POINT pt, bool up) {
     POINT screen = pt;
     ::ClientToScreen(hwnd_, &screen);
     ::SendMessageW(hwnd_, WM_MOUSEWHEEL, MAKEWPARAM(0, up ? WHEEL_DELTA : -WHEEL_DELTA),
