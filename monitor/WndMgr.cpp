@@ -31,16 +31,28 @@ constexpr DWORD kHookJoinLimitMs = 200;
 // When a window reported by the hook is looked at, counted from its report: at once, then
 // until it is visible (under Wine nothing reports the showing) or has its final size.
 constexpr DWORD kLookAgainMs[] = {0, 4, 10, 20, 35, 55, 80, 110};
+// The bookkeeping of blocks that window events brought (owned pop-ups, pictures, counts, the
+// record file, the notification) waits until no block came for kQuietMs, at most
+// kDeferLimitMs: during a burst the scan thread only hides.
+constexpr DWORD kQuietMs = 60;
+constexpr DWORD kDeferLimitMs = 2000;
 
 // Asks a window of any program to move out of sight and hide, without waiting for it: a
 // program whose thread does not answer must never hold up the scan or, through it, the
 // user interface. The requests wait in that thread's queue and are carried out in order
-// when it pumps again. The window is moved before it is hidden, so that a program that shows
-// it again shows it off screen; its size is kept.
+// when it pumps again. The window is moved out of sight as it is hidden, so that a program
+// that shows it again shows it off screen; its size is kept. One request does both: in a burst
+// the program's thread carries out every request before the last window goes, and a second
+// request per window (a separate move) doubled that time. Only the active window is hidden
+// with ShowWindow as well, which hands the activation on to another window.
 void HideOffScreen(HWND hwnd, const RECT& rect) {
-    ::SetWindowPos(hwnd, nullptr, rect.left + kOffScreen, rect.top + kOffScreen, 0, 0,
-                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW | SWP_ASYNCWINDOWPOS);
-    ::ShowWindowAsync(hwnd, SW_HIDE);
+    constexpr UINT kFlags = SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS;
+    if (::GetForegroundWindow() == hwnd) {
+        ::SetWindowPos(hwnd, nullptr, rect.left + kOffScreen, rect.top + kOffScreen, 0, 0, kFlags | SWP_NOREDRAW);
+        ::ShowWindowAsync(hwnd, SW_HIDE);
+        return;
+    }
+    ::SetWindowPos(hwnd, nullptr, rect.left + kOffScreen, rect.top + kOffScreen, 0, 0, kFlags | SWP_HIDEWINDOW);
 }
 
 bool Near(const RECT& a, const RECT& b) {
@@ -63,12 +75,6 @@ BOOL CALLBACK HideOwnedPopups(HWND hwnd, LPARAM ownersParam) {
 
 bool SameRect(const RECT& a, const RECT& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
-// Whether the window's thread takes a sent message within a short time.
-bool AnswersQuickly(HWND hwnd) {
-    DWORD_PTR ignored = 0;
-    return ::SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, kPendingCheckMs, &ignored) != 0;
 }
 
 int64_t Now() { return static_cast<int64_t>(std::time(nullptr)); }
@@ -104,6 +110,37 @@ wchar_t* AllocTooltipText(const std::wstring& text) {
 }
 
 void FreeTooltipText(wchar_t* text) { delete[] text; }
+
+// What one pass, or one burst of window events, does before its bookkeeping.
+struct CWndMgr::Batch {
+    bool events = false;          // window events: their windows have not been painted yet
+    std::vector<uint64_t> known;  // every record's hash at the start, sorted
+    std::vector<HWND> hidden;     // whose owned pop-ups go too
+    std::vector<BlockRecord> counted;
+    std::vector<uint64_t> pictured;  // identities photographed in this batch
+    std::vector<std::pair<size_t, UniqueHBitmap>> captures;  // pictures of counted[first], still to be written
+    bool dirty = false;                 // records changed: written once at the end
+    std::vector<std::pair<DWORD, bool>> answers;  // threads asked in this batch whether they answer
+
+    bool Known(uint64_t hash) const { return std::binary_search(known.begin(), known.end(), hash); }
+    bool empty() const { return hidden.empty() && counted.empty() && !dirty; }
+    // Whether the window's thread takes a sent message within a short time, asked once per
+    // thread and batch: a program busy opening hundreds of windows would otherwise cost the
+    // wait once for each of them.
+    bool Answers(HWND hwnd) {
+        const DWORD thread = ::GetWindowThreadProcessId(hwnd, nullptr);
+        for (const auto& [asked, answered] : answers) {
+            if (asked == thread) return answered;
+        }
+        DWORD_PTR ignored = 0;
+        const bool answered =
+            ::SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, kPendingCheckMs, &ignored) != 0;
+        answers.emplace_back(thread, answered);
+        return answered;
+    }
+};
+
+
 
 CWndMgr::CWndMgr() : config_(&GetStartupConfig()) {}
 
@@ -151,19 +188,6 @@ bool CWndMgr::InitWithDataDirectory(const std::wstring& dataDirectory, bool enab
     return true;
 }
 
-// What one pass, or one burst of window events, does before its bookkeeping.
-struct CWndMgr::Batch {
-    bool events = false;          // window events: their windows have not been painted yet
-    std::vector<uint64_t> known;  // every record's hash at the start, sorted
-    std::vector<HWND> hidden;     // whose owned pop-ups go too
-    std::vector<BlockRecord> counted;
-    std::vector<uint64_t> pictured;  // identities photographed in this batch
-    std::vector<std::pair<size_t, UniqueHBitmap>> captures;  // pictures of counted[first], still to be written
-    bool dirty = false;                 // records changed: written once at the end
-
-    bool Known(uint64_t hash) const { return std::binary_search(known.begin(), known.end(), hash); }
-};
-
 bool CWndMgr::StartScanThread() {
     if (scanThread_) return true;
     stopRequested = 0;
@@ -181,6 +205,8 @@ DWORD WINAPI CWndMgr::ScanThread(LPVOID param) {
         if (monitor->stopRequested) break;
         monitor->WaitForNextPass();
     }
+    // The windows are hidden; their counts are not to be lost with the thread.
+    monitor->FlushDeferred(true);
     return 0;
 }
 
@@ -260,15 +286,15 @@ void CWndMgr::WaitForNextPass() {
         const DWORD elapsed = now - start;
         if (elapsed >= scanPeriodMs_) return;
         DWORD wait = scanPeriodMs_ - elapsed;
-        for (const Watched& w : watched_) {
-            DWORD due = w.since + kLookAgainMs[w.step];
-            wait = std::min(wait, static_cast<LONG>(due - now) > 0 ? due - now : 0);
-        }
+        auto until = [&](DWORD due) { wait = std::min(wait, static_cast<LONG>(due - now) > 0 ? due - now : 0); };
+        for (const Watched& w : watched_) until(w.since + kLookAgainMs[w.step]);
+        if (deferred_) until(std::min(deferredLast_ + kQuietMs, deferredSince_ + kDeferLimitMs));
         ::WaitForSingleObject(eventHook_.wakeEvent(), wait);
     }
 }
 
 void CWndMgr::ServeEvents() {
+    FlushDeferred(false);
     eventHook_.Take(fresh_);
     if (!enabled) {
         // "Block" is off: whatever was reported meanwhile is not acted on later either.
@@ -291,13 +317,12 @@ void CWndMgr::ServeEvents() {
     auto due = [&](const Watched& w) { return static_cast<LONG>(now - (w.since + kLookAgainMs[w.step])) >= 0; };
     if (std::none_of(watched_.begin(), watched_.end(), due)) return;
 
+    // A batch of its own also inside a pass: these windows have not been painted yet, so
+    // their pictures come after the hides, and their bookkeeping waits for the burst's end.
     Batch own;
-    Batch* batch = batch_;
-    if (!batch) {
-        own.events = true;
-        BeginBatch(own, true);
-        batch = &own;
-    }
+    own.events = true;
+    BeginBatch(own, true);
+    Batch* batch = &own;
     for (auto it = watched_.begin(); it != watched_.end();) {
         if (!due(*it)) {
             ++it;
@@ -315,7 +340,30 @@ void CWndMgr::ServeEvents() {
         }
         it = watched_.erase(it);
     }
-    if (batch == &own) EndBatch(own);
+    Defer(own);
+}
+
+void CWndMgr::Defer(Batch& batch) {
+    if (batch.empty()) return;
+    const DWORD now = ::GetTickCount();
+    if (!deferred_) {
+        deferred_ = std::make_unique<Batch>();
+        deferred_->events = true;
+        deferredSince_ = now;
+    }
+    Batch& d = *deferred_;
+    d.hidden.insert(d.hidden.end(), batch.hidden.begin(), batch.hidden.end());
+    std::move(batch.counted.begin(), batch.counted.end(), std::back_inserter(d.counted));
+    d.dirty = d.dirty || batch.dirty;
+    deferredLast_ = now;
+}
+
+void CWndMgr::FlushDeferred(bool now) {
+    if (!deferred_) return;
+    const DWORD tick = ::GetTickCount();
+    if (!now && tick - deferredLast_ < kQuietMs && tick - deferredSince_ < kDeferLimitMs) return;
+    std::unique_ptr<Batch> batch = std::move(deferred_);
+    EndBatch(*batch);
 }
 
 bool CWndMgr::Stop() {
@@ -331,6 +379,8 @@ bool CWndMgr::Stop() {
         ::CloseHandle(scanThread_);
         scanThread_ = nullptr;
     }
+    // Left only by a scan thread ended by force: the windows were hidden all the same.
+    FlushDeferred(true);
     watched_.clear();
     if (recordLock_) {
         ::CloseHandle(recordLock_);
@@ -575,6 +625,7 @@ bool CWndMgr::HandleIdentified(HWND hwnd, const ScanCache::Window& known, DWORD 
     if (!SnapshotIdentity(s.window, hwnd, known)) return false;
     s.hash = WindowKeyHash(s.window);
     if (!recording && !batch.Known(s.hash)) return false;
+    if (HideWaits(hwnd, batch)) return false;
     if (!SnapshotDetails(s.window, hwnd, style, &scanCache_)) return false;
     s.name = FileNameOf(s.window.path);
     MONITORINFO monitor = {sizeof(monitor)};
@@ -701,27 +752,33 @@ void CWndMgr::BlockWindow(HWND hwnd, bool counted) {
         if (Find(b.hash) == records_.end()) return;  // not (or no longer) blocked: left as it is
     }
     Batch batch;
+    if (HideWaits(hwnd, batch)) return;
     Block(hwnd, b, counted, batch);
     EndBatch(batch);
 }
 
+// Still where it was when it was asked to hide: its program has not pumped since. It is not
+// counted again while that request waits, and asked again only now and then; a program that
+// answers has carried the request out, so a window seen there again was shown again by it
+// and counts as a new block. Asked before the rest of the snapshot, which a window that waits
+// does not need.
+bool CWndMgr::HideWaits(HWND hwnd, Batch& batch) {
+    const Pending pending = HidePending(hwnd);
+    if (pending == Pending::None) return false;
+    if (batch.Answers(hwnd)) {
+        ForgetPendingHide(hwnd);
+        return false;
+    }
+    if (pending == Pending::Stale) {
+        RECT again = {};
+        ::GetWindowRect(hwnd, &again);
+        HideBlockedWindow(hwnd, again);
+    }
+    return true;
+}
+
 bool CWndMgr::Block(HWND hwnd, BlockRecord& b, bool counted, Batch& batch) {
     if (!::IsWindow(hwnd)) return false;
-    // Still where it was when it was asked to hide: its program has not pumped since. It is
-    // not counted again while that request waits, and asked again only now and then; a
-    // program that answers has carried the request out, so a window seen there again was
-    // shown again by it and counts as a new block.
-    if (Pending pending = HidePending(hwnd); pending != Pending::None) {
-        if (!AnswersQuickly(hwnd)) {
-            if (pending == Pending::Stale) {
-                RECT again = {};
-                ::GetWindowRect(hwnd, &again);
-                HideBlockedWindow(hwnd, again);
-            }
-            return false;
-        }
-        ForgetPendingHide(hwnd);
-    }
     RECT wr = {};
     ::GetWindowRect(hwnd, &wr);
     // A window met by the scan has been on screen: its picture is copied before it is hidden
@@ -756,9 +813,11 @@ void CWndMgr::CountBlocks(Batch& batch) {
         if (!path.empty() && SaveJpeg(capture.get(), path)) b.imagePath = path;
     }
     if (batch.events) {
-        // The window draws itself, hidden as it is; never the screen, which it has left.
+        // The window draws itself, hidden as it is; never the screen, which it has left. Not
+        // at shutdown, which the waits for answers could stretch past its limit.
         std::vector<uint64_t> pictured;
-        for (auto it = batch.counted.rbegin(); it != batch.counted.rend() && !directory.empty(); ++it) {
+        for (auto it = batch.counted.rbegin(); it != batch.counted.rend() && !directory.empty() && !stopRequested;
+             ++it) {
             if (std::find(pictured.begin(), pictured.end(), it->hash) != pictured.end()) continue;
             pictured.push_back(it->hash);
             std::wstring path = ScreenshotFileName(directory, it->window);

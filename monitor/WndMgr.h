@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -145,11 +146,19 @@ private:
     bool MayMatch(ScanCache::Window& known);
     void RefreshFilter(const std::vector<uint64_t>& known);
     bool Block(HWND hwnd, BlockRecord& snapshot, bool counted, Batch& batch);
+    // Whether the window's hiding was asked for and its program has not carried it out yet.
+    bool HideWaits(HWND hwnd, Batch& batch);
     void CountBlocks(Batch& batch);
     void Record(const WindowDecision& decision, BlockRecord& snapshot, HWND hwnd, Batch& batch);
     // The windows reported by the hook, and those created hidden that are looked at again.
     void ServeEvents();
     void WaitForNextPass();
+    // The bookkeeping of event batches, put off while a burst goes on (scan thread only).
+    void Defer(Batch& batch);
+    void FlushDeferred(bool now);
+    std::unique_ptr<Batch> deferred_;
+    DWORD deferredSince_ = 0;  // when the first deferred batch came
+    DWORD deferredLast_ = 0;   // and the latest
 
     const StartupConfig& config() const { return *config_; }
     std::wstring Screenshot(const BlockRecord& record);
@@ -198,7 +207,7 @@ private:
     };
     std::vector<Watched> watched_;  // scan thread only
     std::vector<CEventHook::Noted> fresh_;  // scan thread only, kept to spare an allocation per burst
-    Batch* batch_ = nullptr;        // the open batch of the scan thread
+    Batch* batch_ = nullptr;        // the open batch of the scan thread's pass
     std::mutex tipLock_;
     std::wstring tipText_;
     bool tipFirst_ = false;

@@ -1,5 +1,7 @@
 #include "rules/RuleCandidate.h"
 
+#include <ctime>
+
 #include "monitor/WndInfo.h"
 
 namespace winhush::rules {
@@ -12,7 +14,8 @@ monitor::BlockRecord CandidateFromRule(const PopupRule& rule) {
     record.window.pos = rule.position;
     record.hash = monitor::WindowKeyHash(rule.filePath.c_str(), rule.className.c_str(), rule.width, rule.height);
     record.name = rule.displayName;
-    record.sortKey = static_cast<int>(rule.isNew);
+    record.timeRecord = record.timeBlock = static_cast<int64_t>(std::time(nullptr));
+    record.sortKey = rule.isNew ? 1 : 0;
     return record;
 }
 

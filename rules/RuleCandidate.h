@@ -7,7 +7,8 @@
 
 namespace winhush::rules {
 
-// A record with status 0 and no picture; sortKey carries the rule's new-program flag.
+// A record with status 0 and no picture, recorded and blocked as of now; sortKey is 1 for a
+// newly seen program, else 0.
 monitor::BlockRecord CandidateFromRule(const PopupRule& rule);
 
 }  // namespace winhush::rules

@@ -356,6 +356,17 @@ HWND WaitForWindow(const std::wstring& className, DWORD pid, std::chrono::millis
     return found;
 }
 
+HWND CreateTestWindow(const wchar_t* className, WNDPROC proc, void* self, const wchar_t* title, DWORD exStyle,
+                      RECT at, HWND parent) {
+    WNDCLASSEXW wc = {sizeof(wc)};
+    wc.lpfnWndProc = proc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = className;
+    ::RegisterClassExW(&wc);  // fails harmlessly once the class exists
+    return ::CreateWindowExW(exStyle, className, title, WS_POPUP, at.left, at.top, at.right - at.left,
+                             at.bottom - at.top, parent, nullptr, wc.hInstance, self);
+}
+
 COLORREF ScreenPixel(POINT screen) {
     HDC dc = ::GetDC(nullptr);
     COLORREF colour = ::GetPixel(dc, screen.x, screen.y);

@@ -112,6 +112,22 @@ bool RunXdotool(const std::wstring& arguments);
 HWND WaitForWindow(const std::wstring& className, DWORD pid, std::chrono::milliseconds limit);
 std::vector<HWND> TopLevelWindowsOf(DWORD pid, const std::wstring& className = L"");
 
+// A plain popup window of this test, of a class registered on first use with `proc`, made
+// for `self`, which `proc` finds again through TestWindowObject.
+HWND CreateTestWindow(const wchar_t* className, WNDPROC proc, void* self, const wchar_t* title, DWORD exStyle,
+                      RECT at, HWND parent = nullptr);
+
+// The `self` a window of CreateTestWindow was made for (taken over at WM_NCCREATE); null
+// before that.
+template <class T>
+T* TestWindowObject(HWND hwnd, UINT message, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    return reinterpret_cast<T*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
+
 // The colour of a screen pixel (through the screen DC, which Wine fills correctly for
 // visible, uncovered windows).
 COLORREF ScreenPixel(POINT screen);

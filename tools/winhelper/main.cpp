@@ -10,6 +10,11 @@
 //   openmany N ARGS       opens N windows as "open ARGS" would, one right after the other
 //                         (a burst) -> ok 0xHWND ... (N handles)
 //   destroymany 0xHWND ...   destroys every listed window -> ok
+//   churn RATE MS ARGS    for MS milliseconds creates RATE windows a second as "open ARGS"
+//                         would and destroys each about 20 ms after it was made, in its own
+//                         loop (no command round trip per window)
+//                         -> ok MADE WALL_MS CREATE_MS DESTROY_MS (time spent creating and
+//                         showing, and destroying)
 //   hang 0xHWND MS        the window's thread stops pumping messages for MS milliseconds
 //   pulse MS              every MS ms, each window opened on the main thread that was moved
 //                         or hidden is put back where it was opened and shown (a program
@@ -163,7 +168,7 @@ int ShowCommand(const std::string& text) {
     return SW_SHOWNORMAL;
 }
 
-std::string OpenWindow(const std::string& arguments) {
+std::string OpenWindow(const std::string& arguments, bool remember = true) {
     auto pairs = ParsePairs(arguments);
     auto get = [&](const char* key, const std::string& fallback = {}) {
         auto it = pairs.find(key);
@@ -203,7 +208,7 @@ std::string OpenWindow(const std::string& arguments) {
     std::string show = get("show", "normal");
     if (show != "hide") ::ShowWindow(hwnd, ShowCommand(show));
     ::UpdateWindow(hwnd);
-    if (::GetCurrentThreadId() == g_mainThread) {
+    if (remember && ::GetCurrentThreadId() == g_mainThread) {
         RECT placed;
         ::GetWindowRect(hwnd, &placed);
         g_mainWindows.push_back({hwnd, placed});
@@ -232,6 +237,61 @@ std::string OpenWindowOnNewThread(const std::string& arguments) {
     if (::WaitForSingleObject(start->created, 10000) != WAIT_OBJECT_0) return "error window thread did not start";
     ::CloseHandle(start->created);
     return start->reply;
+}
+
+// Everything but the commands, which wait for the churn to end in their order.
+void PumpPending() {
+    MSG msg;
+    for (auto [low, high] : {std::pair<UINT, UINT>{0, kCommandMessage - 1}, {kCommandMessage + 1, 0xFFFF}}) {
+        while (::PeekMessageW(&msg, nullptr, low, high, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+    }
+}
+
+// Windows made and destroyed at a steady rate, as a busy program does: the rate is kept by
+// the clock, so a slow system shows as fewer windows made, not as a longer run.
+std::string Churn(std::istringstream& args) {
+    double rate = 0;
+    int ms = 0;
+    if (!(args >> rate >> ms) || rate <= 0 || ms <= 0) return "error churn needs RATE MS";
+    std::string each;
+    std::getline(args, each);
+    constexpr double kLifetimeMs = 20;
+    LARGE_INTEGER frequency, start, now;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&start);
+    auto elapsedMs = [&] {
+        ::QueryPerformanceCounter(&now);
+        return 1000.0 * static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+    };
+    std::vector<std::pair<HWND, double>> alive;
+    long long made = 0;
+    double creating = 0, destroying = 0;
+    // Behind the clock, it makes one window per round and destroys what is due in between,
+    // so the windows alive stay few however slow the system is.
+    for (double t = elapsedMs(); t < ms; t = elapsedMs()) {
+        if (made < static_cast<long long>(rate * t / 1000.0) + 1) {
+            std::string one = OpenWindow(each, false);
+            if (one.rfind("ok ", 0) != 0) return one;
+            double born = elapsedMs();
+            creating += born - t;
+            alive.push_back({ParseHandle(one.substr(3)), born});
+            ++made;
+        }
+        size_t gone = 0;
+        t = elapsedMs();
+        while (gone < alive.size() && t - alive[gone].second >= kLifetimeMs) ::DestroyWindow(alive[gone++].first);
+        if (gone != 0) destroying += elapsedMs() - t;
+        alive.erase(alive.begin(), alive.begin() + static_cast<std::ptrdiff_t>(gone));
+        PumpPending();
+        if (made >= static_cast<long long>(rate * elapsedMs() / 1000.0) + 1) ::Sleep(1);
+    }
+    double wall = elapsedMs();
+    for (auto& [hwnd, born] : alive) ::DestroyWindow(hwnd);
+    return "ok " + std::to_string(made) + " " + std::to_string(static_cast<long long>(wall)) + " " +
+           std::to_string(static_cast<long long>(creating)) + " " + std::to_string(static_cast<long long>(destroying));
 }
 
 void CALLBACK Pulse(HWND, UINT, UINT_PTR, DWORD) {
@@ -305,6 +365,7 @@ std::string Execute(const std::string& line) {
         }
         return reply;
     }
+    if (verb == "churn") return Churn(args);
     if (verb == "destroymany") {
         std::string item;
         while (args >> item) ::DestroyWindow(ParseHandle(item));

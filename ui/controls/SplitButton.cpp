@@ -10,15 +10,6 @@ namespace winhush::ui {
 
 using namespace winhush::dui;
 
-namespace {
-constexpr UINT kHorizontalBits = DT_LEFT | DT_CENTER | DT_RIGHT;
-constexpr UINT kVerticalBits = DT_TOP | DT_VCENTER | DT_BOTTOM;
-
-bool Contains(const std::wstring& text, const wchar_t* part) { return text.find(part) != std::wstring::npos; }
-
-void SetBit(UINT& style, UINT bit, bool on) { style = on ? (style | bit) : (style & ~bit); }
-}  // namespace
-
 CSplitButton::CSplitButton() = default;
 
 LPCTSTR CSplitButton::GetClass() const { return L"SplitButton"; }
@@ -34,48 +25,36 @@ RECT CSplitButton::GetTextInsets() const { return DpiScale(textInsets_); }
 
 void CSplitButton::SetAttribute(LPCTSTR name, LPCTSTR value) {
     if (!name || !value) return;
-    std::wstring n = name;
-    std::wstring v = value;
-    DWORD color;
-    RECT rc;
-    int number;
-    if (n == L"align") {
-        if (Contains(v, L"left")) textStyle_ &= ~kHorizontalBits;
-        if (Contains(v, L"center")) textStyle_ = (textStyle_ & ~kHorizontalBits) | DT_CENTER;
-        if (Contains(v, L"right")) textStyle_ = (textStyle_ & ~kHorizontalBits) | DT_RIGHT;
-        Invalidate();
-    } else if (n == L"valign") {
-        if (Contains(v, L"top")) textStyle_ &= ~kVerticalBits;
-        if (Contains(v, L"center")) textStyle_ = (textStyle_ & ~kVerticalBits) | DT_VCENTER;
-        if (Contains(v, L"bottom")) textStyle_ = (textStyle_ & ~kVerticalBits) | DT_BOTTOM;
-        Invalidate();
-    } else if (n == L"singleline") {
-        SetBit(textStyle_, DT_SINGLELINE, detail::ParseBool(value));
-        Invalidate();
-    } else if (n == L"pathellipsis") {
-        SetBit(textStyle_, DT_PATH_ELLIPSIS, detail::ParseBool(value));
-        Invalidate();
-    } else if (n == L"endellipsis") {
-        SetBit(textStyle_, DT_END_ELLIPSIS, detail::ParseBool(value));
-        Invalidate();
-    } else if (n == L"font") {
-        if (detail::ParseInt(value, number)) font_ = number;
-        Invalidate();
-    } else if (n == L"textcolor") {
-        if (detail::ParseColor(value, color)) textColor_ = color;
-        Invalidate();
-    } else if (n == L"disabledtextcolor") {
-        if (detail::ParseColor(value, color)) disabledTextColor_ = color;
-        Invalidate();
-    } else if (n == L"textpadding") {
-        if (detail::ParseRect(value, rc)) textInsets_ = rc;
-        Invalidate();
-    } else if (n == L"showhtml") {
-        showHtml_ = detail::ParseBool(value);
+    if (SetCaptionAttribute(name, value)) {
         Invalidate();
     } else {
         CComboUI::SetAttribute(name, value);
     }
+}
+
+bool CSplitButton::SetCaptionAttribute(const std::wstring& n, LPCTSTR value) {
+    // The caption is the button's own; the combo's text attributes are its items'.
+    if (n == L"align") {
+        ApplyHorizontalAlign(textStyle_, value);
+    } else if (n == L"valign") {
+        ApplyVerticalAlign(textStyle_, value);
+    } else if (n == L"singleline" || n == L"pathellipsis" || n == L"endellipsis") {
+        UINT flag = n == L"singleline" ? DT_SINGLELINE : n == L"pathellipsis" ? DT_PATH_ELLIPSIS : DT_END_ELLIPSIS;
+        SetStyleFlag(textStyle_, flag, detail::ParseBool(value));
+    } else if (n == L"font") {
+        int number;
+        if (detail::ParseInt(value, number)) font_ = number;
+    } else if (n == L"textcolor" || n == L"disabledtextcolor") {
+        DWORD color;
+        if (detail::ParseColor(value, color)) (n == L"textcolor" ? textColor_ : disabledTextColor_) = color;
+    } else if (n == L"textpadding") {
+        detail::ParseRect(value, textInsets_);
+    } else if (n == L"showhtml") {
+        showHtml_ = detail::ParseBool(value);
+    } else {
+        return false;
+    }
+    return true;
 }
 
 SIZE CSplitButton::EstimateSize(SIZE szAvailable) {

@@ -32,6 +32,9 @@ public:
     RECT GetTextInsets() const;  // pixels
 
 private:
+    // The caption's text attributes; false for any other name.
+    bool SetCaptionAttribute(const std::wstring& n, LPCTSTR value);
+
     DWORD textColor_ = 0;
     DWORD disabledTextColor_ = 0;
     bool showHtml_ = false;

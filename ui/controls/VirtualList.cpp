@@ -11,16 +11,6 @@ namespace winhush::ui {
 
 using namespace winhush::dui;
 
-namespace {
-
-bool IsMouseEvent(int type) { return type > UIEVENT__MOUSEBEGIN && type < UIEVENT__MOUSEEND; }
-
-IListItemUI* AsListItem(CControlUI* control) {
-    return control ? static_cast<IListItemUI*>(control->GetInterface(L"ListItem")) : nullptr;
-}
-
-}  // namespace
-
 // ---- CVListBodyUI ----------------------------------------------------------------------
 
 CVListBodyUI::CVListBodyUI(CVListUI* listOwner) : owner(listOwner) {}
@@ -104,40 +94,32 @@ void CVListBodyUI::SetItemCount(int count) {
     Invalidate();
 }
 
-bool CVListBodyUI::ProcessScrollBars(const RECT& inner, int cxRequired, int cyRequired) {
+bool CVListBodyUI::FitScrollBar(bool vertical, const RECT& inner, int required) {
+    CScrollBarUI* bar = vertical ? verticalScrollBar_ : horizontalScrollBar_;
+    if (!bar) return false;
+    int viewport = vertical ? inner.bottom - inner.top : inner.right - inner.left;
     bool changed = false;
-    if (horizontalScrollBar_) {
-        int viewport = inner.right - inner.left;
-        if (cxRequired > viewport) {
-            if (!horizontalScrollBar_->IsVisible()) {
-                horizontalScrollBar_->SetVisible(true);
-                horizontalScrollBar_->SetScrollPos(0);
-                changed = true;
-            }
-            horizontalScrollBar_->SetScrollRange(cxRequired - viewport);
-        } else if (horizontalScrollBar_->IsVisible() || horizontalScrollBar_->GetScrollPos() != 0) {
-            horizontalScrollBar_->SetVisible(false);
-            horizontalScrollBar_->SetScrollRange(0);
-            horizontalScrollBar_->SetScrollPos(0);
+    if (required > viewport) {
+        if (!bar->IsVisible()) {
+            bar->SetVisible(true);
+            // Across, a new bar starts at the left; down, the position survives while it
+            // still fits the new range.
+            if (!vertical) bar->SetScrollPos(0);
             changed = true;
         }
+        bar->SetScrollRange(required - viewport);
+    } else if (bar->IsVisible() || bar->GetScrollPos() != 0) {
+        bar->SetVisible(false);
+        bar->SetScrollRange(0);
+        bar->SetScrollPos(0);
+        changed = true;
     }
-    if (verticalScrollBar_) {
-        int viewport = inner.bottom - inner.top;
-        if (cyRequired > viewport) {
-            if (!verticalScrollBar_->IsVisible()) {
-                verticalScrollBar_->SetVisible(true);
-                changed = true;
-            }
-            // The position survives while it still fits the new range.
-            verticalScrollBar_->SetScrollRange(cyRequired - viewport);
-        } else if (verticalScrollBar_->IsVisible() || verticalScrollBar_->GetScrollPos() != 0) {
-            verticalScrollBar_->SetVisible(false);
-            verticalScrollBar_->SetScrollRange(0);
-            verticalScrollBar_->SetScrollPos(0);
-            changed = true;
-        }
-    }
+    return changed;
+}
+
+bool CVListBodyUI::ProcessScrollBars(const RECT& inner, int cxRequired, int cyRequired) {
+    bool changed = FitScrollBar(false, inner, cxRequired);
+    if (FitScrollBar(true, inner, cyRequired)) changed = true;
     if (changed && !scrollProcess_) {
         // A scrollbar that appeared or went away changes the inner rectangle.
         scrollProcess_ = true;
@@ -424,10 +406,7 @@ int CVListUI::GetCurSel() const { return curSel; }
 bool CVListUI::SelectItem(int index, bool takeFocus, bool triggerEvent) {
     if (index == curSel) return true;
     int old = curSel;
-    if (curSel >= 0) {
-        if (IListItemUI* item = AsListItem(body->FindRow(curSel))) item->Select(false, false);
-        curSel = -1;
-    }
+    DeselectRow(*this, curSel);
     if (index < 0) return false;
     CControlUI* row = body->FindRow(index);
     IListItemUI* item = AsListItem(row);
@@ -447,53 +426,23 @@ bool CVListUI::SelectItem(int index, bool takeFocus, bool triggerEvent) {
 }
 
 void CVListUI::DoEvent(TEventUI& event) {
-    if (!IsMouseEnabled() && IsMouseEvent(event.Type)) {
-        if (parent_) {
-            parent_->DoEvent(event);
-        } else {
-            CVerticalLayoutUI::DoEvent(event);
+    bool keys = IsKeyboardEnabled() && IsEnabled();
+    if (event.Type == UIEVENT_KEYDOWN && keys) {
+        switch (event.chKey) {
+            // No keyboard selection in a virtual list: the keys are taken, nothing moves.
+            case VK_RETURN:
+            case VK_END:
+            case VK_HOME:
+            case VK_UP:
+            case VK_DOWN:
+                return;
+            default:
+                break;
         }
-        return;
     }
-    switch (event.Type) {
-        case UIEVENT_SETFOCUS:
-            focused = focused_ = true;
-            Invalidate();
-            return;
-        case UIEVENT_KILLFOCUS:
-            focused = focused_ = false;
-            Invalidate();
-            return;
-        case UIEVENT_KEYDOWN:
-            if (IsKeyboardEnabled() && IsEnabled()) {
-                switch (event.chKey) {
-                    case VK_PRIOR:
-                        PageUp();
-                        return;
-                    case VK_NEXT:
-                        PageDown();
-                        return;
-                    // No keyboard selection in a virtual list: the keys are taken, nothing moves.
-                    case VK_RETURN:
-                    case VK_END:
-                    case VK_HOME:
-                    case VK_UP:
-                    case VK_DOWN:
-                        return;
-                    default:
-                        break;
-                }
-            }
-            break;
-        case UIEVENT_SCROLLWHEEL:
-            if (LOWORD(event.wParam) == SB_LINEUP) {
-                LineUp();
-            } else {
-                LineDown();
-            }
-            return;
-        default:
-            break;
+    if (DoFrameEvent(event, keys)) {
+        if (event.Type == UIEVENT_SETFOCUS || event.Type == UIEVENT_KILLFOCUS) focused = focused_;
+        return;
     }
     CVerticalLayoutUI::DoEvent(event);
 }

@@ -76,6 +76,8 @@ private:
     // Shows, hides and sizes the scrollbars for content of cx x cy in `inner`; true when
     // their visibility changed and the layout ran again.
     bool ProcessScrollBars(const RECT& inner, int cxRequired, int cyRequired);
+    // One bar of ProcessScrollBars; true when it appeared or went away.
+    bool FitScrollBar(bool vertical, const RECT& inner, int required);
     void ResizePool(int wanted);
     void ArrangeRows(const RECT& inner, SIZE row);
     int ContentWidth(const RECT& inner, SIZE row) const;

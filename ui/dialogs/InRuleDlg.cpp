@@ -1,12 +1,11 @@
 #include "ui/dialogs/InRuleDlg.h"
 
 #include <algorithm>
-#include <ctime>
 #include <string>
 
 #include "settings/StartupConfig.h"
-#include "monitor/WndInfo.h"
 #include "monitor/WndMgr.h"
+#include "rules/RuleCandidate.h"
 #include "ui/controls/ControlFactory.h"
 #include "ui/dialogs/RowTexts.h"
 #include "ui/dui/UIFileIcon.h"
@@ -35,24 +34,11 @@ COptionUI* CheckOf(CPaintManagerUI& pm, CControlUI* row) { return FindIn<COption
 
 }  // namespace
 
-BlockRecord CandidateFromRule(const rules::PopupRule& rule) {
-    BlockRecord candidate;
-    candidate.window.path = rule.filePath;
-    candidate.window.className = rule.className;
-    candidate.window.rect = RECT{0, 0, rule.width, rule.height};
-    candidate.window.pos = rule.position;
-    candidate.hash = monitor::WindowKeyHash(rule.filePath.c_str(), rule.className.c_str(), rule.width, rule.height);
-    candidate.name = rule.displayName;
-    candidate.timeRecord = candidate.timeBlock = static_cast<int64_t>(std::time(nullptr));
-    candidate.sortKey = rule.isNew ? 1 : 0;
-    return candidate;
-}
-
 std::vector<BlockRecord> BuildCandidates(const std::vector<rules::PopupRule>& rules,
                                          const std::vector<BlockRecord>& decided) {
     std::vector<BlockRecord> out;
     for (const rules::PopupRule& rule : rules) {
-        BlockRecord candidate = CandidateFromRule(rule);
+        BlockRecord candidate = rules::CandidateFromRule(rule);
         bool known = std::any_of(decided.begin(), decided.end(), [&](const BlockRecord& r) {
             return r.hash == candidate.hash && (r.status == monitor::kStatusBlock || r.status == monitor::kStatusAllowed);
         });

@@ -39,8 +39,6 @@ inline constexpr wchar_t kInRuleTitleNone[] = L"自动检测未发现可拦截�
 inline constexpr wchar_t kSelectAllText[] = L"全  选";
 inline constexpr wchar_t kUnselectAllText[] = L"取消全选";
 
-// A candidate row made from one rule: the record that blocking it would store.
-monitor::BlockRecord CandidateFromRule(const rules::PopupRule& rule);
 // The rules not yet decided on (no record with their hash and status 1 or 2), as
 // candidates, newly seen programs first.
 std::vector<monitor::BlockRecord> BuildCandidates(const std::vector<rules::PopupRule>& rules,

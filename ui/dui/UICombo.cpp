@@ -246,12 +246,7 @@ int CComboUI::GetCurSel() const { return curSel_; }
 bool CComboUI::SelectItem(int index, bool takeFocus, bool triggerEvent) {
     if (index == curSel_) return true;
     int old = curSel_;
-    if (curSel_ >= 0) {
-        if (CControlUI* control = GetItemAt(curSel_)) {
-            if (auto* item = static_cast<IListItemUI*>(control->GetInterface(L"ListItem"))) item->Select(false, false);
-        }
-        curSel_ = -1;
-    }
+    DeselectRow(*this, curSel_);
     if (index < 0 || GetCount() == 0) {
         Invalidate();
         return false;
@@ -346,35 +341,17 @@ bool CComboUI::Activate() {
 }
 
 RECT CComboUI::GetTextPadding() const { return DpiScale(rcTextPadding_); }
-void CComboUI::SetTextPadding(RECT rc) {
-    rcTextPadding_ = rc;
-    Invalidate();
-}
+void CComboUI::SetTextPadding(RECT rc) { SetLook(rcTextPadding_, rc); }
 LPCTSTR CComboUI::GetNormalImage() const { return normalImage_.c_str(); }
-void CComboUI::SetNormalImage(LPCTSTR image) {
-    normalImage_ = image ? image : L"";
-    Invalidate();
-}
+void CComboUI::SetNormalImage(LPCTSTR image) { SetLook(normalImage_, image); }
 LPCTSTR CComboUI::GetHotImage() const { return hotImage_.c_str(); }
-void CComboUI::SetHotImage(LPCTSTR image) {
-    hotImage_ = image ? image : L"";
-    Invalidate();
-}
+void CComboUI::SetHotImage(LPCTSTR image) { SetLook(hotImage_, image); }
 LPCTSTR CComboUI::GetPushedImage() const { return pushedImage_.c_str(); }
-void CComboUI::SetPushedImage(LPCTSTR image) {
-    pushedImage_ = image ? image : L"";
-    Invalidate();
-}
+void CComboUI::SetPushedImage(LPCTSTR image) { SetLook(pushedImage_, image); }
 LPCTSTR CComboUI::GetFocusedImage() const { return focusedImage_.c_str(); }
-void CComboUI::SetFocusedImage(LPCTSTR image) {
-    focusedImage_ = image ? image : L"";
-    Invalidate();
-}
+void CComboUI::SetFocusedImage(LPCTSTR image) { SetLook(focusedImage_, image); }
 LPCTSTR CComboUI::GetDisabledImage() const { return disabledImage_.c_str(); }
-void CComboUI::SetDisabledImage(LPCTSTR image) {
-    disabledImage_ = image ? image : L"";
-    Invalidate();
-}
+void CComboUI::SetDisabledImage(LPCTSTR image) { SetLook(disabledImage_, image); }
 
 void CComboUI::SetPos(RECT rc, bool needInvalidate) {
     // The items are laid out by the drop list, not inside the combo.
@@ -382,20 +359,9 @@ void CComboUI::SetPos(RECT rc, bool needInvalidate) {
 }
 
 void CComboUI::DoEvent(TEventUI& event) {
-    if (!IsMouseEnabled() && event.Type > UIEVENT__MOUSEBEGIN && event.Type < UIEVENT__MOUSEEND) {
-        if (parent_) {
-            parent_->DoEvent(event);
-        } else {
-            CControlUI::DoEvent(event);
-        }
-        return;
-    }
+    if (PassMouseWhenDisabled(event) || TrackHotState(event, buttonState_)) return;
+    // Focus changes go to the base, which records and repaints them.
     switch (event.Type) {
-    case UIEVENT_SETFOCUS:
-    case UIEVENT_KILLFOCUS:
-        CControlUI::DoEvent(event);
-        Invalidate();
-        return;
     case UIEVENT_BUTTONDOWN:
         if (IsEnabled()) {
             Activate();
@@ -404,10 +370,7 @@ void CComboUI::DoEvent(TEventUI& event) {
         }
         return;
     case UIEVENT_BUTTONUP:
-        if (buttonState_ & UISTATE_CAPTURED) {
-            buttonState_ &= ~(UISTATE_PUSHED | UISTATE_CAPTURED);
-            Invalidate();
-        }
+        ReleaseCapturedState(buttonState_);
         return;
     case UIEVENT_MOUSEMOVE:
         return;
@@ -432,10 +395,6 @@ void CComboUI::DoEvent(TEventUI& event) {
         return;
     case UIEVENT_CONTEXTMENU:
         return;
-    case UIEVENT_MOUSEENTER:
-    case UIEVENT_MOUSELEAVE:
-        TrackHotState(event, buttonState_);
-        return;
     case UIEVENT_SETCURSOR:
         ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
         return;
@@ -447,50 +406,17 @@ void CComboUI::DoEvent(TEventUI& event) {
 void CComboUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
     if (!name || !value) return;
     std::wstring n = name;
+    // The closed combo draws with the item font and colour.
+    if (n == L"font" || n == L"textcolor") n = L"item" + n;
+    if (SetListInfoAttribute(listInfo_, n, value) || SetStateImageAttribute(*this, n, value)) return;
     RECT rc;
     SIZE sz;
-    DWORD color;
-    int number;
     if (n == L"textpadding") {
         if (detail::ParseRect(value, rc)) SetTextPadding(rc);
-    } else if (n == L"normalimage") {
-        SetNormalImage(value);
-    } else if (n == L"hotimage") {
-        SetHotImage(value);
-    } else if (n == L"pushedimage") {
-        SetPushedImage(value);
-    } else if (n == L"focusedimage") {
-        SetFocusedImage(value);
-    } else if (n == L"disabledimage") {
-        SetDisabledImage(value);
     } else if (n == L"dropbox") {
         SetDropBoxAttributeList(value);
     } else if (n == L"dropboxsize") {
         if (detail::ParseSize(value, sz) && sz.cx >= 0 && sz.cy >= 0) SetDropBoxSize(sz);
-    } else if (n == L"itemfont") {
-        if (detail::ParseInt(value, number)) listInfo_.nFont = number;
-    } else if (n == L"itemtextpadding") {
-        if (detail::ParseRect(value, rc)) listInfo_.rcTextPadding = rc;
-    } else if (n == L"itemtextcolor") {
-        if (detail::ParseColor(value, color)) listInfo_.dwTextColor = color;
-    } else if (n == L"itembkcolor") {
-        if (detail::ParseColor(value, color)) listInfo_.dwBkColor = color;
-    } else if (n == L"itemselectedtextcolor") {
-        if (detail::ParseColor(value, color)) listInfo_.dwSelectedTextColor = color;
-    } else if (n == L"itemselectedbkcolor") {
-        if (detail::ParseColor(value, color)) listInfo_.dwSelectedBkColor = color;
-    } else if (n == L"itemhottextcolor") {
-        if (detail::ParseColor(value, color)) listInfo_.dwHotTextColor = color;
-    } else if (n == L"itemhotbkcolor") {
-        if (detail::ParseColor(value, color)) listInfo_.dwHotBkColor = color;
-    } else if (n == L"itemdisabledtextcolor") {
-        if (detail::ParseColor(value, color)) listInfo_.dwDisabledTextColor = color;
-    } else if (n == L"itemshowhtml") {
-        listInfo_.bShowHtml = detail::ParseBool(value);
-    } else if (n == L"font" || n == L"textcolor") {
-        // The closed combo draws with the item font and colour.
-        if (n == L"font" && detail::ParseInt(value, number)) listInfo_.nFont = number;
-        if (n == L"textcolor" && detail::ParseColor(value, color)) listInfo_.dwTextColor = color;
     } else {
         CContainerUI::SetAttribute(name, value);
     }

@@ -43,7 +43,8 @@ bool CContainerUI::SetItemIndex(CControlUI* pControl, int index) {
 
 int CContainerUI::GetCount() const { return items_.GetSize(); }
 
-bool CContainerUI::Add(CControlUI* pControl) { return AddAt(pControl, items_.GetSize()); }
+// At the end of what GetCount counts: a list appends a row after its rows.
+bool CContainerUI::Add(CControlUI* pControl) { return AddAt(pControl, GetCount()); }
 
 bool CContainerUI::AddAt(CControlUI* pControl, int index) {
     if (!pControl || index < 0 || index > items_.GetSize()) return false;
@@ -156,14 +157,7 @@ int CContainerUI::FindSelectable(int index, bool forward) const {
 }
 
 void CContainerUI::DoEvent(TEventUI& event) {
-    if (!IsMouseEnabled() && event.Type > UIEVENT__MOUSEBEGIN && event.Type < UIEVENT__MOUSEEND) {
-        if (parent_) {
-            parent_->DoEvent(event);
-        } else {
-            CControlUI::DoEvent(event);
-        }
-        return;
-    }
+    if (PassMouseWhenDisabled(event)) return;
     if (event.Type == UIEVENT_SETFOCUS) {
         focused_ = true;
         return;
@@ -392,63 +386,46 @@ void CContainerUI::SetFloatPos(int index) {
 }
 
 void CContainerUI::ProcessScrollBar(RECT rc, int cxRequired, int cyRequired) {
+    if (ProcessScrollBarAxis(false, rc, cxRequired)) return;
+    ProcessScrollBarAxis(true, rc, cyRequired);
+}
+
+bool CContainerUI::ProcessScrollBarAxis(bool vertical, const RECT& rc, int required) {
+    CScrollBarUI* bar = vertical ? verticalScrollBar_ : horizontalScrollBar_;
+    if (!bar) return false;
     auto relayout = [&]() {
         if (scrollProcess_) return;
         scrollProcess_ = true;
         SetPos(rcItem_, false);
         scrollProcess_ = false;
     };
-    if (horizontalScrollBar_) {
-        int viewport = rc.right - rc.left;
-        if (cxRequired > viewport) {
-            int range = cxRequired - viewport;
-            if (!horizontalScrollBar_->IsVisible()) {
-                horizontalScrollBar_->SetVisible(true);
-                horizontalScrollBar_->SetScrollRange(range);
-                horizontalScrollBar_->SetScrollPos(0);
-                relayout();
-                return;
-            }
-            horizontalScrollBar_->SetPos(
-                {rc.left, rc.bottom, rc.right, rc.bottom + horizontalScrollBar_->GetFixedHeight()}, false);
-            if (horizontalScrollBar_->GetScrollRange() != range) {
-                int last = horizontalScrollBar_->GetScrollPos();
-                horizontalScrollBar_->SetScrollRange(range);
-                if (last > horizontalScrollBar_->GetScrollPos()) relayout();
-            }
-        } else if (horizontalScrollBar_->IsVisible()) {
-            horizontalScrollBar_->SetVisible(false);
-            horizontalScrollBar_->SetScrollRange(0);
-            horizontalScrollBar_->SetScrollPos(0);
-            relayout();
-            return;
-        }
+    int viewport = vertical ? rc.bottom - rc.top : rc.right - rc.left;
+    if (required <= viewport) {
+        if (!bar->IsVisible()) return false;
+        bar->SetVisible(false);
+        bar->SetScrollRange(0);
+        bar->SetScrollPos(0);
+        relayout();
+        return true;
     }
-    if (verticalScrollBar_) {
-        int viewport = rc.bottom - rc.top;
-        if (cyRequired > viewport) {
-            int range = cyRequired - viewport;
-            if (!verticalScrollBar_->IsVisible()) {
-                verticalScrollBar_->SetVisible(true);
-                verticalScrollBar_->SetScrollRange(range);
-                verticalScrollBar_->SetScrollPos(0);
-                relayout();
-                return;
-            }
-            verticalScrollBar_->SetPos({rc.right, rc.top, rc.right + verticalScrollBar_->GetFixedWidth(), rc.bottom},
-                                       false);
-            if (verticalScrollBar_->GetScrollRange() != range) {
-                int last = verticalScrollBar_->GetScrollPos();
-                verticalScrollBar_->SetScrollRange(range);
-                if (last > verticalScrollBar_->GetScrollPos()) relayout();
-            }
-        } else if (verticalScrollBar_->IsVisible()) {
-            verticalScrollBar_->SetVisible(false);
-            verticalScrollBar_->SetScrollRange(0);
-            verticalScrollBar_->SetScrollPos(0);
-            relayout();
-        }
+    int range = required - viewport;
+    if (!bar->IsVisible()) {
+        bar->SetVisible(true);
+        bar->SetScrollRange(range);
+        bar->SetScrollPos(0);
+        relayout();
+        return true;
     }
+    // The vertical bar stands right of the client area, the horizontal one below it.
+    RECT pos = vertical ? RECT{rc.right, rc.top, rc.right + bar->GetFixedWidth(), rc.bottom}
+                        : RECT{rc.left, rc.bottom, rc.right, rc.bottom + bar->GetFixedHeight()};
+    bar->SetPos(pos, false);
+    if (bar->GetScrollRange() != range) {
+        int last = bar->GetScrollPos();
+        bar->SetScrollRange(range);
+        if (last > bar->GetScrollPos()) relayout();
+    }
+    return false;
 }
 
 void CContainerUI::DoPaint(HDC hDC, const RECT& rcPaint) {

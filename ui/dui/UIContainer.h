@@ -107,6 +107,9 @@ protected:
     virtual void SetFloatPos(int index);
     // Shows/hides the scrollbars for content of size cxRequired x cyRequired inside rc.
     virtual void ProcessScrollBar(RECT rc, int cxRequired, int cyRequired);
+    // ProcessScrollBar on one axis; true when the bar appeared or went away, which lays
+    // the container out again and ends the pass.
+    bool ProcessScrollBarAxis(bool vertical, const RECT& rc, int required);
     // Stacks the children along one axis inside client: what the vertical and horizontal
     // layouts do, with the axes swapped.
     void LayOutLine(RECT client, bool vertical);

@@ -39,50 +39,21 @@ CControlUI* CControlUI::GetParent() const { return parent_; }
 
 CDuiString CControlUI::GetText() const { return text_; }
 
-void CControlUI::SetText(LPCTSTR text) {
-    std::wstring value = text ? text : L"";
-    if (text_ == value) return;
-    text_ = value;
-    Invalidate();
-}
+void CControlUI::SetText(LPCTSTR text) { SetLook(text_, text); }
 
 int CControlUI::DpiScale(int value) const { return manager_ ? manager_->ScaleValue(value) : value; }
 RECT CControlUI::DpiScale(const RECT& rc) const { return manager_ ? manager_->ScaleRect(rc) : rc; }
 
-void CControlUI::SetBkColor(DWORD color) {
-    if (bkColor_ == color) return;
-    bkColor_ = color;
-    Invalidate();
-}
-void CControlUI::SetBkColor2(DWORD color) {
-    if (bkColor2_ == color) return;
-    bkColor2_ = color;
-    Invalidate();
-}
-void CControlUI::SetBkColor3(DWORD color) {
-    if (bkColor3_ == color) return;
-    bkColor3_ = color;
-    Invalidate();
-}
+void CControlUI::SetBkColor(DWORD color) { SetLook(bkColor_, color); }
+void CControlUI::SetBkColor2(DWORD color) { SetLook(bkColor2_, color); }
+void CControlUI::SetBkColor3(DWORD color) { SetLook(bkColor3_, color); }
 LPCTSTR CControlUI::GetBkImage() { return bkImage_.c_str(); }
-void CControlUI::SetBkImage(LPCTSTR image) {
-    std::wstring value = image ? image : L"";
-    if (bkImage_ == value) return;
-    bkImage_ = value;
-    Invalidate();
-}
-void CControlUI::SetFocusBorderColor(DWORD color) {
-    if (focusBorderColor_ == color) return;
-    focusBorderColor_ = color;
-    Invalidate();
-}
+void CControlUI::SetBkImage(LPCTSTR image) { SetLook(bkImage_, image); }
+void CControlUI::SetFocusBorderColor(DWORD color) { SetLook(focusBorderColor_, color); }
 SIZE CControlUI::GetBorderRound() const {
     return manager_ ? manager_->ScaleSize(cxyBorderRound_) : cxyBorderRound_;
 }
-void CControlUI::SetBorderRound(SIZE round) {
-    cxyBorderRound_ = round;
-    Invalidate();
-}
+void CControlUI::SetBorderRound(SIZE round) { SetLook(cxyBorderRound_, round); }
 
 bool CControlUI::DrawImage(HDC hDC, LPCTSTR image, LPCTSTR modify) {
     return CRenderEngine::DrawImageString(hDC, manager_, rcItem_, rcPaint_, image, modify);
@@ -100,15 +71,8 @@ void CControlUI::SetBorderSize(RECT rc) {
     borderPerSide_ = true;
     Invalidate();
 }
-void CControlUI::SetBorderColor(DWORD color) {
-    if (borderColor_ == color) return;
-    borderColor_ = color;
-    Invalidate();
-}
-void CControlUI::SetBorderStyle(int style) {
-    borderStyle_ = style;
-    Invalidate();
-}
+void CControlUI::SetBorderColor(DWORD color) { SetLook(borderColor_, color); }
+void CControlUI::SetBorderStyle(int style) { SetLook(borderStyle_, style); }
 
 const RECT& CControlUI::GetPos() const { return rcItem_; }
 
@@ -294,17 +258,35 @@ void CControlUI::Event(TEventUI& event) {
     if (OnEvent(&event)) DoEvent(event);
 }
 
-void CControlUI::TrackHotState(const TEventUI& event, UINT& state) {
+bool CControlUI::PassMouseWhenDisabled(TEventUI& event, CControlUI* target) {
+    if (IsMouseEnabled() || !IsMouseEvent(event.Type)) return false;
+    if (target) {
+        target->DoEvent(event);
+    } else {
+        CControlUI::DoEvent(event);
+    }
+    return true;
+}
+
+bool CControlUI::TrackHotState(const TEventUI& event, UINT& state) {
     if (event.Type == UIEVENT_MOUSEENTER) {
-        if (!IsEnabled()) return;
+        if (!IsEnabled()) return true;
         state |= UISTATE_HOT;
     } else if (event.Type == UIEVENT_MOUSELEAVE) {
-        if (!(state & UISTATE_HOT)) return;
+        if (!(state & UISTATE_HOT)) return true;
         state &= ~UISTATE_HOT;
     } else {
-        return;
+        return false;
     }
     Invalidate();
+    return true;
+}
+
+bool CControlUI::ReleaseCapturedState(UINT& state) {
+    if (!(state & UISTATE_CAPTURED)) return false;
+    state &= ~(UISTATE_PUSHED | UISTATE_CAPTURED);
+    Invalidate();
+    return true;
 }
 
 void CControlUI::DoEvent(TEventUI& event) {

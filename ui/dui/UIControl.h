@@ -167,9 +167,27 @@ public:
     CEventSource OnNotify;
 
 protected:
+    static bool IsMouseEvent(int type) { return type > UIEVENT__MOUSEBEGIN && type < UIEVENT__MOUSEEND; }
+    // A control that takes no mouse input hands mouse events to `target` (its parent unless
+    // it has another owner) as if they had been aimed there; true when it did.
+    bool PassMouseWhenDisabled(TEventUI& event, CControlUI* target);
+    bool PassMouseWhenDisabled(TEventUI& event) { return PassMouseWhenDisabled(event, parent_); }
+    // Stores a value that only changes the look (an image, a colour, a text style) and
+    // repaints when it changed.
+    template <class T>
+    void SetLook(T& field, const T& value) {
+        if (SameLook(field, value)) return;
+        field = value;
+        Invalidate();
+    }
+    void SetLook(CDuiString& field, LPCTSTR value) { SetLook(field, CDuiString(value)); }
     // Hover in and out for controls with a button-like state: sets or clears UISTATE_HOT in
-    // state (entering only while enabled) and repaints when it changed.
-    void TrackHotState(const TEventUI& event, UINT& state);
+    // state (entering only while enabled) and repaints when it changed. True for the
+    // mouse entering and leaving, which such controls take whatever their state.
+    bool TrackHotState(const TEventUI& event, UINT& state);
+    // The mouse button let go over a button-like control: clears UISTATE_PUSHED and
+    // UISTATE_CAPTURED and repaints; true when the control held the capture.
+    bool ReleaseCapturedState(UINT& state);
     // The paint steps in order, clipped to the rounded shape when borderround is set;
     // containers paint their border after their children.
     void PaintLayers(HDC hDC, bool withBorder);
@@ -214,6 +232,16 @@ protected:
     SIZE cxyBorderRound_ = {};
     int borderStyle_ = PS_SOLID;
     RECT rcPaint_ = {};  // the area being painted, valid during DoPaint
+
+private:
+    template <class T>
+    static bool SameLook(const T& a, const T& b) {
+        return a == b;
+    }
+    static bool SameLook(const RECT& a, const RECT& b) {
+        return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+    }
+    static bool SameLook(const SIZE& a, const SIZE& b) { return a.cx == b.cx && a.cy == b.cy; }
 };
 
 }  // namespace winhush::dui

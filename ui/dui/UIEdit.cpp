@@ -247,14 +247,7 @@ SIZE CEditUI::EstimateSize(SIZE szAvailable) {
 }
 
 void CEditUI::DoEvent(TEventUI& event) {
-    if (!IsMouseEnabled() && event.Type > UIEVENT__MOUSEBEGIN && event.Type < UIEVENT__MOUSEEND) {
-        if (parent_) {
-            parent_->DoEvent(event);
-        } else {
-            CLabelUI::DoEvent(event);
-        }
-        return;
-    }
+    if (PassMouseWhenDisabled(event) || TrackHotState(event, buttonState_)) return;
     switch (event.Type) {
     case UIEVENT_SETCURSOR:
         if (IsEnabled()) {
@@ -295,10 +288,6 @@ void CEditUI::DoEvent(TEventUI& event) {
     case UIEVENT_MOUSEMOVE:
     case UIEVENT_BUTTONUP:
     case UIEVENT_CONTEXTMENU:
-        return;
-    case UIEVENT_MOUSEENTER:
-    case UIEVENT_MOUSELEAVE:
-        TrackHotState(event, buttonState_);
         return;
     default: break;
     }

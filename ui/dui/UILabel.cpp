@@ -6,8 +6,22 @@
 namespace winhush::dui {
 
 namespace {
-bool IsMouseEvent(int type) { return type > UIEVENT__MOUSEBEGIN && type < UIEVENT__MOUSEEND; }
+void ApplyAlignWords(UINT& style, const std::wstring& value, const wchar_t* const (&words)[3], const UINT (&bits)[3]) {
+    for (int i = 0; i < 3; ++i) {
+        if (value.find(words[i]) != std::wstring::npos) style = (style & ~(bits[0] | bits[1] | bits[2])) | bits[i];
+    }
+}
 }  // namespace
+
+void ApplyHorizontalAlign(UINT& style, const std::wstring& value) {
+    ApplyAlignWords(style, value, {L"left", L"center", L"right"}, {DT_LEFT, DT_CENTER, DT_RIGHT});
+}
+
+void ApplyVerticalAlign(UINT& style, const std::wstring& value, LPCTSTR centerWord) {
+    ApplyAlignWords(style, value, {L"top", centerWord, L"bottom"}, {DT_TOP, DT_VCENTER, DT_BOTTOM});
+}
+
+void SetStyleFlag(UINT& style, UINT flag, bool on) { style = on ? (style | flag) : (style & ~flag); }
 
 // ---- CLabelUI ------------------------------------------------------------------------
 
@@ -19,37 +33,18 @@ LPVOID CLabelUI::GetInterface(LPCTSTR name) {
     return CControlUI::GetInterface(name);
 }
 
-void CLabelUI::SetTextStyle(UINT style) {
-    textStyle_ = style;
-    Invalidate();
-}
+void CLabelUI::SetTextStyle(UINT style) { SetLook(textStyle_, style); }
 UINT CLabelUI::GetTextStyle() const { return textStyle_; }
-void CLabelUI::SetTextColor(DWORD textColor) {
-    textColor_ = textColor;
-    Invalidate();
-}
+void CLabelUI::SetTextColor(DWORD textColor) { SetLook(textColor_, textColor); }
 DWORD CLabelUI::GetTextColor() const { return textColor_; }
-void CLabelUI::SetDisabledTextColor(DWORD textColor) {
-    disabledTextColor_ = textColor;
-    Invalidate();
-}
+void CLabelUI::SetDisabledTextColor(DWORD textColor) { SetLook(disabledTextColor_, textColor); }
 DWORD CLabelUI::GetDisabledTextColor() const { return disabledTextColor_; }
-void CLabelUI::SetFont(int index) {
-    font_ = index;
-    Invalidate();
-}
+void CLabelUI::SetFont(int index) { SetLook(font_, index); }
 int CLabelUI::GetFont() const { return font_; }
 RECT CLabelUI::GetTextPadding() const { return DpiScale(rcTextPadding_); }
-void CLabelUI::SetTextPadding(RECT rc) {
-    rcTextPadding_ = rc;
-    Invalidate();
-}
+void CLabelUI::SetTextPadding(RECT rc) { SetLook(rcTextPadding_, rc); }
 bool CLabelUI::IsShowHtml() const { return showHtml_; }
-void CLabelUI::SetShowHtml(bool showHtml) {
-    if (showHtml_ == showHtml) return;
-    showHtml_ = showHtml;
-    Invalidate();
-}
+void CLabelUI::SetShowHtml(bool showHtml) { SetLook(showHtml_, showHtml); }
 
 SIZE CLabelUI::EstimateSize(SIZE szAvailable) {
     if (cxyFixed_.cy == 0 && manager_) {
@@ -61,71 +56,24 @@ SIZE CLabelUI::EstimateSize(SIZE szAvailable) {
 void CLabelUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
     if (!name || !value) return;
     std::wstring n = name;
-    std::wstring v = value;
     DWORD color;
-    RECT rc;
-    int number;
     if (n == L"align") {
-        if (v.find(L"left") != std::wstring::npos) {
-            textStyle_ &= ~(DT_CENTER | DT_RIGHT);
-            textStyle_ |= DT_LEFT;
-        }
-        if (v.find(L"center") != std::wstring::npos) {
-            textStyle_ &= ~(DT_LEFT | DT_RIGHT);
-            textStyle_ |= DT_CENTER;
-        }
-        if (v.find(L"right") != std::wstring::npos) {
-            textStyle_ &= ~(DT_LEFT | DT_CENTER);
-            textStyle_ |= DT_RIGHT;
-        }
-        if (v.find(L"top") != std::wstring::npos) {
-            textStyle_ &= ~(DT_BOTTOM | DT_VCENTER);
-            textStyle_ |= DT_TOP;
-        }
-        if (v.find(L"vcenter") != std::wstring::npos) {
-            textStyle_ &= ~(DT_TOP | DT_BOTTOM);
-            textStyle_ |= DT_VCENTER;
-        }
-        if (v.find(L"bottom") != std::wstring::npos) {
-            textStyle_ &= ~(DT_TOP | DT_VCENTER);
-            textStyle_ |= DT_BOTTOM;
-        }
+        // "align" takes both axes; its vertical centre is "vcenter".
+        ApplyHorizontalAlign(textStyle_, value);
+        ApplyVerticalAlign(textStyle_, value, L"vcenter");
     } else if (n == L"valign") {
-        if (v.find(L"top") != std::wstring::npos) {
-            textStyle_ &= ~(DT_BOTTOM | DT_VCENTER);
-            textStyle_ |= DT_TOP;
-        }
-        if (v.find(L"center") != std::wstring::npos) {
-            textStyle_ &= ~(DT_TOP | DT_BOTTOM);
-            textStyle_ |= DT_VCENTER;
-        }
-        if (v.find(L"bottom") != std::wstring::npos) {
-            textStyle_ &= ~(DT_TOP | DT_VCENTER);
-            textStyle_ |= DT_BOTTOM;
-        }
+        ApplyVerticalAlign(textStyle_, value);
     } else if (n == L"endellipsis") {
-        if (detail::ParseBool(value)) {
-            textStyle_ |= DT_END_ELLIPSIS;
-        } else {
-            textStyle_ &= ~DT_END_ELLIPSIS;
-        }
+        SetStyleFlag(textStyle_, DT_END_ELLIPSIS, detail::ParseBool(value));
     } else if (n == L"wordbreak" || n == L"multiline") {
         if (detail::ParseBool(value)) {
             textStyle_ = (textStyle_ & ~DT_SINGLELINE) | DT_WORDBREAK;
         } else {
             textStyle_ = (textStyle_ & ~DT_WORDBREAK) | DT_SINGLELINE;
         }
-    } else if (n == L"font") {
-        if (detail::ParseInt(value, number)) SetFont(number);
-    } else if (n == L"textcolor") {
-        if (detail::ParseColor(value, color)) SetTextColor(color);
     } else if (n == L"disabledtextcolor") {
         if (detail::ParseColor(value, color)) SetDisabledTextColor(color);
-    } else if (n == L"textpadding") {
-        if (detail::ParseRect(value, rc)) SetTextPadding(rc);
-    } else if (n == L"showhtml") {
-        SetShowHtml(detail::ParseBool(value));
-    } else {
+    } else if (!SetTextLookAttribute(*this, n, value)) {
         CControlUI::SetAttribute(name, value);
     }
 }
@@ -163,14 +111,7 @@ CDuiString* CTextUI::GetLinkContent(int index) {
 }
 
 void CTextUI::DoEvent(TEventUI& event) {
-    if (!IsMouseEnabled() && IsMouseEvent(event.Type)) {
-        if (parent_) {
-            parent_->DoEvent(event);
-        } else {
-            CLabelUI::DoEvent(event);
-        }
-        return;
-    }
+    if (PassMouseWhenDisabled(event)) return;
     auto linkAt = [&](POINT pt) {
         for (int i = 0; i < links_; ++i) {
             if (::PtInRect(&rcLinks_[i], pt)) return i;
@@ -260,20 +201,9 @@ void CButtonUI::SetEnabled(bool enable) {
 }
 
 void CButtonUI::DoEvent(TEventUI& event) {
-    if (!IsMouseEnabled() && IsMouseEvent(event.Type)) {
-        if (parent_) {
-            parent_->DoEvent(event);
-        } else {
-            CLabelUI::DoEvent(event);
-        }
-        return;
-    }
+    if (PassMouseWhenDisabled(event) || TrackHotState(event, buttonState_)) return;
+    // Focus changes go to the base, which records and repaints them.
     switch (event.Type) {
-    case UIEVENT_SETFOCUS:
-    case UIEVENT_KILLFOCUS:
-        CLabelUI::DoEvent(event);
-        Invalidate();
-        return;
     case UIEVENT_KEYDOWN:
         if (IsKeyboardEnabled() && (event.chKey == VK_SPACE || event.chKey == VK_RETURN)) {
             Activate();
@@ -298,19 +228,11 @@ void CButtonUI::DoEvent(TEventUI& event) {
         }
         return;
     case UIEVENT_BUTTONUP:
-        if (buttonState_ & UISTATE_CAPTURED) {
-            // State first: the click handler may tear the window down.
-            buttonState_ &= ~(UISTATE_PUSHED | UISTATE_CAPTURED);
-            Invalidate();
-            if (::PtInRect(&rcItem_, event.ptMouse)) Activate();
-        }
+        // State first: the click handler may tear the window down.
+        if (ReleaseCapturedState(buttonState_) && ::PtInRect(&rcItem_, event.ptMouse)) Activate();
         return;
     case UIEVENT_CONTEXTMENU:
         if (IsContextMenuUsed() && manager_) manager_->SendNotify(this, DUI_MSGTYPE_MENU, event.wParam, event.lParam);
-        return;
-    case UIEVENT_MOUSEENTER:
-    case UIEVENT_MOUSELEAVE:
-        TrackHotState(event, buttonState_);
         return;
     case UIEVENT_SETCURSOR:
         ::SetCursor(::LoadCursorW(nullptr, IDC_HAND));
@@ -321,64 +243,28 @@ void CButtonUI::DoEvent(TEventUI& event) {
 }
 
 LPCTSTR CButtonUI::GetNormalImage() { return normalImage_.c_str(); }
-void CButtonUI::SetNormalImage(LPCTSTR image) {
-    normalImage_ = image ? image : L"";
-    Invalidate();
-}
+void CButtonUI::SetNormalImage(LPCTSTR image) { SetLook(normalImage_, image); }
 LPCTSTR CButtonUI::GetHotImage() { return hotImage_.c_str(); }
-void CButtonUI::SetHotImage(LPCTSTR image) {
-    hotImage_ = image ? image : L"";
-    Invalidate();
-}
+void CButtonUI::SetHotImage(LPCTSTR image) { SetLook(hotImage_, image); }
 LPCTSTR CButtonUI::GetPushedImage() { return pushedImage_.c_str(); }
-void CButtonUI::SetPushedImage(LPCTSTR image) {
-    pushedImage_ = image ? image : L"";
-    Invalidate();
-}
+void CButtonUI::SetPushedImage(LPCTSTR image) { SetLook(pushedImage_, image); }
 LPCTSTR CButtonUI::GetFocusedImage() { return focusedImage_.c_str(); }
-void CButtonUI::SetFocusedImage(LPCTSTR image) {
-    focusedImage_ = image ? image : L"";
-    Invalidate();
-}
+void CButtonUI::SetFocusedImage(LPCTSTR image) { SetLook(focusedImage_, image); }
 LPCTSTR CButtonUI::GetDisabledImage() { return disabledImage_.c_str(); }
-void CButtonUI::SetDisabledImage(LPCTSTR image) {
-    disabledImage_ = image ? image : L"";
-    Invalidate();
-}
+void CButtonUI::SetDisabledImage(LPCTSTR image) { SetLook(disabledImage_, image); }
 LPCTSTR CButtonUI::GetForeImage() { return foreImage_.c_str(); }
-void CButtonUI::SetForeImage(LPCTSTR image) {
-    foreImage_ = image ? image : L"";
-    Invalidate();
-}
+void CButtonUI::SetForeImage(LPCTSTR image) { SetLook(foreImage_, image); }
 LPCTSTR CButtonUI::GetHotForeImage() { return hotForeImage_.c_str(); }
-void CButtonUI::SetHotForeImage(LPCTSTR image) {
-    hotForeImage_ = image ? image : L"";
-    Invalidate();
-}
-void CButtonUI::SetHotBkColor(DWORD color) {
-    hotBkColor_ = color;
-    Invalidate();
-}
+void CButtonUI::SetHotForeImage(LPCTSTR image) { SetLook(hotForeImage_, image); }
+void CButtonUI::SetHotBkColor(DWORD color) { SetLook(hotBkColor_, color); }
 DWORD CButtonUI::GetHotBkColor() const { return hotBkColor_; }
-void CButtonUI::SetPushedBkColor(DWORD color) {
-    pushedBkColor_ = color;
-    Invalidate();
-}
+void CButtonUI::SetPushedBkColor(DWORD color) { SetLook(pushedBkColor_, color); }
 DWORD CButtonUI::GetPushedBkColor() const { return pushedBkColor_; }
-void CButtonUI::SetHotTextColor(DWORD color) {
-    hotTextColor_ = color;
-    Invalidate();
-}
+void CButtonUI::SetHotTextColor(DWORD color) { SetLook(hotTextColor_, color); }
 DWORD CButtonUI::GetHotTextColor() const { return hotTextColor_; }
-void CButtonUI::SetPushedTextColor(DWORD color) {
-    pushedTextColor_ = color;
-    Invalidate();
-}
+void CButtonUI::SetPushedTextColor(DWORD color) { SetLook(pushedTextColor_, color); }
 DWORD CButtonUI::GetPushedTextColor() const { return pushedTextColor_; }
-void CButtonUI::SetFocusedTextColor(DWORD color) {
-    focusedTextColor_ = color;
-    Invalidate();
-}
+void CButtonUI::SetFocusedTextColor(DWORD color) { SetLook(focusedTextColor_, color); }
 DWORD CButtonUI::GetFocusedTextColor() const { return focusedTextColor_; }
 
 SIZE CButtonUI::EstimateSize(SIZE szAvailable) {
@@ -391,18 +277,9 @@ SIZE CButtonUI::EstimateSize(SIZE szAvailable) {
 void CButtonUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
     if (!name || !value) return;
     std::wstring n = name;
+    if (SetStateImageAttribute(*this, n, value)) return;
     DWORD color;
-    if (n == L"normalimage") {
-        SetNormalImage(value);
-    } else if (n == L"hotimage") {
-        SetHotImage(value);
-    } else if (n == L"pushedimage") {
-        SetPushedImage(value);
-    } else if (n == L"focusedimage") {
-        SetFocusedImage(value);
-    } else if (n == L"disabledimage") {
-        SetDisabledImage(value);
-    } else if (n == L"foreimage") {
+    if (n == L"foreimage") {
         SetForeImage(value);
     } else if (n == L"hotforeimage") {
         SetHotForeImage(value);
@@ -580,30 +457,15 @@ void COptionUI::SetEnabled(bool enable) {
 }
 
 LPCTSTR COptionUI::GetSelectedImage() { return selectedImage_.c_str(); }
-void COptionUI::SetSelectedImage(LPCTSTR image) {
-    selectedImage_ = image ? image : L"";
-    Invalidate();
-}
+void COptionUI::SetSelectedImage(LPCTSTR image) { SetLook(selectedImage_, image); }
 LPCTSTR COptionUI::GetSelectedHotImage() { return selectedHotImage_.c_str(); }
-void COptionUI::SetSelectedHotImage(LPCTSTR image) {
-    selectedHotImage_ = image ? image : L"";
-    Invalidate();
-}
-void COptionUI::SetSelectedTextColor(DWORD textColor) {
-    selectedTextColor_ = textColor;
-    Invalidate();
-}
+void COptionUI::SetSelectedHotImage(LPCTSTR image) { SetLook(selectedHotImage_, image); }
+void COptionUI::SetSelectedTextColor(DWORD textColor) { SetLook(selectedTextColor_, textColor); }
 DWORD COptionUI::GetSelectedTextColor() const { return selectedTextColor_; }
-void COptionUI::SetSelectedBkColor(DWORD bkColor) {
-    selectedBkColor_ = bkColor;
-    Invalidate();
-}
+void COptionUI::SetSelectedBkColor(DWORD bkColor) { SetLook(selectedBkColor_, bkColor); }
 DWORD COptionUI::GetSelectBkColor() const { return selectedBkColor_; }
 LPCTSTR COptionUI::GetForeImage() { return selectedForeImage_.c_str(); }
-void COptionUI::SetForeImage(LPCTSTR image) {
-    selectedForeImage_ = image ? image : L"";
-    Invalidate();
-}
+void COptionUI::SetForeImage(LPCTSTR image) { SetLook(selectedForeImage_, image); }
 
 SIZE COptionUI::EstimateSize(SIZE szAvailable) { return CButtonUI::EstimateSize(szAvailable); }
 

@@ -5,8 +5,55 @@
 #pragma once
 
 #include "ui/dui/UIControl.h"
+#include "ui/dui/UIParse.h"
 
 namespace winhush::dui {
+
+// The text alignment words of the layouts, horizontal "left", "center", "right" and
+// vertical "top", centerWord, "bottom". Each word found replaces the alignment on its axis,
+// checked in that order; a value without any of them leaves the style as it is.
+void ApplyHorizontalAlign(UINT& style, const std::wstring& value);
+void ApplyVerticalAlign(UINT& style, const std::wstring& value, LPCTSTR centerWord = L"center");
+void SetStyleFlag(UINT& style, UINT flag, bool on);
+
+// Attributes that controls with the same setters take alike; false for any other name.
+// The text look of labels and list header items:
+template <class T>
+bool SetTextLookAttribute(T& control, const std::wstring& n, LPCTSTR value) {
+    DWORD color;
+    RECT rc;
+    int number;
+    if (n == L"font") {
+        if (detail::ParseInt(value, number)) control.SetFont(number);
+    } else if (n == L"textcolor") {
+        if (detail::ParseColor(value, color)) control.SetTextColor(color);
+    } else if (n == L"textpadding") {
+        if (detail::ParseRect(value, rc)) control.SetTextPadding(rc);
+    } else if (n == L"showhtml") {
+        control.SetShowHtml(detail::ParseBool(value));
+    } else {
+        return false;
+    }
+    return true;
+}
+// the state images of buttons and combo boxes:
+template <class T>
+bool SetStateImageAttribute(T& control, const std::wstring& n, LPCTSTR value) {
+    if (n == L"normalimage") {
+        control.SetNormalImage(value);
+    } else if (n == L"hotimage") {
+        control.SetHotImage(value);
+    } else if (n == L"pushedimage") {
+        control.SetPushedImage(value);
+    } else if (n == L"focusedimage") {
+        control.SetFocusedImage(value);
+    } else if (n == L"disabledimage") {
+        control.SetDisabledImage(value);
+    } else {
+        return false;
+    }
+    return true;
+}
 
 class CLabelUI : public CControlUI {
 public:

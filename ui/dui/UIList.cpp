@@ -13,28 +13,12 @@ bool SetListInfoAttribute(TListInfoUI& info, const std::wstring& n, LPCTSTR valu
     DWORD color;
     RECT rc;
     int number;
-    std::wstring v = value;
     if (n == L"itemfont") {
         if (detail::ParseInt(value, number)) info.nFont = number;
     } else if (n == L"itemalign") {
-        if (v.find(L"left") != std::wstring::npos) {
-            info.uTextStyle &= ~(DT_CENTER | DT_RIGHT);
-            info.uTextStyle |= DT_LEFT;
-        }
-        if (v.find(L"center") != std::wstring::npos) {
-            info.uTextStyle &= ~(DT_LEFT | DT_RIGHT);
-            info.uTextStyle |= DT_CENTER;
-        }
-        if (v.find(L"right") != std::wstring::npos) {
-            info.uTextStyle &= ~(DT_LEFT | DT_CENTER);
-            info.uTextStyle |= DT_RIGHT;
-        }
+        ApplyHorizontalAlign(info.uTextStyle, value);
     } else if (n == L"itemendellipsis") {
-        if (detail::ParseBool(value)) {
-            info.uTextStyle |= DT_END_ELLIPSIS;
-        } else {
-            info.uTextStyle &= ~DT_END_ELLIPSIS;
-        }
+        SetStyleFlag(info.uTextStyle, DT_END_ELLIPSIS, detail::ParseBool(value));
     } else if (n == L"itemtextpadding") {
         if (detail::ParseRect(value, rc)) info.rcTextPadding = rc;
     } else if (n == L"itemtextcolor") {
@@ -81,8 +65,17 @@ bool SetListInfoAttribute(TListInfoUI& info, const std::wstring& n, LPCTSTR valu
     return true;
 }
 
+IListItemUI* AsListItem(CControlUI* control) {
+    return control ? static_cast<IListItemUI*>(control->GetInterface(L"ListItem")) : nullptr;
+}
+
+void DeselectRow(const IContainerUI& owner, int& index) {
+    if (index < 0) return;
+    if (IListItemUI* item = AsListItem(owner.GetItemAt(index))) item->Select(false, false);
+    index = -1;
+}
+
 namespace {
-bool IsMouseEvent(int type) { return type > UIEVENT__MOUSEBEGIN && type < UIEVENT__MOUSEEND; }
 
 // Background of a row by state: disabled > selected > hot > normal or alternate.
 void DrawRowBk(HDC hDC, CControlUI* row, const RECT& rc, TListInfoUI* info, bool selected, UINT state, int index) {
@@ -169,8 +162,6 @@ bool CListUI::SetItemIndex(CControlUI* pControl, int index) {
 
 int CListUI::GetCount() const { return list_->GetCount(); }
 
-bool CListUI::Add(CControlUI* pControl) { return AddAt(pControl, GetCount()); }
-
 bool CListUI::AddAt(CControlUI* pControl, int index) {
     if (!pControl) return false;
     if (pControl->GetInterface(L"ListHeader")) return ReplaceHeader(header_, pControl);
@@ -208,12 +199,7 @@ void CListUI::RemoveAll() {
 bool CListUI::SelectItem(int index, bool takeFocus, bool triggerEvent) {
     if (index == curSel_) return true;
     int old = curSel_;
-    if (curSel_ >= 0) {
-        if (CControlUI* control = GetItemAt(curSel_)) {
-            if (auto* item = static_cast<IListItemUI*>(control->GetInterface(L"ListItem"))) item->Select(false, false);
-        }
-        curSel_ = -1;
-    }
+    DeselectRow(*this, curSel_);
     if (index < 0) return false;
     CControlUI* control = GetItemAt(index);
     if (!control || !control->IsVisible() || !control->IsEnabled()) return false;
@@ -281,65 +267,33 @@ void CListUI::SetPos(RECT rc, bool needInvalidate) {
 }
 
 void CListUI::DoEvent(TEventUI& event) {
-    if (!IsMouseEnabled() && IsMouseEvent(event.Type)) {
-        if (parent_) {
-            parent_->DoEvent(event);
-        } else {
-            CVerticalLayoutUI::DoEvent(event);
-        }
+    if (event.Type == UIEVENT_SCROLLWHEEL && scrollSelect_ && IsMouseEnabled()) {
+        bool up = LOWORD(event.wParam) == SB_LINEUP;
+        SelectItem(up ? list_->FindSelectable(curSel_ - 1, false) : list_->FindSelectable(curSel_ + 1, true), true);
         return;
     }
-    switch (event.Type) {
-        case UIEVENT_SETFOCUS:
-            focused_ = true;
-            Invalidate();
-            return;
-        case UIEVENT_KILLFOCUS:
-            focused_ = false;
-            Invalidate();
-            return;
-        case UIEVENT_KEYDOWN:
-            switch (event.chKey) {
-                case VK_UP:
-                    SelectItem(list_->FindSelectable(curSel_ - 1, false), true);
-                    return;
-                case VK_DOWN:
-                    SelectItem(list_->FindSelectable(curSel_ + 1, true), true);
-                    return;
-                case VK_PRIOR:
-                    PageUp();
-                    return;
-                case VK_NEXT:
-                    PageDown();
-                    return;
-                case VK_HOME:
-                    SelectItem(list_->FindSelectable(0, true), true);
-                    return;
-                case VK_END:
-                    SelectItem(list_->FindSelectable(GetCount() - 1, false), true);
-                    return;
-                case VK_RETURN:
-                    if (curSel_ >= 0 && GetItemAt(curSel_)) GetItemAt(curSel_)->Activate();
-                    return;
-                default:
-                    break;
-            }
-            break;
-        case UIEVENT_SCROLLWHEEL: {
-            bool up = LOWORD(event.wParam) == SB_LINEUP;
-            if (scrollSelect_) {
-                SelectItem(up ? list_->FindSelectable(curSel_ - 1, false) : list_->FindSelectable(curSel_ + 1, true),
-                           true);
-            } else if (up) {
-                LineUp();
-            } else {
-                LineDown();
-            }
-            return;
+    if (event.Type == UIEVENT_KEYDOWN) {
+        switch (event.chKey) {
+            case VK_UP:
+                SelectItem(list_->FindSelectable(curSel_ - 1, false), true);
+                return;
+            case VK_DOWN:
+                SelectItem(list_->FindSelectable(curSel_ + 1, true), true);
+                return;
+            case VK_HOME:
+                SelectItem(list_->FindSelectable(0, true), true);
+                return;
+            case VK_END:
+                SelectItem(list_->FindSelectable(GetCount() - 1, false), true);
+                return;
+            case VK_RETURN:
+                if (curSel_ >= 0 && GetItemAt(curSel_)) GetItemAt(curSel_)->Activate();
+                return;
+            default:
+                break;
         }
-        default:
-            break;
     }
+    if (DoFrameEvent(event, true)) return;
     CVerticalLayoutUI::DoEvent(event);
 }
 
@@ -379,6 +333,34 @@ void CListFrameUI::EnableScrollBar(bool enableVertical, bool enableHorizontal) {
 }
 CScrollBarUI* CListFrameUI::GetVerticalScrollBar() const { return scrollBody_->GetVerticalScrollBar(); }
 CScrollBarUI* CListFrameUI::GetHorizontalScrollBar() const { return scrollBody_->GetHorizontalScrollBar(); }
+
+bool CListFrameUI::DoFrameEvent(TEventUI& event, bool pageKeys) {
+    if (PassMouseWhenDisabled(event)) return true;
+    switch (event.Type) {
+        case UIEVENT_SETFOCUS:
+        case UIEVENT_KILLFOCUS:
+            // Unlike a container, a list shows its focus: the control's handling.
+            CControlUI::DoEvent(event);
+            return true;
+        case UIEVENT_KEYDOWN:
+            if (!pageKeys || (event.chKey != VK_PRIOR && event.chKey != VK_NEXT)) return false;
+            if (event.chKey == VK_PRIOR) {
+                PageUp();
+            } else {
+                PageDown();
+            }
+            return true;
+        case UIEVENT_SCROLLWHEEL:
+            if (LOWORD(event.wParam) == SB_LINEUP) {
+                LineUp();
+            } else {
+                LineDown();
+            }
+            return true;
+        default:
+            return false;
+    }
+}
 
 bool CListFrameUI::SetFrameAttribute(CListHeaderUI* header, TListInfoUI& info, LPCTSTR name, LPCTSTR value) {
     std::wstring n = name;
@@ -479,7 +461,6 @@ void CListHeaderItemUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
     std::wstring n = name;
     std::wstring v = value;
     DWORD color;
-    RECT rc;
     int number;
     if (n == L"dragable") {
         SetDragable(detail::ParseBool(value));
@@ -491,22 +472,10 @@ void CListHeaderItemUI::SetAttribute(LPCTSTR name, LPCTSTR value) {
         if (v.find(L"center") != std::wstring::npos) textStyle_ |= DT_CENTER;
         if (v.find(L"right") != std::wstring::npos) textStyle_ |= DT_RIGHT;
     } else if (n == L"endellipsis") {
-        if (detail::ParseBool(value)) {
-            textStyle_ |= DT_END_ELLIPSIS;
-        } else {
-            textStyle_ &= ~DT_END_ELLIPSIS;
-        }
-    } else if (n == L"font") {
-        if (detail::ParseInt(value, number)) SetFont(number);
-    } else if (n == L"textcolor") {
-        if (detail::ParseColor(value, color)) SetTextColor(color);
+        SetStyleFlag(textStyle_, DT_END_ELLIPSIS, detail::ParseBool(value));
     } else if (n == L"sepcolor") {
         if (detail::ParseColor(value, color)) SetSepColor(color);
-    } else if (n == L"textpadding") {
-        if (detail::ParseRect(value, rc)) SetTextPadding(rc);
-    } else if (n == L"showhtml") {
-        SetShowHtml(detail::ParseBool(value));
-    } else {
+    } else if (!SetTextLookAttribute(*this, n, value)) {
         CControlUI::SetAttribute(name, value);
     }
 }
@@ -518,14 +487,7 @@ RECT CListHeaderItemUI::GetThumbRect() const {
 }
 
 void CListHeaderItemUI::DoEvent(TEventUI& event) {
-    if (!IsMouseEnabled() && IsMouseEvent(event.Type)) {
-        if (parent_) {
-            parent_->DoEvent(event);
-        } else {
-            CControlUI::DoEvent(event);
-        }
-        return;
-    }
+    if (PassMouseWhenDisabled(event)) return;
     switch (event.Type) {
         case UIEVENT_BUTTONDOWN:
         case UIEVENT_DBLCLICK: {
@@ -681,10 +643,11 @@ void CListItemBaseUI<TBase>::PassToOwner(TEventUI& event) {
 
 template <class TBase>
 void CListItemBaseUI<TBase>::DoEvent(TEventUI& event) {
-    if (!this->IsMouseEnabled() && IsMouseEvent(event.Type)) {
+    if (!this->IsMouseEnabled() && CControlUI::IsMouseEvent(event.Type)) {
         PassToOwner(event);
         return;
     }
+    if (this->TrackHotState(event, buttonState_)) return;
     switch (event.Type) {
         case UIEVENT_DBLCLICK:
             if (this->IsEnabled()) Activate();
@@ -706,10 +669,6 @@ void CListItemBaseUI<TBase>::DoEvent(TEventUI& event) {
             return;
         case UIEVENT_BUTTONUP:
         case UIEVENT_MOUSEMOVE:
-            return;
-        case UIEVENT_MOUSEENTER:
-        case UIEVENT_MOUSELEAVE:
-            this->TrackHotState(event, buttonState_);
             return;
         default:
             break;

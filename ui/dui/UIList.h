@@ -76,6 +76,12 @@ public:
     virtual void DrawItemText(HDC hDC, const RECT& rcItem) = 0;
 };
 
+// The row interface of a control; null for null or a control that is not a list row.
+IListItemUI* AsListItem(CControlUI* control);
+// Takes the selection off the row at `index` of a list without a notification and sets
+// `index` to -1 (nothing when it already is negative).
+void DeselectRow(const IContainerUI& owner, int& index);
+
 class CListBodyUI;
 
 // What the lists share: a header over a body that scrolls. The list's scroll operations,
@@ -103,6 +109,10 @@ public:
     CScrollBarUI* GetHorizontalScrollBar() const override;
 
 protected:
+    // What every list does with an event before its own keys: mouse input of a list that
+    // takes none goes to its parent, focus changes are shown, the page keys (when
+    // pageKeys) page the body and the wheel scrolls it a line; true when it was handled.
+    bool DoFrameEvent(TEventUI& event, bool pageKeys);
     // "headerbkimage", the body's scrollbar attributes and the list-wide item attributes;
     // false for any other name.
     bool SetFrameAttribute(CListHeaderUI* header, TListInfoUI& info, LPCTSTR name, LPCTSTR value);
@@ -137,7 +147,6 @@ public:
     int GetItemIndex(CControlUI* pControl) const override;
     bool SetItemIndex(CControlUI* pControl, int index) override;
     int GetCount() const override;
-    bool Add(CControlUI* pControl) override;
     bool AddAt(CControlUI* pControl, int index) override;
     bool Remove(CControlUI* pControl) override;
     bool RemoveAt(int index) override;

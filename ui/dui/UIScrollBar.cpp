@@ -154,14 +154,7 @@ void CScrollBarUI::ScrollBy(int part, int direction) {
 }
 
 void CScrollBarUI::DoEvent(TEventUI& event) {
-    if (!IsMouseEnabled() && event.Type > UIEVENT__MOUSEBEGIN && event.Type < UIEVENT__MOUSEEND) {
-        if (owner_) {
-            owner_->DoEvent(event);
-        } else {
-            CControlUI::DoEvent(event);
-        }
-        return;
-    }
+    if (PassMouseWhenDisabled(event, owner_)) return;
     switch (event.Type) {
     case UIEVENT_SETFOCUS:
     case UIEVENT_KILLFOCUS:

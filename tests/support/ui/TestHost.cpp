@@ -1,10 +1,6 @@
 #include "UiTestSupport.h"
 
-// objidl.h declares what gdiplus.h uses.
-// clang-format off
-#include <objidl.h>
-#include <gdiplus.h>
-// clang-format on
+#include "GdiPlus.h"
 
 namespace winhush::test {
 
@@ -70,11 +66,7 @@ TestHost::~TestHost() {
 }
 
 LRESULT CALLBACK TestHost::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* host = reinterpret_cast<TestHost*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    auto* host = TestWindowObject<TestHost>(hwnd, msg, lParam);
     if (host && host->manager_.GetPaintWindow() == hwnd) {
         LRESULT result = 0;
         if (host->manager_.MessageHandler(msg, wParam, lParam, result)) return result;
@@ -90,6 +82,17 @@ CControlUI* TestHost::Load(const std::wstring& xml, IDialogBuilderCallback* call
     manager_.AddNotifier(this);
     Layout();
     return root;
+}
+
+CContainerUI* TestHost::LoadScrollBox(const std::wstring& children, const std::wstring& bars) {
+    CControlUI* root = Load(L"<Window><VerticalLayout name=\"box\" " + bars + L">" + children + L"</VerticalLayout></Window>");
+    return root ? static_cast<CContainerUI*>(Find(L"box")) : nullptr;
+}
+
+CComboUI* TestHost::LoadCombo(const std::wstring& items, const std::wstring& attributes) {
+    CControlUI* root = Load(L"<Window><VerticalLayout><Combo name=\"combo\" " + attributes + L">" + items +
+                            L"</Combo><Control/></VerticalLayout></Window>");
+    return root ? static_cast<CComboUI*>(Find(L"combo")) : nullptr;
 }
 
 void TestHost::Layout() {
@@ -119,6 +122,10 @@ void TestHost::Click(POINT pt) {
 
 void TestHost::Wheel(POINT pt, bool up) {
     MouseMove(pt);
+    WheelAt(pt, up);
+}
+
+void TestHost::WheelAt(POINT pt, bool up) {
     POINT screen = pt;
     ::ClientToScreen(hwnd_, &screen);
     ::SendMessageW(hwnd_, WM_MOUSEWHEEL, MAKEWPARAM(0, up ? WHEEL_DELTA : -WHEEL_DELTA),
@@ -135,59 +142,39 @@ POINT CentreOf(CControlUI* control) {
     return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
 }
 
-Canvas::Canvas(int width, int height, COLORREF fill) : width_(width), height_(height) {
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
-    void* bits = nullptr;
-    bitmap_ = ::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    bits_ = static_cast<DWORD*>(bits);
-    dc_ = ::CreateCompatibleDC(nullptr);
-    old_ = ::SelectObject(dc_, bitmap_);
+Canvas::Canvas(int width, int height, COLORREF fill) : surface_(width, height) {
     DWORD value = (GetRValue(fill) << 16) | (GetGValue(fill) << 8) | GetBValue(fill);
-    for (int i = 0; i < width * height; ++i) bits_[i] = value;
-}
-
-Canvas::~Canvas() {
-    ::SelectObject(dc_, old_);
-    ::DeleteDC(dc_);
-    ::DeleteObject(bitmap_);
+    uint32_t* pixels = surface_.pixels();
+    for (int i = 0; pixels && i < width * height; ++i) pixels[i] = value;
 }
 
 DWORD Canvas::At(int x, int y) const {
     ::GdiFlush();
-    return bits_[y * width_ + x] & 0x00FFFFFF;
+    return surface_.pixels()[y * width() + x] & 0x00FFFFFF;
 }
 
 void Canvas::PaintFrom(CPaintManagerUI& manager) {
-    RECT all = {0, 0, width_, height_};
-    manager.PaintTo(dc_, all);
+    RECT all = {0, 0, width(), height()};
+    manager.PaintTo(dc(), all);
     ::GdiFlush();
 }
 
 bool WritePng(const std::wstring& path, int width, int height, const std::function<DWORD(int x, int y)>& colourAt) {
-    Gdiplus::GdiplusStartupInput input;
-    ULONG_PTR token = 0;
-    Gdiplus::GdiplusStartup(&token, &input, nullptr);
-    bool ok = false;
-    {
-        Gdiplus::Bitmap bitmap(width, height, PixelFormat32bppARGB);
-        for (int y = 0; y < height; ++y) {
-            for (int x = 0; x < width; ++x) bitmap.SetPixel(x, y, Gdiplus::Color(colourAt(x, y)));
-        }
-        UINT count = 0, size = 0;
-        Gdiplus::GetImageEncodersSize(&count, &size);
-        std::vector<BYTE> buffer(size);
-        auto* encoders = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-        Gdiplus::GetImageEncoders(count, size, encoders);
-        for (UINT i = 0; i < count; ++i) {
-            if (wcscmp(encoders[i].MimeType, L"image/png") == 0) {
-                ok = bitmap.Save(path.c_str(), &encoders[i].Clsid, nullptr) == Gdiplus::Ok;
-                break;
-            }
-        }
+    GdiPlusSession gdiplus;
+    Gdiplus::Bitmap bitmap(width, height, PixelFormat32bppARGB);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) bitmap.SetPixel(x, y, Gdiplus::Color(colourAt(x, y)));
     }
-    Gdiplus::GdiplusShutdown(token);
-    return ok;
+    UINT count = 0, size = 0;
+    Gdiplus::GetImageEncodersSize(&count, &size);
+    std::vector<BYTE> buffer(size);
+    auto* encoders = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
+    Gdiplus::GetImageEncoders(count, size, encoders);
+    for (UINT i = 0; i < count; ++i) {
+        if (wcscmp(encoders[i].MimeType, L"image/png") == 0)
+            return bitmap.Save(path.c_str(), &encoders[i].Clsid, nullptr) == Gdiplus::Ok;
+    }
+    return false;
 }
 
 bool WriteStrip(const std::wstring& path, int frameWidth, int height, const std::vector<DWORD>& colours) {

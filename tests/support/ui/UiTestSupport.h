@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "TestSupport.h"
+#include "base/DibSurface.h"
 #include "ui/dui/UIlib.h"
 
 namespace winhush::test {
@@ -45,6 +46,12 @@ public:
     // Builds the layout (markup, or a file name under the resource path), attaches it and
     // runs a paint; null root on failure.
     dui::CControlUI* Load(const std::wstring& xml, dui::IDialogBuilderCallback* callback = nullptr);
+    // A vertical layout filling the host, with the scroll bars `bars` asks for, holding
+    // `children`; null when the markup does not build.
+    dui::CContainerUI* LoadScrollBox(const std::wstring& children, const std::wstring& bars = L"vscrollbar=\"true\"");
+    // A combo with `attributes` holding `items`, over an empty control that takes the rest
+    // of the host; null when the markup does not build.
+    dui::CComboUI* LoadCombo(const std::wstring& items, const std::wstring& attributes = L"height=\"30\" width=\"150\"");
     void Layout();  // a real WM_PAINT, so that layout and "windowinit" happen as in real use
 
     HWND hwnd() const { return hwnd_; }
@@ -62,7 +69,8 @@ public:
     void MouseDown(POINT pt);
     void MouseUp(POINT pt);
     void Click(POINT pt);
-    void Wheel(POINT pt, bool up);
+    void Wheel(POINT pt, bool up);    // the pointer moves to pt first
+    void WheelAt(POINT pt, bool up);  // the pointer is already there
     void Key(UINT vk);
 
     // Called for every notification, after it is recorded.
@@ -84,21 +92,14 @@ POINT CentreOf(dui::CControlUI* control);
 class Canvas {
 public:
     Canvas(int width, int height, COLORREF fill = RGB(1, 2, 3));
-    ~Canvas();
-    Canvas(const Canvas&) = delete;
-    Canvas& operator=(const Canvas&) = delete;
-    HDC dc() const { return dc_; }
+    HDC dc() const { return surface_.hdc(); }
     DWORD At(int x, int y) const;  // 0x00RRGGBB
-    int width() const { return width_; }
-    int height() const { return height_; }
+    int width() const { return surface_.width(); }
+    int height() const { return surface_.height(); }
     void PaintFrom(dui::CPaintManagerUI& manager);
 
 private:
-    int width_, height_;
-    HDC dc_ = nullptr;
-    HBITMAP bitmap_ = nullptr;
-    HGDIOBJ old_ = nullptr;
-    DWORD* bits_ = nullptr;
+    DibSurface surface_;
 };
 
 // Writes a PNG of width x height whose pixel colour is colourAt(x, y) (0xAARRGGBB).

@@ -15,6 +15,7 @@
 #include "monitor/WndInfo.h"
 #include "monitor/WndMgr.h"
 #include "rules/AutoCheck.h"
+#include "rules/RuleCandidate.h"
 #include "ui/dialogs/InRuleDlg.h"
 #include "ui/dui/UIList.h"
 #include "ui/framework/FramedDialog.h"
@@ -149,7 +150,7 @@ TEST_F(InRuleDlgTest, OffersUndecidedRulesNewProgramsFirstEachCheckedWithItsCorn
     for (auto [rule, status] : {std::pair{blocked, monitor::kStatusBlock},
                                 {allowed, monitor::kStatusAllowed},
                                 {recorded, monitor::kStatusRecorded}}) {
-        BlockRecord record = CandidateFromRule(rule);
+        BlockRecord record = rules::CandidateFromRule(rule);
         record.status = status;
         record.recordCnt = 1;  // keeps the status 0 record in the list
         ASSERT_TRUE(monitor::WndMgr().StoreRecord(record));

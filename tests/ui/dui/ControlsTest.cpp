@@ -94,11 +94,9 @@ TEST(ListControl, RowsAreBuiltFromTheRowTemplate) {
 
 TEST(ComboControl, SelectingSendsItemSelectAndTheTextFollowsTheSelection) {
     TestHost host;
-    ASSERT_NE(host.Load(L"<Window><VerticalLayout><Combo name=\"combo\" height=\"30\" width=\"150\">"
-                        L"<ListLabelElement text=\"first\"/><ListLabelElement text=\"second\"/>"
-                        L"<ListLabelElement text=\"third\"/></Combo><Control/></VerticalLayout></Window>"),
-              nullptr);
-    auto* combo = static_cast<CComboUI*>(host.Find(L"combo"));
+    CComboUI* combo = host.LoadCombo(L"<ListLabelElement text=\"first\"/><ListLabelElement text=\"second\"/>"
+                                     L"<ListLabelElement text=\"third\"/>");
+    ASSERT_NE(combo, nullptr);
     EXPECT_EQ(combo->GetCurSel(), -1);
     EXPECT_EQ(combo->GetText(), L"");
     EXPECT_TRUE(combo->SelectItem(1));
@@ -117,11 +115,8 @@ TEST(ComboControl, SelectingSendsItemSelectAndTheTextFollowsTheSelection) {
 
 TEST(ComboControl, OpensADropListAndEscapeRestoresTheSelection) {
     TestHost host;
-    ASSERT_NE(host.Load(L"<Window><VerticalLayout><Combo name=\"combo\" height=\"30\" width=\"150\">"
-                        L"<ListLabelElement text=\"first\"/><ListLabelElement text=\"second\"/></Combo>"
-                        L"<Control/></VerticalLayout></Window>"),
-              nullptr);
-    auto* combo = static_cast<CComboUI*>(host.Find(L"combo"));
+    CComboUI* combo = host.LoadCombo(L"<ListLabelElement text=\"first\"/><ListLabelElement text=\"second\"/>");
+    ASSERT_NE(combo, nullptr);
     combo->SelectItem(0);
     host.notes().Clear();
     host.Click(CentreOf(combo));

@@ -179,18 +179,15 @@ TEST(Events, TimersReachTheirControlAndAPairCannotBeStartedTwice) {
 
 TEST(Events, TheWheelScrollsTheContainerUnderTheCursor) {
     TestHost host(200, 100);
-    ASSERT_NE(host.Load(L"<Window><VerticalLayout name=\"list\" vscrollbar=\"true\">"
-                        L"<Control name=\"r0\" height=\"60\"/><Control height=\"60\"/><Control height=\"60\"/>"
-                        L"</VerticalLayout></Window>"),
-              nullptr);
-    auto* list = static_cast<CContainerUI*>(host.Find(L"list"));
+    CContainerUI* list =
+        host.LoadScrollBox(L"<Control name=\"r0\" height=\"60\"/><Control height=\"60\"/><Control height=\"60\"/>");
+    ASSERT_NE(list, nullptr);
     ASSERT_EQ(list->GetScrollRange().cy, 80);
-    POINT screen = CentreOf(host.Find(L"r0"));
-    ::ClientToScreen(host.hwnd(), &screen);
-    ::SendMessageW(host.hwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), MAKELPARAM(screen.x, screen.y));
+    POINT row = CentreOf(host.Find(L"r0"));
+    host.WheelAt(row, false);
     int line = host.manager().GetDefaultFontInfo()->tm.tmHeight + 8;
     EXPECT_EQ(list->GetScrollPos().cy, std::min(line, 80));
-    ::SendMessageW(host.hwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(screen.x, screen.y));
+    host.WheelAt(row, true);
     EXPECT_EQ(list->GetScrollPos().cy, 0);
 }
 
@@ -198,11 +195,9 @@ TEST(Events, TheWheelScrollsTheContainerUnderTheCursor) {
 // own amount (a text line or 8 px, the view less the other bar), and stop at the ends.
 TEST(Events, ScrollStepsMoveOnlyTheirOwnAxisByTheirOwnAmount) {
     TestHost host(200, 100);
-    ASSERT_NE(host.Load(L"<Window><VerticalLayout name=\"box\" vscrollbar=\"true\" hscrollbar=\"true\">"
-                        L"<Control width=\"500\" height=\"150\"/><Control width=\"500\" height=\"150\"/>"
-                        L"</VerticalLayout></Window>"),
-              nullptr);
-    auto* box = static_cast<CContainerUI*>(host.Find(L"box"));
+    CContainerUI* box = host.LoadScrollBox(L"<Control width=\"500\" height=\"150\"/><Control width=\"500\" height=\"150\"/>",
+                                           L"vscrollbar=\"true\" hscrollbar=\"true\"");
+    ASSERT_NE(box, nullptr);
     SIZE range = box->GetScrollRange();
     ASSERT_GT(range.cx, 200);
     ASSERT_GT(range.cy, 200);

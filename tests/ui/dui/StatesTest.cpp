@@ -120,11 +120,8 @@ TEST(Hover, ShowsTheTooltipOfTheControlUnderTheMouse) {
 
 TEST(ScrollBarDrag, DraggingTheThumbScrollsTheOwnerProportionally) {
     TestHost host(200, 100);
-    ASSERT_NE(host.Load(L"<Window><VerticalLayout name=\"list\" vscrollbar=\"true\">"
-                        L"<Control height=\"100\"/><Control height=\"100\"/><Control height=\"100\"/>"
-                        L"</VerticalLayout></Window>"),
-              nullptr);
-    auto* list = static_cast<CContainerUI*>(host.Find(L"list"));
+    CContainerUI* list = host.LoadScrollBox(L"<Control height=\"100\"/><Control height=\"100\"/><Control height=\"100\"/>");
+    ASSERT_NE(list, nullptr);
     CScrollBarUI* bar = list->GetVerticalScrollBar();
     ASSERT_EQ(list->GetScrollRange().cy, 200);
     RECT thumb = bar->GetThumbRect();
@@ -143,11 +140,10 @@ TEST(ScrollBarDrag, DraggingTheThumbScrollsTheOwnerProportionally) {
 
 TEST(ComboKeys, ArrowsAndWheelMoveTheSelectionOfAClosedCombo) {
     TestHost host;
-    ASSERT_NE(host.Load(L"<Window><VerticalLayout><Combo name=\"c\" height=\"30\">"
-                        L"<ListLabelElement text=\"a\"/><ListLabelElement text=\"b\" enabled=\"false\"/><ListLabelElement text=\"c\"/>"
-                        L"</Combo><Control/></VerticalLayout></Window>"),
-              nullptr);
-    auto* combo = static_cast<CComboUI*>(host.Find(L"c"));
+    CComboUI* combo = host.LoadCombo(
+        L"<ListLabelElement text=\"a\"/><ListLabelElement text=\"b\" enabled=\"false\"/><ListLabelElement text=\"c\"/>",
+        L"height=\"30\"");
+    ASSERT_NE(combo, nullptr);
     combo->SetFocus();
     host.Key(VK_DOWN);
     EXPECT_EQ(combo->GetCurSel(), 0);
@@ -155,9 +151,7 @@ TEST(ComboKeys, ArrowsAndWheelMoveTheSelectionOfAClosedCombo) {
     EXPECT_EQ(combo->GetCurSel(), 2);  // the disabled item is skipped
     host.Key(VK_HOME);
     EXPECT_EQ(combo->GetCurSel(), 0);
-    POINT screen = CentreOf(combo);
-    ::ClientToScreen(host.hwnd(), &screen);
-    ::SendMessageW(host.hwnd(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), MAKELPARAM(screen.x, screen.y));
+    host.WheelAt(CentreOf(combo), false);
     EXPECT_EQ(combo->GetCurSel(), 2);
     EXPECT_FALSE(combo->IsDropped());
 }

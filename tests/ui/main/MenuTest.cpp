@@ -28,28 +28,39 @@ const std::wstring kSettingsKey = winhush::settings::kSettingsKeyPath;
 
 // ---- placement rules -------------------------------------------------------------------
 
-TEST(MainMenuPosition, OpensLeftAndDownUnlessAnEdgeIsTooClose) {
-    const SIZE menu = {160, 125};
-    const RECT desktop = {0, 0, 1280, 780};
-    const struct {
-        const char* what;
-        POINT anchor;
-        RECT work;
-        POINT expected;
-    } cases[] = {
-        {"room: right and top edge at the anchor", {1000, 100}, desktop, {840, 100}},
-        {"near the left edge: opens to the right", {50, 100}, desktop, {50, 100}},
-        {"exactly its width from the left edge", {160, 100}, desktop, {0, 100}},
-        {"near the bottom edge: opens upwards", {600, 700}, desktop, {440, 575}},
-        {"exactly its height above the bottom", {600, 655}, desktop, {440, 655}},
-        {"bottom-left corner: right and up", {10, 770}, desktop, {10, 645}},
-        {"second monitor, from its own edges", {1300, 1000}, {1280, 0, 2560, 1040}, {1300, 875}},
-    };
+// Where a menu opened at `anchor` in the work area `work` must put its top-left corner;
+// `size` for the menus whose size varies.
+struct Placement {
+    const char* what;
+    POINT anchor;
+    RECT work;
+    POINT expected;
+    SIZE size = {};
+};
+
+template <class Compute>
+void ExpectPlacements(const std::vector<Placement>& cases, Compute compute) {
     for (const auto& c : cases) {
-        POINT at = ComputeMainMenuPosition(c.anchor, menu, c.work);
+        POINT at = compute(c);
         EXPECT_EQ(at.x, c.expected.x) << c.what;
         EXPECT_EQ(at.y, c.expected.y) << c.what;
     }
+}
+
+TEST(MainMenuPosition, OpensLeftAndDownUnlessAnEdgeIsTooClose) {
+    const SIZE menu = {160, 125};
+    const RECT desktop = {0, 0, 1280, 780};
+    ExpectPlacements(
+        {
+            {"room: right and top edge at the anchor", {1000, 100}, desktop, {840, 100}},
+            {"near the left edge: opens to the right", {50, 100}, desktop, {50, 100}},
+            {"exactly its width from the left edge", {160, 100}, desktop, {0, 100}},
+            {"near the bottom edge: opens upwards", {600, 700}, desktop, {440, 575}},
+            {"exactly its height above the bottom", {600, 655}, desktop, {440, 655}},
+            {"bottom-left corner: right and up", {10, 770}, desktop, {10, 645}},
+            {"second monitor, from its own edges", {1300, 1000}, {1280, 0, 2560, 1040}, {1300, 875}},
+        },
+        [&](const Placement& c) { return ComputeMainMenuPosition(c.anchor, menu, c.work); });
 }
 
 // The tray menu's own size and the shadow margins of "dlg_lace.xml" (left, top, right, bottom).
@@ -58,26 +69,17 @@ const MenuMargins kShadow = {12, 10, 12, 14};
 
 TEST(TrayMenuPosition, FlipsAboveAndLeftOfTheCursorOnlyWhereItDoesNotFit) {
     const RECT desktop = {0, 0, 1280, 780};
-    const struct {
-        const char* what;
-        POINT anchor;
-        SIZE size;
-        RECT work;
-        POINT expected;
-    } cases[] = {
-        {"tray corner: above and left", {1270, 790}, kTrayMenu, desktop, {1094, 629}},
-        {"20 px slack on the right", {1085, 200}, kTrayMenu, desktop, {909, 200}},
-        {"one pixel more room", {1084, 200}, kTrayMenu, desktop, {1084, 200}},
-        {"just fits above the bottom", {300, 619}, kTrayMenu, desktop, {300, 619}},
-        {"one pixel too low", {300, 620}, kTrayMenu, desktop, {300, 459}},
-        {"taller than the work area", {100, 700}, {176, 800}, {0, 40, 1280, 800}, {100, 40}},
-        {"wider than the work area", {1500, 100}, {1400, 161}, {1280, 0, 2560, 1040}, {1280, 100}},
-    };
-    for (const auto& c : cases) {
-        POINT at = ComputeTrayMenuPosition(c.anchor, c.size, c.work, std::nullopt, kShadow);
-        EXPECT_EQ(at.x, c.expected.x) << c.what;
-        EXPECT_EQ(at.y, c.expected.y) << c.what;
-    }
+    ExpectPlacements(
+        {
+            {"tray corner: above and left", {1270, 790}, desktop, {1094, 629}, kTrayMenu},
+            {"20 px slack on the right", {1085, 200}, desktop, {909, 200}, kTrayMenu},
+            {"one pixel more room", {1084, 200}, desktop, {1084, 200}, kTrayMenu},
+            {"just fits above the bottom", {300, 619}, desktop, {300, 619}, kTrayMenu},
+            {"one pixel too low", {300, 620}, desktop, {300, 459}, kTrayMenu},
+            {"taller than the work area", {100, 700}, {0, 40, 1280, 800}, {100, 40}, {176, 800}},
+            {"wider than the work area", {1500, 100}, {1280, 0, 2560, 1040}, {1280, 100}, {1400, 161}},
+        },
+        [&](const Placement& c) { return ComputeTrayMenuPosition(c.anchor, c.size, c.work, std::nullopt, kShadow); });
 }
 
 TEST(TrayMenuPosition, MovesAwayFromTheTaskbarByTheShadowOnThatSide) {
@@ -111,13 +113,8 @@ struct Command {
 class FakeMainWindow {
 public:
     FakeMainWindow() {
-        WNDCLASSEXW wc = {sizeof(wc)};
-        wc.lpfnWndProc = &FakeMainWindow::Proc;
-        wc.hInstance = ::GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"WinhushMenuTestMain";
-        ::RegisterClassExW(&wc);
-        hwnd = ::CreateWindowExW(WS_EX_APPWINDOW, wc.lpszClassName, L"menu test main", WS_POPUP, 300, 200, 400, 300,
-                                 nullptr, nullptr, wc.hInstance, this);
+        hwnd = CreateTestWindow(L"WinhushMenuTestMain", &FakeMainWindow::Proc, this, L"menu test main", WS_EX_APPWINDOW,
+                                RECT{300, 200, 700, 500});
     }
     ~FakeMainWindow() { ::DestroyWindow(hwnd); }
 
@@ -126,11 +123,7 @@ public:
 
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_NCCREATE) {
-            auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-        }
-        auto* self = reinterpret_cast<FakeMainWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        auto* self = TestWindowObject<FakeMainWindow>(hwnd, message, lParam);
         if (self && message == WM_COMMAND) {
             self->commands.push_back({LOWORD(wParam), lParam});
             return 0;

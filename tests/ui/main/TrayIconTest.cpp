@@ -34,13 +34,8 @@ public:
     void OnTrayMenu(POINT at) { menus.push_back(at); }
 
     bool Create() {
-        WNDCLASSEXW wc = {sizeof(wc)};
-        wc.lpfnWndProc = &TrayHost::Proc;
-        wc.hInstance = ::GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"WinhushTrayTestHost";
-        ::RegisterClassExW(&wc);
-        hwnd = ::CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, L"tray host", WS_POPUP, 100, 100, 200, 120,
-                                 nullptr, nullptr, wc.hInstance, this);
+        hwnd = CreateTestWindow(L"WinhushTrayTestHost", &TrayHost::Proc, this, L"tray host", WS_EX_TOOLWINDOW,
+                                RECT{100, 100, 300, 220});
         if (!hwnd) return false;
         AttachTrayHost(hwnd);
         return LoadTrayIcons();
@@ -58,11 +53,7 @@ public:
 
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_NCCREATE) {
-            auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-            ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-        }
-        auto* self = reinterpret_cast<TrayHost*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        auto* self = TestWindowObject<TrayHost>(hwnd, message, lParam);
         LRESULT result = 0;
         if (self && self->ProcessTrayMessage(message, wParam, lParam, result)) {
             if (message == WM_TIMER && wParam == TIMER_TRAY_BLINK) self->blinkIcons.push_back(self->CurrentIcon());

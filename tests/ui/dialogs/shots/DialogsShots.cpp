@@ -1,47 +1,22 @@
 // Photographs the tips and the preview as the program shows them (real classes, real
 // placement, a made-up screenshot), so that their look can be checked without Windows.
+// scripts/shots leaves it out: main_shots photographs the same tips over the running
+// main window under the same names.
 //
 //   dialogs_shots.exe <resource folder> <output folder>
 #include <windows.h>
-// (Lean Windows headers leave out what GDI+ needs, and GDI+ expects min/max in scope.)
-#include <objidl.h>
 
-#include <algorithm>
-using std::max;
-using std::min;
-#include <gdiplus.h>
-
-#include <cstdio>
 #include <string>
-#include <vector>
 
+#include "GdiPlus.h"
 #include "ShotSupport.h"
 #include "ui/dialogs/NotifyTips.h"
 #include "ui/dialogs/PreviewDlg.h"
 
 using namespace winhush::ui;
+using namespace std::chrono_literals;
 
 namespace {
-
-void Pump(DWORD milliseconds) {
-    DWORD end = ::GetTickCount() + milliseconds;
-    MSG msg;
-    while (static_cast<int>(end - ::GetTickCount()) > 0) {
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) continue;
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        ::Sleep(10);
-    }
-}
-
-bool SaveScreen(RECT rc, const std::wstring& path) {
-    bool saved = shots::SaveScreenPng(rc, path);
-    std::fwprintf(stdout, L"%ls %ls (%ldx%ld)\n", saved ? L"saved" : L"FAILED", path.c_str(), rc.right - rc.left,
-                  rc.bottom - rc.top);
-    return saved;
-}
 
 // Something that looks like a blocked advertising pop-up: a title strip, a picture, a button.
 bool WriteFakeScreenshot(const std::wstring& path, int width, int height) {
@@ -62,60 +37,41 @@ bool WriteFakeScreenshot(const std::wstring& path, int width, int height) {
     return bitmap.Save(path.c_str(), &jpeg, nullptr) == Gdiplus::Ok;
 }
 
-template <class Window>
-RECT WithShadow(Window& window) {
-    RECT rc = window.GetWindowRect();
-    CWndLace& lace = window.GetLace();
-    return RECT{rc.left - lace.left, rc.top - lace.top, rc.right + lace.right, rc.bottom + lace.bottom};
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 3) {
-        std::fwprintf(stderr, L"usage: dialogs_shots <resource folder> <output folder>\n");
-        return 2;
-    }
-    ::SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
-    Gdiplus::GdiplusStartupInput input;
-    ULONG_PTR token = 0;
-    Gdiplus::GdiplusStartup(&token, &input, nullptr);
-    winhush::dui::CPaintManagerUI::SetInstance(::GetModuleHandleW(nullptr));
-    winhush::dui::CPaintManagerUI::SetResourcePath(argv[1]);
-    std::wstring out = argv[2];
-    if (out.back() != L'\\') out += L'\\';
-    int failures = 0;
+    shots::ShotSession session;
+    if (!session.Start(argc, argv, L"dialogs_shots")) return 2;
 
     CBlockTipWnd blockTip;
-    if (!blockTip.ShowTip()) ++failures;
-    Pump(500);
-    failures += !SaveScreen(WithShadow(blockTip), out + L"tip-block.png");
+    if (!blockTip.ShowTip()) session.Fail(L"the block tip cannot be shown");
+    session.Pump(500ms);
+    session.Shoot(L"tip-block", shots::WithLace(blockTip));
     blockTip.DestroyTip();
 
     CNewWndTipWnd newTip;
-    if (!newTip.ShowTip(3)) ++failures;
-    Pump(500);
-    failures += !SaveScreen(WithShadow(newTip), out + L"tip-new-wnd.png");
+    if (!newTip.ShowTip(3)) session.Fail(L"the new pop-ups tip cannot be shown");
+    session.Pump(500ms);
+    session.Shoot(L"tip-new-wnd", shots::WithLace(newTip));
     newTip.DestroyTip();
 
     CPreviewDlg& preview = PreviewWindow();
-    if (!preview.CreateHidden()) ++failures;
+    if (!preview.CreateHidden()) session.Fail(L"the preview cannot be created");
     wchar_t temp[MAX_PATH];
     ::GetTempPathW(MAX_PATH, temp);
     struct Shot {
         const wchar_t* name;
         int width, height;
-    } shots[] = {{L"preview-wide", 480, 300}, {L"preview-tall", 300, 420}, {L"preview-small", 200, 140}};
-    for (const Shot& shot : shots) {
+    } previews[] = {{L"preview-wide", 480, 300}, {L"preview-tall", 300, 420}, {L"preview-small", 200, 140}};
+    for (const Shot& shot : previews) {
         std::wstring jpeg = std::wstring(temp) + shot.name + L".jpg";
-        if (!WriteFakeScreenshot(jpeg, shot.width, shot.height)) ++failures;
+        if (!WriteFakeScreenshot(jpeg, shot.width, shot.height)) session.Fail(L"no stand-in screenshot");
         preview.ShowAt(jpeg, 400, 260);
-        Pump(500);
-        failures += !SaveScreen(WithShadow(preview), out + shot.name + L".png");
+        session.Pump(500ms);
+        session.Shoot(shot.name, shots::WithLace(preview));
         preview.Hide();
         ::DeleteFileW(jpeg.c_str());
     }
     preview.DestroyPreview();
-    Gdiplus::GdiplusShutdown(token);
-    return failures;
+    return session.Finish();
 }

@@ -49,13 +49,7 @@ std::vector<rules::PopupRule> SomeRules() {
 }
 
 RECT Area(shots::DialogShotSession& session, CInRuleDlg& dialog) {
-    RECT main = session.MainArea();
-    RECT rc = dialog.GetWindowRect();
-    const CWndLace& lace = dialog.GetLace();
-    RECT withShadow{rc.left - lace.left, rc.top - lace.top, rc.right + lace.right, rc.bottom + lace.bottom};
-    RECT out;
-    ::UnionRect(&out, &main, &withShadow);
-    return out;
+    return shots::Union(session.MainArea(), shots::WithLace(dialog));
 }
 
 }  // namespace

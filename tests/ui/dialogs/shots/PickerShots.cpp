@@ -21,6 +21,8 @@
 using namespace winhush;
 using namespace winhush::ui;
 using namespace std::chrono_literals;
+using shots::Grow;
+using shots::Union;
 
 namespace {
 
@@ -81,14 +83,6 @@ monitor::BlockRecord RecordOf(HWND window, const wchar_t* exe, const wchar_t* na
     return record;
 }
 
-RECT Union(RECT a, RECT b) {
-    RECT out;
-    ::UnionRect(&out, &a, &b);
-    return out;
-}
-
-RECT Grown(RECT rc, int by) { return RECT{rc.left - by, rc.top - by, rc.right + by, rc.bottom + by}; }
-
 void SendMouse(DWORD flags) {
     INPUT input{};
     input.type = INPUT_MOUSE;
@@ -109,69 +103,76 @@ bool ShowConfirm(CAddConfirmDlg& confirm, Owner& owner, const monitor::BlockReco
     return true;
 }
 
-}  // namespace
+// Layout units at the system DPI.
+int Px(int units) { return ::MulDiv(units, static_cast<int>(::GetDpiForSystem()), 96); }
 
-int wmain(int argc, wchar_t** argv) {
-    shots::DialogShotSession session;
-    if (!session.Start(argc, argv, L"picker_shots")) return 2;
-    // The suite's folder is known, so recorded windows of other programs stay listed.
-    GetStartupConfig().suiteProgramDir = L"C:\\ZELVANE\\BIN\\";
-    GetStartupConfig().ownProcessId = ::GetCurrentProcessId();
-    const int dpi = static_cast<int>(::GetDpiForSystem());
-    auto px = [dpi](int units) { return ::MulDiv(units, dpi, 96); };
+// Windows of "other programs": one beside the main window to be picked, three recorded.
+struct Scene {
+    HWND target, adA, adB, adC;
+    monitor::BlockRecord picked, a, b, c;
+};
 
-    // Windows of "other programs": one beside the main window to be picked, three recorded.
-    HWND target = OpenAd(L"Limited offer: 50% off today", RECT{px(40), px(40), px(40) + px(360), px(40) + px(220)},
-                         RGB(0xE5, 0x6A, 0x2B));
-    HWND adA = OpenAd(L"Daily picks", RECT{40, 560, 360, 740}, RGB(0x2B, 0x8F, 0xD9));
-    HWND adB = OpenAd(L"Membership expiring", RECT{400, 580, 680, 760}, RGB(0x3F, 0xA3, 0x6C));
-    HWND adC = OpenAd(L"Hot news", RECT{720, 560, 960, 740}, RGB(0x8E, 0x5C, 0xC9));
+Scene OpenScene(shots::DialogShotSession& session) {
+    Scene scene;
+    scene.target = OpenAd(L"Limited offer: 50% off today", RECT{Px(40), Px(40), Px(40) + Px(360), Px(40) + Px(220)},
+                          RGB(0xE5, 0x6A, 0x2B));
+    scene.adA = OpenAd(L"Daily picks", RECT{40, 560, 360, 740}, RGB(0x2B, 0x8F, 0xD9));
+    scene.adB = OpenAd(L"Membership expiring", RECT{400, 580, 680, 760}, RGB(0x3F, 0xA3, 0x6C));
+    scene.adC = OpenAd(L"Hot news", RECT{720, 560, 960, 740}, RGB(0x8E, 0x5C, 0xC9));
     session.Pump(300ms);
-    monitor::BlockRecord picked = RecordOf(target, L"NOTEPAD.EXE", L"NOTEPAD.EXE");
-    monitor::BlockRecord a = RecordOf(adA, L"REGEDIT.EXE", L"极速看图 每日精选推荐弹窗");
-    monitor::BlockRecord b = RecordOf(adB, L"HH.EXE", L"HH.EXE");
-    monitor::BlockRecord c = RecordOf(adC, L"WINHLP32.EXE", L"超级音乐播放器(64位) 右下角热门歌单与每日新闻资讯推送弹窗");
-    a.recordCnt = 3;
-    a.timeRecord = 1733650200;
-    b.recordCnt = 1;
-    b.timeRecord = 1733650200;
-    c.recordCnt = 1200;
-    c.timeRecord = 1733646600;
-    c.status = monitor::kStatusBlock;
-    c.addType = monitor::kAddedFromRecordDialog;
-    for (HWND w : {adA, adB, adC}) ::ShowWindow(w, SW_HIDE);
+    scene.picked = RecordOf(scene.target, L"NOTEPAD.EXE", L"NOTEPAD.EXE");
+    scene.a = RecordOf(scene.adA, L"REGEDIT.EXE", L"极速看图 每日精选推荐弹窗");
+    scene.b = RecordOf(scene.adB, L"HH.EXE", L"HH.EXE");
+    scene.c = RecordOf(scene.adC, L"WINHLP32.EXE", L"超级音乐播放器(64位) 右下角热门歌单与每日新闻资讯推送弹窗");
+    scene.a.recordCnt = 3;
+    scene.a.timeRecord = 1733650200;
+    scene.b.recordCnt = 1;
+    scene.b.timeRecord = 1733650200;
+    scene.c.recordCnt = 1200;
+    scene.c.timeRecord = 1733646600;
+    scene.c.status = monitor::kStatusBlock;
+    scene.c.addType = monitor::kAddedFromRecordDialog;
+    for (HWND w : {scene.adA, scene.adB, scene.adC}) ::ShowWindow(w, SW_HIDE);
+    return scene;
+}
 
-    if (session.Wanted(L"locate-idle") || session.Wanted(L"locate-drag")) {
-        CLocateDlg picker;
-        if (session.Open(picker)) {
-            if (session.Wanted(L"locate-idle")) session.Shoot(L"locate-idle", session.MainArea());
-            if (session.Wanted(L"locate-drag")) {
-                // The user's drag: press on the crosshair, move onto the window, hold still.
-                RECT pr = picker.GetWindowRect();
-                ::SetCursorPos(pr.left + px(60), pr.top + px(92));
-                session.Pump(200ms);
-                SendMouse(MOUSEEVENTF_LEFTDOWN);
-                session.Pump(300ms);
-                RECT tr;
-                ::GetWindowRect(target, &tr);
-                ::SetCursorPos((tr.left + tr.right) / 2 + 20, (tr.top + tr.bottom) / 2 + 30);
-                session.Pump(200ms);
-                ::SetCursorPos((tr.left + tr.right) / 2 + 24, (tr.top + tr.bottom) / 2 + 34);
-                session.Pump(500ms);
-                if (!picker.IsDragging() || picker.Target() != target) session.Fail(L"locate-drag: no outline on the window");
-                session.Shoot(L"locate-drag", Union(Grown(tr, px(24)), session.MainArea()));
-                // Cancelled with the right button: nothing stays behind.
-                SendMouse(MOUSEEVENTF_RIGHTDOWN);
-                session.Pump(100ms);
-                SendMouse(MOUSEEVENTF_RIGHTUP);
-                session.Pump(300ms);
-                SendMouse(MOUSEEVENTF_LEFTUP);
-                session.Pump(300ms);
-                if (picker.IsDragging()) session.Fail(L"locate-drag: the drag did not end");
-            }
-        }
-        session.Close(picker);
+// The user's drag: press on the crosshair, move onto the window, hold still; then cancelled
+// with the right button, and nothing stays behind.
+void ShootDrag(shots::DialogShotSession& session, CLocateDlg& picker, HWND target) {
+    RECT pr = picker.GetWindowRect();
+    ::SetCursorPos(pr.left + Px(60), pr.top + Px(92));
+    session.Pump(200ms);
+    SendMouse(MOUSEEVENTF_LEFTDOWN);
+    session.Pump(300ms);
+    RECT tr;
+    ::GetWindowRect(target, &tr);
+    ::SetCursorPos((tr.left + tr.right) / 2 + 20, (tr.top + tr.bottom) / 2 + 30);
+    session.Pump(200ms);
+    ::SetCursorPos((tr.left + tr.right) / 2 + 24, (tr.top + tr.bottom) / 2 + 34);
+    session.Pump(500ms);
+    if (!picker.IsDragging() || picker.Target() != target) session.Fail(L"locate-drag: no outline on the window");
+    session.Shoot(L"locate-drag", Union(Grow(tr, Px(24)), session.MainArea()));
+    SendMouse(MOUSEEVENTF_RIGHTDOWN);
+    session.Pump(100ms);
+    SendMouse(MOUSEEVENTF_RIGHTUP);
+    session.Pump(300ms);
+    SendMouse(MOUSEEVENTF_LEFTUP);
+    session.Pump(300ms);
+    if (picker.IsDragging()) session.Fail(L"locate-drag: the drag did not end");
+}
+
+void ShootPicker(shots::DialogShotSession& session, HWND target) {
+    if (!session.Wanted(L"locate-idle") && !session.Wanted(L"locate-drag")) return;
+    CLocateDlg picker;
+    if (session.Open(picker)) {
+        if (session.Wanted(L"locate-idle")) session.Shoot(L"locate-idle", session.MainArea());
+        if (session.Wanted(L"locate-drag")) ShootDrag(session, picker, target);
     }
+    session.Close(picker);
+}
+
+// The confirmation over the picker, for a system window with the warning over it.
+void ShootConfirms(shots::DialogShotSession& session, const monitor::BlockRecord& picked) {
     for (const wchar_t* shot : {L"confirm-pick", L"confirm-system"}) {
         if (!session.Wanted(shot)) continue;
         const bool system = std::wstring(shot) == L"confirm-system";
@@ -197,7 +198,7 @@ int wmain(int argc, wchar_t** argv) {
                     ::SetCursorPos(4, 4);
                     session.Pump(500ms);
                 }
-                session.Shoot(shot, Union(session.MainArea(), Grown(confirm.GetWindowRect(), px(24))));
+                session.Shoot(shot, Union(session.MainArea(), Grow(confirm.GetWindowRect(), Px(24))));
                 if (warning.IsWindow()) warning.DestroyWindow();
                 confirm.LockOff();
                 confirm.DestroyWindow();
@@ -206,8 +207,23 @@ int wmain(int argc, wchar_t** argv) {
         }
         session.Close(picker);
     }
+}
 
-    for (const monitor::BlockRecord& r : {a, b, c}) monitor::WndMgr().StoreRecord(r);
+// The record dialog's first row's count hovered: the preview opens beside the dialog.
+RECT HoverFirstCount(shots::DialogShotSession& session, CRecordDlg& dialog, RECT area) {
+    dui::CControlUI* row = dialog.List() ? dialog.List()->GetBody()->FindRow(0) : nullptr;
+    dui::CControlUI* count = row ? dialog.m_pm.FindSubControlByName(row, L"lab_count") : nullptr;
+    if (count) {
+        shots::HoverAt(dialog.m_hWnd, count->GetPos());
+        session.Pump(500ms);
+    }
+    if (!::IsWindowVisible(PreviewWindow())) session.Fail(L"record-preview: no preview");
+    return Union(area, Grow(PreviewWindow().GetWindowRect(), Px(24)));
+}
+
+// The record dialog in each page, with the preview and with the confirmation over it.
+void ShootRecordDialog(shots::DialogShotSession& session, const Scene& scene) {
+    for (const monitor::BlockRecord& r : {scene.a, scene.b, scene.c}) monitor::WndMgr().StoreRecord(r);
     for (const wchar_t* shot : {L"record-off", L"record-list", L"record-preview", L"confirm-recorded", L"record-waiting"}) {
         if (!session.Wanted(shot)) continue;
         const std::wstring name = shot;
@@ -217,28 +233,13 @@ int wmain(int argc, wchar_t** argv) {
         if (session.Open(dialog)) {
             session.Pump(600ms);
             RECT area = session.MainArea();
-            if (name == L"record-preview") {
-                dui::CControlUI* row = dialog.List() ? dialog.List()->GetBody()->FindRow(0) : nullptr;
-                dui::CControlUI* count = row ? dialog.m_pm.FindSubControlByName(row, L"lab_count") : nullptr;
-                if (count) {
-                    RECT pos = count->GetPos();
-                    POINT at{(pos.left + pos.right) / 2, (pos.top + pos.bottom) / 2};
-                    POINT screen = at;
-                    ::ClientToScreen(dialog.m_hWnd, &screen);
-                    ::SetCursorPos(screen.x, screen.y);
-                    ::SendMessageW(dialog.m_hWnd, WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y));
-                    session.Pump(500ms);
-                }
-                if (!::IsWindowVisible(PreviewWindow())) session.Fail(L"record-preview: no preview");
-                area = Union(area, Grown(PreviewWindow().GetWindowRect(), px(24)));
-            }
+            if (name == L"record-preview") area = HoverFirstCount(session, dialog, area);
             if (name == L"confirm-recorded") {
                 CAddConfirmDlg confirm;
                 if (!dialog.Rows().empty() && ShowConfirm(confirm, dialog, dialog.Rows().front())) {
                     ::SetCursorPos(4, 4);
                     session.Pump(500ms);
-                    area = Union(area, Grown(confirm.GetWindowRect(), px(24)));
-                    session.Shoot(shot, area);
+                    session.Shoot(shot, Union(area, Grow(confirm.GetWindowRect(), Px(24))));
                     confirm.DestroyWindow();
                 }
                 dialog.LockOff();
@@ -248,9 +249,23 @@ int wmain(int argc, wchar_t** argv) {
         }
         session.Close(dialog);
         if (name == L"record-waiting")
-            for (const monitor::BlockRecord& r : {a, b, c}) monitor::WndMgr().StoreRecord(r);
+            for (const monitor::BlockRecord& r : {scene.a, scene.b, scene.c}) monitor::WndMgr().StoreRecord(r);
     }
     monitor::WndMgr().recording = 0;
-    for (HWND w : {target, adA, adB, adC}) ::DestroyWindow(w);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    shots::DialogShotSession session;
+    if (!session.Start(argc, argv, L"picker_shots")) return 2;
+    // The suite's folder is known, so recorded windows of other programs stay listed.
+    GetStartupConfig().suiteProgramDir = L"C:\\ZELVANE\\BIN\\";
+    GetStartupConfig().ownProcessId = ::GetCurrentProcessId();
+    Scene scene = OpenScene(session);
+    ShootPicker(session, scene.target);
+    ShootConfirms(session, scene.picked);
+    ShootRecordDialog(session, scene);
+    for (HWND w : {scene.target, scene.adA, scene.adB, scene.adC}) ::DestroyWindow(w);
     return session.Finish();
 }

@@ -85,14 +85,8 @@ int wmain(int argc, wchar_t** argv) {
     if (session.Wanted(L"setting_tray_tip")) {
         CSettingDlg dialog;
         if (session.Open(dialog)) {
-            if (CControlUI* option = dialog.GetPaintManager().FindControl(L"opt_hide_tray")) {
-                RECT rc = option->GetPos();
-                POINT at{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
-                POINT screen = at;
-                ::ClientToScreen(dialog.m_hWnd, &screen);
-                ::SetCursorPos(screen.x, screen.y);
-                dialog.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y));
-            }
+            if (CControlUI* option = dialog.GetPaintManager().FindControl(L"opt_hide_tray"))
+                shots::HoverAt(dialog.m_hWnd, option->GetPos());
             session.Pump(300ms);
             if (!dialog.HideTrayTip().IsWindow() || !dialog.HideTrayTip().IsWindowVisible())
                 session.Fail(L"the hide-tray tip did not show");

@@ -10,13 +10,6 @@
 // "msg_exit_tip.xml" a second shot shows it over a locked host, as the exit confirmation
 // appears over the main window.
 #include <windows.h>
-// (Lean Windows headers leave out what GDI+ needs, and GDI+ expects min/max in scope.)
-#include <objidl.h>
-
-#include <algorithm>
-using std::max;
-using std::min;
-#include <gdiplus.h>
 
 #include <cstdio>
 #include <string>
@@ -29,6 +22,7 @@ using std::min;
 #include "ui/framework/WindowPlacement.h"
 
 using namespace winhush::ui;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -37,19 +31,6 @@ public:
     std::wstring layout;
     const wchar_t* GetSkinFile() override { return layout.c_str(); }
 };
-
-void Pump(DWORD milliseconds) {
-    DWORD end = ::GetTickCount() + milliseconds;
-    MSG msg;
-    while (static_cast<int>(end - ::GetTickCount()) > 0) {
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) continue;  // a broken layout must not end the run
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        ::Sleep(10);
-    }
-}
 
 std::vector<std::wstring> WindowLayouts(const std::wstring& folder) {
     std::vector<std::wstring> names;
@@ -77,15 +58,38 @@ std::vector<std::wstring> WindowLayouts(const std::wstring& folder) {
     return names;
 }
 
-RECT Grow(RECT rc, const CWndLace& lace) {
-    rc.left -= lace.left;
-    rc.top -= lace.top;
-    rc.right += lace.right;
-    rc.bottom += lace.bottom;
-    return rc;
+// Places the window (over its owner, else in the middle of the backdrop) and photographs
+// it; unless it is over a locked host (`hostArea`), once more with the mouse over "btn_ok"
+// and the keyboard focus on "btn_cancel".
+void ShootStates(shots::ShotSession& session, ShotWnd& window, HWND owner, RECT hostArea, const std::wstring& layout) {
+    if (owner)
+        CenterWindowOverOwner(window);
+    else
+        session.Centre(window);
+    window.ShowWindow(SW_SHOWNORMAL);
+    ::UpdateWindow(window);
+    session.Pump(400ms);
+
+    const bool locked = !::IsRectEmpty(&hostArea);
+    RECT area = locked ? hostArea : shots::WithLace(window);
+    std::wstring base = layout.substr(0, layout.size() - 4);
+    session.Shoot(base + (locked ? L"-over-locked-host" : L""), area);
+
+    CControlUI* ok = window.m_pm.FindControl(L"btn_ok");
+    CControlUI* cancel = window.m_pm.FindControl(L"btn_cancel");
+    if (!locked && ok && cancel) {
+        window.m_pm.SetFocus(cancel);
+        const RECT& at = ok->GetPos();
+        window.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM((at.left + at.right) / 2, (at.top + at.bottom) / 2));
+        ::UpdateWindow(window);
+        session.Pump(200ms);
+        session.Shoot(base + L"-states", area);
+    }
 }
 
-int Shoot(const std::wstring& layout, const std::wstring& outDir, bool locked) {
+// Shows the layout, for the exit confirmation also over a locked host standing in for the
+// main window, and photographs it.
+void Shoot(shots::ShotSession& session, const std::wstring& layout, bool locked) {
     ShotWnd host;
     ShotWnd window;
     window.layout = layout;
@@ -97,95 +101,39 @@ int Shoot(const std::wstring& layout, const std::wstring& outDir, bool locked) {
             LR"(<Window size="720,480" roundcorner="16,16"><Font name="Microsoft YaHei" size="14" default="true" />
             <VerticalLayout bkcolor="#FFF5F7FA"><HorizontalLayout height="48" bkcolor="#FFFFFFFF" inset="24,0,0,0">
             <Label text="Zelvane-弹窗拦截" textcolor="#FF1F2329" /></HorizontalLayout><Control /></VerticalLayout></Window>)";
-        if (!host.Create(nullptr, RECT{280, 150, 1000, 630}, nullptr, kMainWindowStyle, WS_EX_APPWINDOW)) return 1;
+        if (!host.Create(nullptr, RECT{280, 150, 1000, 630}, nullptr, kMainWindowStyle, WS_EX_APPWINDOW)) {
+            session.Fail(L"the locked host cannot be built");
+            return;
+        }
         host.ShowWindow(SW_SHOWNORMAL);
         ::UpdateWindow(host);
-        Pump(200);
+        session.Pump(200ms);
         host.LockOn();
         owner = host;
     }
     DWORD style = isBox ? kMessageBoxStyle & ~WS_VISIBLE : kDialogStyle;
-    if (!window.Create(owner, CWindow::rcDefault, nullptr, style, WS_EX_TOOLWINDOW) || !window.IsLayoutLoaded()) {
-        std::fwprintf(stderr, L"shots: %ls cannot be built\n", layout.c_str());
-        return 1;
-    }
-    if (owner) {
-        CenterWindowOverOwner(window);
-    } else {
-        RECT rc = window.GetWindowRect();
-        int width = rc.right - rc.left, height = rc.bottom - rc.top;
-        ::SetWindowPos(window, nullptr, (1280 - width) / 2, (780 - height) / 2, 0, 0,
-                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    window.ShowWindow(SW_SHOWNORMAL);
-    ::UpdateWindow(window);
-    Pump(400);
-
-    RECT area = locked ? Grow(host.GetWindowRect(), host.GetLace()) : Grow(window.GetWindowRect(), window.GetLace());
-    std::wstring base = layout.substr(0, layout.size() - 4);
-    std::wstring path = outDir + base + (locked ? L"-over-locked-host" : L"") + L".png";
-    bool saved = shots::SaveScreenPng(area, path);
-    std::fwprintf(stdout, L"%ls %ls (%ldx%ld)\n", saved ? L"saved" : L"FAILED", path.c_str(), area.right - area.left,
-                  area.bottom - area.top);
-
-    // The interactive states: the mouse over "btn_ok", the keyboard focus on "btn_cancel".
-    CControlUI* ok = window.m_pm.FindControl(L"btn_ok");
-    CControlUI* cancel = window.m_pm.FindControl(L"btn_cancel");
-    if (!locked && ok && cancel) {
-        window.m_pm.SetFocus(cancel);
-        const RECT& at = ok->GetPos();
-        window.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM((at.left + at.right) / 2, (at.top + at.bottom) / 2));
-        ::UpdateWindow(window);
-        Pump(200);
-        std::wstring statesPath = outDir + base + L"-states.png";
-        bool statesSaved = shots::SaveScreenPng(area, statesPath);
-        std::fwprintf(stdout, L"%ls %ls\n", statesSaved ? L"saved" : L"FAILED", statesPath.c_str());
-        saved = saved && statesSaved;
-    }
-    window.DestroyWindow();
+    if (window.Create(owner, CWindow::rcDefault, nullptr, style, WS_EX_TOOLWINDOW) && window.IsLayoutLoaded())
+        ShootStates(session, window, owner, locked ? shots::WithLace(host) : RECT{}, layout);
+    else
+        session.Fail((layout + L" cannot be built").c_str());
+    if (window.IsWindow()) window.DestroyWindow();
     if (locked) {
         host.LockOff();
         host.DestroyWindow();
     }
-    Pump(50);
-    return saved ? 0 : 1;
+    session.Pump(50ms);
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 3) {
-        std::fwprintf(stderr, L"usage: framework_shots <resource folder> <output folder> [layout ...]\n");
-        return 2;
-    }
-    // Per-monitor aware like the program itself, so that 144 DPI is real pixels.
-    ::SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
-    Gdiplus::GdiplusStartupInput gdiplusInput;
-    ULONG_PTR gdiplusToken = 0;
-    Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput, nullptr);
-
-    std::wstring folder = argv[1], outDir = argv[2];
-    if (folder.back() != L'\\') folder.push_back(L'\\');
-    if (outDir.back() != L'\\') outDir.push_back(L'\\');
-    winhush::dui::CPaintManagerUI::SetInstance(::GetModuleHandleW(nullptr));
-    winhush::dui::CPaintManagerUI::SetResourcePath(folder.c_str());
-
-    std::vector<std::wstring> layouts;
-    for (int i = 3; i < argc; ++i) layouts.push_back(argv[i]);
-    if (layouts.empty()) layouts = WindowLayouts(folder);
-
-    shots::CBackdrop backdrop;
-    backdrop.Create(nullptr, RECT{0, 0, 1280, 780});
-    backdrop.ShowWindow(SW_SHOWNOACTIVATE);
-    ::UpdateWindow(backdrop);
-
-    int failures = 0;
-    std::fwprintf(stdout, L"DPI %u\n", ::GetDpiForSystem());
+    shots::ShotSession session;
+    if (!session.Start(argc, argv, L"framework_shots")) return 2;
+    std::vector<std::wstring> layouts = session.Names();
+    if (layouts.empty()) layouts = WindowLayouts(session.ResourceFolder());
     for (const auto& layout : layouts) {
-        failures += Shoot(layout, outDir, false);
-        if (layout == L"msg_exit_tip.xml") failures += Shoot(layout, outDir, true);
+        Shoot(session, layout, false);
+        if (layout == L"msg_exit_tip.xml") Shoot(session, layout, true);
     }
-    backdrop.DestroyWindow();
-    Gdiplus::GdiplusShutdown(gdiplusToken);
-    return failures == 0 ? 0 : 1;
+    return session.Finish();
 }

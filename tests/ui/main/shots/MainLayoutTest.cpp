@@ -4,14 +4,10 @@
 // one of these shows as a missing count or an animation that slides off its strip, not as
 // an error, so it is caught here.
 #include <windows.h>
-// (Lean Windows headers leave out what GDI+ needs, and GDI+ expects min/max in scope.)
-#include <objidl.h>
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
-using std::max;
-using std::min;
-#include <gdiplus.h>
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -20,8 +16,9 @@ using std::min;
 #include <regex>
 #include <string>
 
-#include "UiTestSupport.h"
+#include "GdiPlus.h"
 #include "TestSupport.h"
+#include "UiTestSupport.h"
 #include "ui/controls/ControlFactory.h"
 #include "ui/controls/SlideOption.h"
 #include "ui/controls/SplitButton.h"
@@ -99,11 +96,10 @@ void CountNames(dui::CControlUI* control, std::map<std::wstring, int>& names) {
 class MainLayoutTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        Gdiplus::GdiplusStartupInput input;
-        Gdiplus::GdiplusStartup(&gdiplusToken, &input, nullptr);
+        gdiplus = std::make_unique<test::GdiPlusSession>();
         test::UseProjectUiResources();
     }
-    static void TearDownTestSuite() { Gdiplus::GdiplusShutdown(gdiplusToken); }
+    static void TearDownTestSuite() { gdiplus.reset(); }
 
     void SetUp() override {
         ASSERT_TRUE(host.Create(nullptr, RECT{100, 100, 780, 600}, L"layout", kMainWindowStyle, WS_EX_TOOLWINDOW));
@@ -124,10 +120,25 @@ protected:
         return control ? static_cast<T*>(control->GetInterface(interfaceName)) : nullptr;
     }
 
-    static ULONG_PTR gdiplusToken;
+    // The list page with `count` rows built from the row template (none of the data
+    // matters here); the first row, or null when none was built in time.
+    dui::CControlUI* BuildRows(int count) {
+        auto* list = Find<CVListUI>(L"list_block", L"IVirtualList");
+        auto* tab = Find<dui::CTabLayoutUI>(L"tab_main", L"TabLayout");
+        if (!list || !tab) return nullptr;
+        list->SetCallback(&noData);
+        list->SetBuilderCallback(&host);
+        tab->SelectItem(2);
+        list->SetItemCount(count);
+        test::WaitUntil([&] { return list->GetItemAt(0) != nullptr; }, 2s);
+        return list->GetItemAt(0);
+    }
+
+    static std::unique_ptr<test::GdiPlusSession> gdiplus;
     LayoutHost host;
+    NoData noData;
 };
-ULONG_PTR MainLayoutTest::gdiplusToken = 0;
+std::unique_ptr<test::GdiPlusSession> MainLayoutTest::gdiplus;
 
 TEST_F(MainLayoutTest, EveryControlTheWindowDrivesIsThereOnceWithItsType) {
     for (const wchar_t* name : {L"btn_menu", L"sysminbutton", L"sysclosebutton", L"btn_block", L"btn_stop", L"btn_rule",
@@ -170,16 +181,8 @@ TEST_F(MainLayoutTest, EveryControlTheWindowDrivesIsThereOnceWithItsType) {
 }
 
 TEST_F(MainLayoutTest, RowsBuildWithTheirControlsAndFormats) {
-    NoData data;
-    auto* list = Find<CVListUI>(L"list_block", L"IVirtualList");
-    auto* tab = Find<dui::CTabLayoutUI>(L"tab_main", L"TabLayout");
-    ASSERT_TRUE(list && tab);
-    list->SetCallback(&data);
-    list->SetBuilderCallback(&host);
-    tab->SelectItem(2);
-    list->SetItemCount(3);
-    ASSERT_TRUE(test::WaitUntil([&] { return list->GetItemAt(0) != nullptr; }, 2s));
-    dui::CControlUI* row = list->GetItemAt(0);
+    dui::CControlUI* row = BuildRows(3);
+    ASSERT_NE(row, nullptr);
     EXPECT_NE(row->GetInterface(L"ListContainerElement"), nullptr);
     EXPECT_EQ(Units(row->GetFixedHeight()), 56);
 
@@ -233,17 +236,10 @@ TEST_F(MainLayoutTest, LoadingTemplateCutsWholeFramesOfItsStripAtBothScales) {
 }
 
 TEST_F(MainLayoutTest, SwitchStripEndsOnTwoIdenticalOffFrames) {
-    NoData data;
-    auto* list = Find<CVListUI>(L"list_block", L"IVirtualList");
-    auto* tab = Find<dui::CTabLayoutUI>(L"tab_main", L"TabLayout");
-    ASSERT_TRUE(list && tab);
-    list->SetCallback(&data);
-    list->SetBuilderCallback(&host);
-    tab->SelectItem(2);
-    list->SetItemCount(1);
-    ASSERT_TRUE(test::WaitUntil([&] { return list->GetItemAt(0) != nullptr; }, 2s));
-    auto* option = static_cast<CSlideOption*>(
-        host.m_pm.FindSubControlByName(list->GetItemAt(0), L"opt_switch")->GetInterface(L"SlideOption"));
+    dui::CControlUI* row = BuildRows(1);
+    ASSERT_NE(row, nullptr);
+    auto* option =
+        static_cast<CSlideOption*>(host.m_pm.FindSubControlByName(row, L"opt_switch")->GetInterface(L"SlideOption"));
     ASSERT_NE(option, nullptr);
     auto strip = LoadArt(L"switch_strip.png");
     auto strip2x = LoadArt(L"switch_strip@2x.png");
@@ -275,9 +271,7 @@ TEST_F(MainLayoutTest, SwitchStripEndsOnTwoIdenticalOffFrames) {
 
 // Every image the main window's layouts name exists at 1x and at twice that size at 2x.
 TEST(MainLayoutArt, EveryImageComesAtBothScales) {
-    Gdiplus::GdiplusStartupInput input;
-    ULONG_PTR token = 0;
-    Gdiplus::GdiplusStartup(&token, &input, nullptr);
+    test::GdiPlusSession gdiplus;
     int checked = 0;
     for (const wchar_t* layout : {L"dlg_main.xml", L"dlg_main_item.xml"}) {
         auto bytes = test::ReadFileBytes(LayoutDir() + layout);
@@ -296,7 +290,6 @@ TEST(MainLayoutArt, EveryImageComesAtBothScales) {
         }
     }
     EXPECT_GT(checked, 10);
-    Gdiplus::GdiplusShutdown(token);
 }
 
 }  // namespace

@@ -11,13 +11,6 @@
 // Without names every shot is taken. Each PNG holds the window with its shadow (and for
 // the menus and the preview, what they open over).
 #include <windows.h>
-// (Lean Windows headers leave out what GDI+ needs, and GDI+ expects min/max in scope.)
-#include <objidl.h>
-
-#include <algorithm>
-using std::max;
-using std::min;
-#include <gdiplus.h>
 
 #include <cstdio>
 #include <ctime>
@@ -25,7 +18,8 @@ using std::min;
 #include <string>
 #include <vector>
 
-#include "ShotSupport.h"
+#include "GdiPlus.h"
+#include "MainWindowShots.h"
 #include "TestSupport.h"
 #include "monitor/WndMgr.h"
 #include "settings/SettingsStore.h"
@@ -33,49 +27,18 @@ using std::min;
 #include "ui/dialogs/NotifyTips.h"
 #include "ui/dialogs/PreviewDlg.h"
 #include "ui/dui/UIManager.h"
-#include "ui/main/MainDlg.h"
 
 using namespace winhush;
 using namespace winhush::ui;
 using namespace std::chrono_literals;
+using shots::Grow;
+using shots::RectOf;
+using shots::Union;
+using shots::WithLace;
 
 namespace {
 
-std::set<std::wstring> g_wanted;
-std::wstring g_outDir;
-int g_failures = 0;
-
-bool Wanted(const std::wstring& name) { return g_wanted.empty() || g_wanted.count(name) != 0; }
-
-void Shoot(const std::wstring& name, RECT rc) {
-    bool saved = shots::SaveScreenPng(rc, g_outDir + name + L".png");
-    std::fwprintf(stdout, L"%ls %ls%ls.png (%ldx%ld)\n", saved ? L"saved" : L"FAILED", g_outDir.c_str(), name.c_str(),
-                  static_cast<long>(rc.right - rc.left), static_cast<long>(rc.bottom - rc.top));
-    if (!saved) ++g_failures;
-}
-
-// A window's rectangle with its shadow frame.
-template <typename T>
-RECT WithLace(T& window) {
-    RECT rc = window.GetWindowRect();
-    const CWndLace& lace = window.GetLace();
-    return {rc.left - lace.left, rc.top - lace.top, rc.right + lace.right, rc.bottom + lace.bottom};
-}
-
-RECT Union(RECT a, RECT b) {
-    RECT out;
-    ::UnionRect(&out, &a, &b);
-    return out;
-}
-
-RECT Grow(RECT rc, int by) { return {rc.left - by, rc.top - by, rc.right + by, rc.bottom + by}; }
-
-void Pump(std::chrono::milliseconds duration) { test::PumpFor(duration); }
-
-void SetSetting(const wchar_t* name, DWORD value) {
-    auto key = settings::OpenSettingsKey(true);
-    if (key) settings::WriteDword(key.get(), name, value);
-}
+using Session = shots::MainWindowShots;
 
 // A stand-in screenshot of a blocked pop-up: a small advertising card, saved as JPEG the
 // way the monitor stores its pictures.
@@ -153,7 +116,7 @@ void StoreSamples(const std::wstring& folder) {
 void MoveTo(HWND hwnd, POINT pt) {
     ::ClientToScreen(hwnd, &pt);
     ::SetCursorPos(pt.x, pt.y);
-    Pump(100ms);
+    test::PumpFor(100ms);
 }
 
 void ClickAt(HWND hwnd, POINT pt) {
@@ -190,262 +153,191 @@ std::set<HWND> VisibleWindows() {
     return {list.begin(), list.end()};
 }
 
-RECT RectOf(HWND hwnd) {
-    RECT rc = {};
-    ::GetWindowRect(hwnd, &rc);
-    return rc;
-}
-
-// Shots must end: a window that never answers ends the run instead of holding the script.
-DWORD WINAPI Watchdog(void*) {
-    ::Sleep(180000);
-    std::fwprintf(stderr, L"main_shots: still running after 180 s, giving up\n");
-    std::fflush(stderr);
-    ::ExitProcess(3);
-}
-
 void Step(const wchar_t* what) {
     std::fwprintf(stdout, L"- %ls\n", what);
     std::fflush(stdout);
 }
 
+// The notification area's corner, where the tray menu and the tips open.
+constexpr RECT kTrayCorner = {Session::kBackdropWidth - 320, Session::kBackdropHeight - 300, Session::kBackdropWidth,
+                              Session::kBackdropHeight + 20};
+
 // Opens a menu with `open` and photographs it over `context` once it has stayed open for a
 // moment. A menu closes as soon as it loses the focus; when one closes by itself before it
 // is photographed that is said, and it is opened again (at most three times).
 template <typename Open>
-void ShootMenu(CMainDlg& main, const std::wstring& name, RECT context, Open open) {
+void ShootMenu(Session& session, const std::wstring& name, RECT context, Open open) {
+    CMainDlg& main = session.Main();
     for (int attempt = 1; attempt <= 3; ++attempt) {
         open();
         bool opened = test::WaitUntil([&] { return main.CurrentMenu() && ::IsWindowVisible(main.CurrentMenu()); }, 2s);
-        Pump(300ms);
+        session.Pump(300ms);
         HWND menu = main.CurrentMenu();
         if (opened && menu && ::IsWindowVisible(menu)) {
-            Shoot(name, Union(context, Grow(RectOf(menu), 16)));
+            session.Shoot(name, Union(context, Grow(RectOf(menu), 16)));
             ::DestroyWindow(menu);
-            Pump(200ms);
+            session.Pump(200ms);
             return;
         }
         std::fwprintf(stderr, L"main_shots: %ls: the menu %ls (attempt %d)\n", name.c_str(),
                       opened ? L"closed by itself" : L"did not open", attempt);
-        Pump(300ms);
+        session.Pump(300ms);
     }
-    ++g_failures;
+    session.Fail((name + L": no menu").c_str());
 }
 
 // Waits for the main window's next refreshes to show what the settings and records say.
-void WaitRefresh() { Pump(1200ms); }
+void WaitRefresh(Session& session) { session.Pump(1200ms); }
 
-}  // namespace
+// The main window's pages: loading (first run), empty, and the list with the samples.
+void ShootPages(Session& session, const std::wstring& dataFolder) {
+    CMainDlg& main = session.Main();
+    session.Pump(900ms);
+    if (session.Wanted(L"main-loading")) session.Shoot(L"main-loading", WithLace(main));
 
-int wmain(int argc, wchar_t** argv) {
-    if (argc < 3) {
-        std::fwprintf(stderr, L"usage: main_shots <resource folder> <output folder> [shot ...]\n");
-        return 2;
+    if (!test::WaitUntil([&] { return !main.InLoadingPhase(); }, 20s)) session.Fail(L"the first-run phase did not end");
+    WaitRefresh(session);
+    if (session.Wanted(L"main-empty")) session.Shoot(L"main-empty", WithLace(main));
+
+    Session::SetSetting(settings::kBlockCount, 1234);
+    StoreSamples(dataFolder);
+    WaitRefresh(session);
+    if (session.Wanted(L"main-list")) session.Shoot(L"main-list", WithLace(main));
+}
+
+// Hover over the first row's count: the preview of its last screenshot opens beside it.
+// The window moves to the left edge so that the preview has room on its right at 144 DPI.
+void ShootPreview(Session& session) {
+    CMainDlg& main = session.Main();
+    HWND mainWnd = main.m_hWnd;
+    RECT centred = main.GetWindowRect();
+    ::SetWindowPos(mainWnd, nullptr, main.GetLace().left, centred.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    session.Pump(200ms);
+    // The top row that is on screen (the most blocked window, with a picture).
+    CVListUI* list = main.ListBlock();
+    dui::CControlUI* row = nullptr;
+    for (int i = 0; list && i < list->GetItemCount() && !row; ++i) {
+        dui::CControlUI* candidate = list->GetItemAt(i);
+        if (candidate && candidate->IsVisible()) row = candidate;
     }
-    // Per-monitor aware like the program itself, so that 144 DPI is real pixels.
-    ::SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
-    ::CloseHandle(::CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr));
-    ::OleInitialize(nullptr);
-    Gdiplus::GdiplusStartupInput gdiplusInput;
-    ULONG_PTR gdiplusToken = 0;
-    Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput, nullptr);
-
-    std::wstring folder = argv[1];
-    g_outDir = argv[2];
-    // An empty or missing folder (a path conversion that failed) must not scatter PNGs over
-    // the root of a drive.
-    DWORD attributes = g_outDir.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(g_outDir.c_str());
-    if (folder.empty() || attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        std::fwprintf(stderr, L"main_shots: no output folder \"%ls\"\n", argv[2]);
-        return 2;
-    }
-    if (folder.back() != L'\\') folder.push_back(L'\\');
-    if (g_outDir.back() != L'\\') g_outDir.push_back(L'\\');
-    for (int i = 3; i < argc; ++i) g_wanted.insert(argv[i]);
-    dui::CPaintManagerUI::SetInstance(::GetModuleHandleW(nullptr));
-    dui::CPaintManagerUI::SetResourcePath(folder.c_str());
-    std::fwprintf(stdout, L"DPI %u\n", ::GetDpiForSystem());
-
-    // First run: the loading page stays up until the automatic check is done.
-    SetSetting(settings::kBlock, 1);
-    SetSetting(settings::kScanSoftware, 1);
-    SetSetting(settings::kBlockCount, 0);
-    SetSetting(settings::kAutoCheck, 0);
-    SetSetting(settings::kIconTip, 0);
-    SetSetting(settings::kHideTray, 0);
-    SetSetting(settings::kIsLocateShortcut, 0);
-    SetSetting(settings::kIsMainShortcut, 0);
-
-    test::ScopedTempDir data;
-    monitor::WndMgr().InitWithDataDirectory(data.path(), true);
-
-    shots::CBackdrop backdrop;
-    backdrop.Create(nullptr, RECT{0, 0, 1280, 780});
-    backdrop.ShowWindow(SW_SHOWNOACTIVATE);
-    ::UpdateWindow(backdrop);
-
-    auto* main = new CMainDlg();
-    HWND mainWnd = main->CreateMainWindow();
-    if (!mainWnd) {
-        std::fwprintf(stderr, L"main_shots: the main window cannot be created\n");
-        return 1;
-    }
-    main->DeleteWhenGone();
-    {
-        RECT rc = main->GetWindowRect();
-        int width = rc.right - rc.left, height = rc.bottom - rc.top;
-        ::SetWindowPos(mainWnd, nullptr, (1280 - width) / 2, (780 - height) / 2, 0, 0,
-                       SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    main->ShowWindow(SW_SHOW);
-    ::UpdateWindow(mainWnd);
-    Pump(900ms);
-    if (Wanted(L"main-loading")) Shoot(L"main-loading", WithLace(*main));
-
-    if (!test::WaitUntil([&] { return !main->InLoadingPhase(); }, 20s)) {
-        std::fwprintf(stderr, L"main_shots: the first-run phase did not end\n");
-        ++g_failures;
-    }
-    WaitRefresh();
-    if (Wanted(L"main-empty")) Shoot(L"main-empty", WithLace(*main));
-
-    SetSetting(settings::kBlockCount, 1234);
-    StoreSamples(data.path());
-    WaitRefresh();
-    if (Wanted(L"main-list")) Shoot(L"main-list", WithLace(*main));
-
-    // Hover over the first row's count: the preview of its last screenshot opens beside it.
-    // The window moves to the left edge so that the preview has room on its right at 144 DPI.
-    RECT centred = main->GetWindowRect();
-    ::SetWindowPos(mainWnd, nullptr, main->GetLace().left, centred.top, 0, 0,
-                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    Pump(200ms);
-    if (CVListUI* list = main->ListBlock()) {
-        // The top row that is on screen (the most blocked window, with a picture).
-        dui::CControlUI* row = nullptr;
-        for (int i = 0; i < list->GetItemCount() && !row; ++i) {
-            dui::CControlUI* candidate = list->GetItemAt(i);
-            if (candidate && candidate->IsVisible()) row = candidate;
+    dui::CControlUI* count = row ? main.m_pm.FindSubControlByName(row, L"lab_count") : nullptr;
+    if (count) {
+        MoveTo(mainWnd, CentreOf(count));
+        session.Pump(500ms);
+        CPreviewDlg& preview = PreviewWindow();
+        if (session.Wanted(L"preview")) {
+            if (preview.IsWindow() && preview.IsWindowVisible())
+                session.Shoot(L"preview", Union(WithLace(main), WithLace(preview)));
+            else
+                session.Fail(L"hovering a count showed no preview");
         }
-        dui::CControlUI* count = row ? main->m_pm.FindSubControlByName(row, L"lab_count") : nullptr;
-        if (count) {
-            POINT at = CentreOf(count);
-            MoveTo(mainWnd, at);
-            Pump(500ms);
-            CPreviewDlg& preview = PreviewWindow();
-            if (Wanted(L"preview")) {
-                if (preview.IsWindow() && preview.IsWindowVisible()) {
-                    Shoot(L"preview", Union(WithLace(*main), WithLace(preview)));
-                } else {
-                    std::fwprintf(stderr, L"main_shots: hovering a count showed no preview\n");
-                    ++g_failures;
-                }
-            }
-            // Off the count again: the preview goes, the row under the mouse stays hot.
-            dui::CControlUI* name = main->m_pm.FindSubControlByName(row, L"lab_name");
-            POINT away = name ? CentreOf(name) : POINT{10, 10};
-            MoveTo(mainWnd, away);
-            Pump(300ms);
-        }
+        // Off the count again: the preview goes, the row under the mouse stays hot.
+        dui::CControlUI* name = main.m_pm.FindSubControlByName(row, L"lab_name");
+        MoveTo(mainWnd, name ? CentreOf(name) : POINT{10, 10});
+        session.Pump(300ms);
     }
     ::SetCursorPos(4, 4);
     ::SetWindowPos(mainWnd, nullptr, centred.left, centred.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    Pump(200ms);
+    session.Pump(200ms);
+}
 
-    // The split button's drop list.
-    if (Wanted(L"main-append")) {
-        if (dui::CControlUI* append = main->m_pm.FindControl(L"btn_append")) {
-            std::set<HWND> before = VisibleWindows();
-            ClickAt(mainWnd, CentreOf(append));
-            Pump(400ms);
-            RECT area = WithLace(*main);
-            for (HWND popup : NewWindows(before)) area = Union(area, Grow(RectOf(popup), 8));
-            Shoot(L"main-append", area);
-            ::SendMessageW(mainWnd, WM_KEYDOWN, VK_ESCAPE, 0);
-            for (HWND popup : NewWindows(before)) ::DestroyWindow(popup);
-            Pump(200ms);
-        }
+// The split button's drop list and the main menu below its button.
+void ShootAppendAndMenu(Session& session) {
+    CMainDlg& main = session.Main();
+    HWND mainWnd = main.m_hWnd;
+    dui::CControlUI* append = main.m_pm.FindControl(L"btn_append");
+    if (session.Wanted(L"main-append") && append) {
+        std::set<HWND> before = VisibleWindows();
+        ClickAt(mainWnd, CentreOf(append));
+        session.Pump(400ms);
+        RECT area = WithLace(main);
+        for (HWND popup : NewWindows(before)) area = Union(area, Grow(RectOf(popup), 8));
+        session.Shoot(L"main-append", area);
+        ::SendMessageW(mainWnd, WM_KEYDOWN, VK_ESCAPE, 0);
+        for (HWND popup : NewWindows(before)) ::DestroyWindow(popup);
+        session.Pump(200ms);
     }
-
-    // The main menu below its button.
-    if (Wanted(L"menu-main")) {
-        if (dui::CControlUI* button = main->m_pm.FindControl(L"btn_menu")) {
-            ShootMenu(*main, L"menu-main", WithLace(*main), [&] { ClickAt(mainWnd, CentreOf(button)); });
-            ::SetCursorPos(4, 4);  // no tooltip of the menu button in the next shots
-        }
+    dui::CControlUI* button = main.m_pm.FindControl(L"btn_menu");
+    if (session.Wanted(L"menu-main") && button) {
+        ShootMenu(session, L"menu-main", WithLace(main), [&] { ClickAt(mainWnd, CentreOf(button)); });
+        ::SetCursorPos(4, 4);  // no tooltip of the menu button in the next shots
     }
+}
 
-    // Recording banner.
+// The recording banner; the tray menu at the tray icon, with blocking on and off, and the
+// main window with blocking off. The main window takes the focus when its page changes,
+// which closes an open menu, so each change is let through before the menu opens.
+void ShootRecordingAndTray(Session& session) {
+    CMainDlg& main = session.Main();
     monitor::WndMgr().recording = 1;
-    WaitRefresh();
-    if (Wanted(L"main-recording")) Shoot(L"main-recording", WithLace(*main));
+    WaitRefresh(session);
+    if (session.Wanted(L"main-recording")) session.Shoot(L"main-recording", WithLace(main));
     monitor::WndMgr().recording = 0;
 
-    // The tray menu at the tray icon, with blocking on and off, and the main window with
-    // blocking off. The main window takes the focus when its page changes, which closes an
-    // open menu, so each change is let through before the menu opens.
-    RECT trayCorner = {1280 - 320, 780 - 300, 1280, 800};
     for (DWORD block : {1u, 0u}) {
         std::wstring name = block ? L"menu-tray" : L"menu-tray-off";
-        SetSetting(settings::kBlock, block);
-        WaitRefresh();
-        if (!block && Wanted(L"main-off")) Shoot(L"main-off", WithLace(*main));
-        if (!Wanted(name)) continue;
-        ShootMenu(*main, name, trayCorner, [&] {
+        Session::SetSetting(settings::kBlock, block);
+        WaitRefresh(session);
+        if (!block && session.Wanted(L"main-off")) session.Shoot(L"main-off", WithLace(main));
+        if (!session.Wanted(name)) continue;
+        ShootMenu(session, name, kTrayCorner, [&] {
             // As after a right click on the tray icon: the program is in the foreground.
-            ::SetForegroundWindow(mainWnd);
+            ::SetForegroundWindow(main.m_hWnd);
             ::SetCursorPos(1270, 790);
-            main->OnTrayMenu(POINT{1270, 790});
+            main.OnTrayMenu(POINT{1270, 790});
         });
     }
+    Session::SetSetting(settings::kBlock, 1);
+    WaitRefresh(session);
+}
 
-    SetSetting(settings::kBlock, 1);
-    WaitRefresh();
-
-    // The first block ever: the block tip over the notification area.
-    if (Wanted(L"tip-block")) {
-        SetSetting(settings::kBlockCount, 1);
+// The first block ever: the block tip over the notification area; and the tip of pop-ups
+// of newly installed programs, which the automatic check leads to.
+void ShootTips(Session& session) {
+    if (session.Wanted(L"tip-block")) {
+        Session::SetSetting(settings::kBlockCount, 1);
         std::set<HWND> before = VisibleWindows();
         std::wstring text = L"已拦截：网盘助手 - 每日精选推荐";
         auto* copy = new wchar_t[text.size() + 1];
         std::copy(text.c_str(), text.c_str() + text.size() + 1, copy);
-        ::PostMessageW(mainWnd, monitor::WM_BLOCK_TOOLTIP, reinterpret_cast<WPARAM>(copy), 0);
-        Pump(700ms);
+        ::PostMessageW(session.Main().m_hWnd, monitor::WM_BLOCK_TOOLTIP, reinterpret_cast<WPARAM>(copy), 0);
+        session.Pump(700ms);
         std::vector<HWND> tips = NewWindows(before);
         if (tips.empty()) {
-            std::fwprintf(stderr, L"main_shots: the first block showed no tip\n");
-            ++g_failures;
+            session.Fail(L"the first block showed no tip");
         } else {
             RECT area = Grow(RectOf(tips.front()), 16);
             for (HWND tip : tips) area = Union(area, Grow(RectOf(tip), 16));
-            Shoot(L"tip-block", Union(area, trayCorner));
+            session.Shoot(L"tip-block", Union(area, kTrayCorner));
             for (HWND tip : tips) ::ShowWindow(tip, SW_HIDE);
         }
-        Pump(300ms);
+        session.Pump(300ms);
     }
-
-    // Pop-ups of newly installed programs: the tip the automatic check leads to.
-    if (Wanted(L"tip-new-wnd")) {
+    if (session.Wanted(L"tip-new-wnd")) {
         CNewWndTipWnd tip;
         if (tip.ShowTip(3) && tip.IsWindow()) {
-            Pump(500ms);
-            Shoot(L"tip-new-wnd", Union(WithLace(tip), trayCorner));
+            session.Pump(500ms);
+            session.Shoot(L"tip-new-wnd", Union(WithLace(tip), kTrayCorner));
         } else {
-            std::fwprintf(stderr, L"main_shots: the new pop-ups tip cannot be shown\n");
-            ++g_failures;
+            session.Fail(L"the new pop-ups tip cannot be shown");
         }
         Step(L"closing the new pop-ups tip");
         tip.DestroyTip();
-        Pump(200ms);
+        session.Pump(200ms);
     }
+}
 
-    Step(L"closing the main window");
-    ::DestroyWindow(mainWnd);
-    Pump(300ms);
-    Step(L"stopping the window monitor");
-    monitor::WndMgr().Stop();
-    backdrop.DestroyWindow();
-    Gdiplus::GdiplusShutdown(gdiplusToken);
-    ::OleUninitialize();
-    return g_failures == 0 ? 0 : 1;
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    Session session;
+    // First run: the loading page stays up until the automatic check is done.
+    if (!session.Start(argc, argv, L"main_shots", Session::Phase::FirstRun, 180s)) return 2;
+    ShootPages(session, session.DataFolder());
+    ShootPreview(session);
+    ShootAppendAndMenu(session);
+    ShootRecordingAndTray(session);
+    ShootTips(session);
+    Step(L"closing the main window and stopping the window monitor");
+    return session.Finish();
 }
