@@ -17,12 +17,14 @@
 #include <string>
 #include <vector>
 
+#include "base/DibSurface.h"
 #include "ui/controls/ControlFactory.h"
 #include "ui/controls/VirtualList.h"
 #include "ui/dui/UIlib.h"
 
 using namespace winhush::dui;
 using namespace winhush::ui;
+using winhush::DibSurface;
 
 namespace {
 
@@ -159,12 +161,8 @@ int wmain(int argc, wchar_t** argv) {
         list->SetItemXml(kRowTemplate);
         double memoryWithData = PrivateMegabytes();
 
-        BITMAPINFO bmi = {};
-        bmi.bmiHeader = {sizeof(BITMAPINFOHEADER), kWidth, -kHeight, 1, 32, BI_RGB};
-        void* bits = nullptr;
-        HBITMAP bitmap = ::CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HDC dc = ::CreateCompatibleDC(nullptr);
-        HGDIOBJ old = ::SelectObject(dc, bitmap);
+        DibSurface surface(kWidth, kHeight);
+        HDC dc = surface.hdc();
         RECT all = {0, 0, kWidth, kHeight};
         auto paint = [&] {
             pm.PaintTo(dc, all);
@@ -185,9 +183,6 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("private memory: %.1f MB at start, %.1f MB with the data, %.1f MB after scrolling\n", memoryAtStart,
                     memoryWithData, PrivateMegabytes());
 
-        ::SelectObject(dc, old);
-        ::DeleteDC(dc);
-        ::DeleteObject(bitmap);
         pm.ReapObjects(pm.GetRoot());
         ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     }

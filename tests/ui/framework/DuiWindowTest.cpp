@@ -8,12 +8,16 @@
 #include <vector>
 
 #include "UiTestSupport.h"
+#include "base/DibSurface.h"
+#include "base/Handles.h"
 #include "ui/framework/Companions.h"
 #include "ui/framework/DuiWindow.h"
 #include "ui/framework/FramedDialog.h"
 
 using namespace winhush::ui;
 using namespace winhush::test;
+using winhush::DibSurface;
+using winhush::WindowDc;
 
 namespace {
 
@@ -282,18 +286,12 @@ TEST(FrameRendering, PaintsTheLayoutBackgroundIntoAMemoryDc) {
     UseProjectUiResources();
     TestFrame frame;
     ASSERT_TRUE(frame.Create(nullptr, RECT{100, 100, 500, 400}, nullptr, kMainWindowStyle, 0));
-    HDC screen = ::GetDC(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen);
-    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, 400, 300);
-    HGDIOBJ old = ::SelectObject(memory, bitmap);
+    WindowDc screen(nullptr);
+    DibSurface memory;
+    ASSERT_TRUE(memory.CreateCompatible(400, 300, screen.get()));
     RECT all = {0, 0, 400, 300};
-    frame.m_pm.PaintTo(memory, all);
-    COLORREF body = ::GetPixel(memory, 200, 200);
-    ::SelectObject(memory, old);
-    ::DeleteObject(bitmap);
-    ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
-    EXPECT_EQ(body, RGB(0x33, 0x66, 0x99));
+    frame.m_pm.PaintTo(memory.hdc(), all);
+    EXPECT_EQ(::GetPixel(memory.hdc(), 200, 200), RGB(0x33, 0x66, 0x99));
     frame.DestroyWindow();
 }
 
