@@ -373,9 +373,25 @@ void MeasureProgramExit(Helper& helper, const t::ScopedTempDir& dir) {
 
 void MeasurePass(CWndMgr& monitor, int target) {
     int bareCount = 0, naiveCount = 0;
-    double bare = MedianMs(9, [&] { ::EnumWindows(BareCallback, reinterpret_cast<LPARAM>(&bareCount)); });
-    double naive = MedianMs(9, [&] { ::EnumWindows(NaiveCallback, reinterpret_cast<LPARAM>(&naiveCount)); });
-    double scan = MedianMs(9, [&] { monitor.ScanOnce(); });
+    // The three take turns, round by round: the helpers are still settling their new
+    // windows while this runs, and measuring one after the other gave each a different share
+    // of that load (the monitor's median moved fivefold between runs of the same tree).
+    std::vector<double> bareTimes, naiveTimes, scanTimes;
+    auto time = [](std::vector<double>& into, auto&& f) {
+        auto start = Clock::now();
+        f();
+        into.push_back(Ms(Clock::now() - start));
+    };
+    for (int round = 0; round < 9; ++round) {
+        time(bareTimes, [&] { ::EnumWindows(BareCallback, reinterpret_cast<LPARAM>(&bareCount)); });
+        time(naiveTimes, [&] { ::EnumWindows(NaiveCallback, reinterpret_cast<LPARAM>(&naiveCount)); });
+        time(scanTimes, [&] { monitor.ScanOnce(); });
+    }
+    auto median = [](std::vector<double>& times) {
+        std::sort(times.begin(), times.end());
+        return times[times.size() / 2];
+    };
+    double bare = median(bareTimes), naive = median(naiveTimes), scan = median(scanTimes);
     std::printf("scan pass, %4d helper windows (%d top-level in all): monitor %.1f ms, bare EnumWindows %.1f ms, "
                 "naive script %.1f ms; monitor/bare %.1fx, monitor/naive %.2fx\n",
                 target, bareCount / 9, scan, bare, naive, scan / bare, scan / naive);
